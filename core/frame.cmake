@@ -1,0 +1,3 @@
+target_sources(tw_server PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/globals.cc
+)

@@ -1,0 +1,1 @@
+// The frame's global state.
