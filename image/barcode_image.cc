@@ -19,6 +19,9 @@ constexpr uint32_t kSetAMaxChars = 13;   // the set A path draws texts of at mos
 constexpr uint32_t kSetAShortChars = 7;  // ... and with a hidden text band only up to 7
 constexpr uint32_t kMinDigitRun = 6;     // shortest digit run the automatic plan packs in set C
 constexpr uint32_t kMaxTurnStrideBytes = 200;
+// A packed row of the one-pixel-per-module picture, with room for the widest symbol and a glyph
+// that reaches past its last module.
+constexpr uint32_t kPackedRowBytes = (kMaxModules + 7) / 8 + 8;
 // One turned row holds every drawn row: at most 310 bar rows and the 10-row text band.
 constexpr uint32_t kMaxColumnBytes = (kBarcodeMaxBarRows + kBarcodeTextRows + 31) / 32 * 4;
 constexpr int kTextGlyphOffset = 2;    // text glyph mask column 0 relative to its 11-module symbol
@@ -58,6 +61,48 @@ void SetBitRun(uint8_t* row, uint32_t start, uint32_t len) {
     std::memset(row + first + 1, 0xFF, last - first - 1);
   }
   row[last] |= tailMask;
+}
+
+// kWiden[n][b]: the byte b with every pixel repeated n times, as n bytes (n = 1 to 8).
+constexpr auto kWiden = [] {
+  std::array<std::array<std::array<uint8_t, 8>, 256>, kBarcodeMaxModuleWidth + 1> t{};
+  for (uint32_t n = 1; n <= static_cast<uint32_t>(kBarcodeMaxModuleWidth); ++n) {
+    for (uint32_t b = 0; b < 256; ++b) {
+      for (uint32_t bit = 0; bit < 8 * n; ++bit) {
+        if ((b & (0x80u >> (bit / n))) != 0) {
+          t[n][b][bit / 8] = static_cast<uint8_t>(t[n][b][bit / 8] | (0x80u >> (bit % 8)));
+        }
+      }
+    }
+  }
+  return t;
+}();
+
+// Writes the first `stride` bytes of the packed row widened n times.
+// REQUIRES: 1 <= n <= 8; the packed row holds at least stride / n + 1 bytes; bits past the symbol are 0.
+void WidenPacked(const uint8_t* packed, uint32_t n, uint8_t* out, uint32_t stride) {
+  if (n == 1) {
+    std::memcpy(out, packed, stride);
+    return;
+  }
+  uint32_t o = 0;
+  for (uint32_t i = 0; o + n <= stride; ++i, o += n) {
+    std::memcpy(out + o, kWiden[n][packed[i]].data(), n);
+  }
+  if (o < stride) {
+    std::memcpy(out + o, kWiden[n][packed[stride / n]].data(), stride - o);
+  }
+}
+
+// Writes the first `modules` bits of a packed row in reverse order into `out` (kPackedRowBytes).
+void MirrorPacked(const uint8_t* packed, uint32_t modules, uint8_t* out) {
+  std::memset(out, 0, kPackedRowBytes);
+  for (uint32_t x = 0; x < modules; ++x) {
+    if ((packed[x >> 3] & (0x80u >> (x & 7))) != 0) {
+      const uint32_t m = modules - 1 - x;
+      out[m >> 3] = static_cast<uint8_t>(out[m >> 3] | (0x80u >> (m & 7)));
+    }
+  }
 }
 
 void SetBit(uint8_t* row, uint32_t pos) { row[pos >> 3] |= static_cast<uint8_t>(0x80u >> (pos & 7)); }
@@ -210,42 +255,57 @@ void CopyText(char* dst, size_t capacity, std::string_view src) {
 
 }  // namespace
 
-// The picture at one pixel per module: a bar flag and the glyph pixels of the text band for every
-// module column, quiet zones included.
+// The picture at one pixel per module, quiet zones included: the bar row and the 9 glyph rows of
+// the text band (row 0 = top), each packed 8 modules a byte, bit 7 of byte 0 being module 0.
 struct CBarcodeImage::Layout {
   uint32_t modules = 0;
   bool overflow = false;
-  std::array<uint8_t, kMaxModules> bar;
-  // Bit r is set when glyph row r (0 = top) has ink in this column.
-  std::array<uint16_t, kMaxModules> text;
+  uint8_t bar[kPackedRowBytes];
+  uint8_t text[kGlyphRowsInBand][kPackedRowBytes];
 
   Layout() {
-    bar.fill(0);
-    text.fill(0);
+    std::memset(bar, 0, sizeof bar);
+    std::memset(text, 0, sizeof text);
   }
 
-  // Appends `count` modules taken from `mask`, most significant of the `count` bits first.
+  [[nodiscard]] bool Bar(uint32_t x) const { return (bar[x >> 3] & (0x80u >> (x & 7))) != 0; }
+  [[nodiscard]] bool Text(int row, uint32_t x) const { return (text[row][x >> 3] & (0x80u >> (x & 7))) != 0; }
+
+  // Appends `count` (at most 13) modules taken from `mask`, most significant of the `count` bits first.
   void PutModules(uint32_t mask, uint32_t count) {
     if (modules + count > kMaxModules) {
       overflow = true;
       return;
     }
-    for (uint32_t i = 0; i < count; ++i) {
-      bar[modules++] = static_cast<uint8_t>((mask >> (count - 1 - i)) & 1u);
-    }
+    const uint32_t offset = modules & 7;
+    const uint32_t v = (mask & ((1u << count) - 1)) << (24 - count - offset);
+    uint8_t* p = bar + (modules >> 3);
+    p[0] = static_cast<uint8_t>(p[0] | (v >> 16));
+    p[1] = static_cast<uint8_t>(p[1] | (v >> 8));
+    p[2] = static_cast<uint8_t>(p[2] | v);
+    modules += count;
   }
-  void PutSpace(uint32_t count) { PutModules(0, count); }
+  void PutSpace(uint32_t count) {
+    if (modules + count > kMaxModules) {
+      overflow = true;
+      return;
+    }
+    modules += count;
+  }
   void PutBar(uint32_t count) { PutModules((1u << count) - 1, count); }
 
   // Puts an 8-pixel-wide glyph with its mask column 0 at module column x.
   void PutGlyph(uint32_t x, const bc::Glyph& glyph) {
+    if (x + 8 > kMaxModules) {
+      overflow = true;
+      return;
+    }
+    const uint32_t offset = x & 7;
     for (int r = 0; r < kGlyphRowsInBand; ++r) {
-      uint8_t mask = glyph[static_cast<size_t>(r)];
-      for (uint32_t c = 0; mask != 0 && c < 8; ++c, mask = static_cast<uint8_t>(mask << 1)) {
-        if ((mask & 0x80u) != 0 && x + c < kMaxModules) {
-          text[x + c] = static_cast<uint16_t>(text[x + c] | (1u << r));
-        }
-      }
+      const uint32_t v = static_cast<uint32_t>(glyph[static_cast<size_t>(r)]) << (8 - offset);
+      uint8_t* p = text[r] + (x >> 3);
+      p[0] = static_cast<uint8_t>(p[0] | (v >> 8));
+      p[1] = static_cast<uint8_t>(p[1] | v);
     }
   }
 
@@ -498,40 +558,30 @@ int CBarcodeImage::Render(const Layout& layout, int barHeight, bool hideText, in
   strideBits_ = StrideBytes(width_) * 8;
   moduleWidthUsed_ = static_cast<int>(n);
   const uint32_t stride = strideBits_ / 8;
-  const uint32_t imageBytes = stride * rows_;
   uint8_t* pixels = file_ + kBarcodeBmpHeaderBytes;
-  std::memset(pixels, 0, imageBytes);
+  std::memset(pixels, 0, static_cast<size_t>(stride) * rows_);
 
-  if (turn == Turn::kNone || turn == Turn::kHalf) {
-    const bool mirror = turn == Turn::kHalf;
-    // Sets the pixel columns of every module column x whose flag passes `lit`, run by run.
-    auto drawRow = [&](uint8_t* row, auto lit) {
-      uint32_t x = 0;
-      while (x < modules) {
-        if (!lit(x)) {
-          ++x;
-          continue;
-        }
-        uint32_t end = x + 1;
-        while (end < modules && lit(end)) {
-          ++end;
-        }
-        uint32_t start = mirror ? width - end * n : x * n;
-        SetBitRun(row, start, (end - x) * n);
-        x = end;
+  if (!quarter) {
+    // Drawn row r (from the bottom) goes to row r, or to row (rows - 1 - r) mirrored for the half
+    // turn. Rows 0-8 show glyph rows 8-0, row 9 stays white.
+    const bool half = turn == Turn::kHalf;
+    auto target = [&](uint32_t r) { return pixels + static_cast<size_t>(stride) * (half ? rows - 1 - r : r); };
+    uint8_t mirrored[kPackedRowBytes];
+    auto source = [&](const uint8_t* packed) -> const uint8_t* {
+      if (!half) {
+        return packed;
       }
+      MirrorPacked(packed, modules, mirrored);
+      return mirrored;
     };
-    auto target = [&](uint32_t r) { return pixels + stride * (mirror ? rows - 1 - r : r); };
     uint8_t* barRow = target(firstBarRow);
-    drawRow(barRow, [&](uint32_t x) { return layout.bar[x] != 0; });
+    WidenPacked(source(layout.bar), n, barRow, stride);
     for (uint32_t r = firstBarRow + 1; r < rows; ++r) {
       std::memcpy(target(r), barRow, stride);
     }
     if (!hideText) {
-      // Picture row r (from the bottom) shows glyph row 8 - r; row 9 stays white.
-      for (uint32_t r = 0; r < static_cast<uint32_t>(kGlyphRowsInBand); ++r) {
-        uint16_t bit = static_cast<uint16_t>(1u << (kGlyphRowsInBand - 1 - static_cast<int>(r)));
-        drawRow(target(r), [&](uint32_t x) { return (layout.text[x] & bit) != 0; });
+      for (int g = 0; g < kGlyphRowsInBand; ++g) {
+        WidenPacked(source(layout.text[g]), n, target(static_cast<uint32_t>(kGlyphRowsInBand - 1 - g)), stride);
       }
     }
   } else {
@@ -543,19 +593,20 @@ int CBarcodeImage::Render(const Layout& layout, int barHeight, bool hideText, in
     uint8_t column[kMaxColumnBytes];
     for (uint32_t x = 0; x < modules; ++x) {
       std::memset(column, 0, stride);
-      if (layout.bar[x] != 0) {
+      if (layout.Bar(x)) {
         SetBitRun(column, cw ? firstBarRow : 0, rows - firstBarRow);
       }
       if (!hideText) {
-        for (uint32_t r = 0; r < static_cast<uint32_t>(kGlyphRowsInBand); ++r) {
-          if ((layout.text[x] & (1u << (kGlyphRowsInBand - 1 - static_cast<int>(r)))) != 0) {
+        for (int g = 0; g < kGlyphRowsInBand; ++g) {
+          if (layout.Text(g, x)) {
+            const uint32_t r = static_cast<uint32_t>(kGlyphRowsInBand - 1 - g);
             SetBit(column, cw ? r : rows - 1 - r);
           }
         }
       }
       for (uint32_t k = 0; k < n; ++k) {
-        uint32_t c = x * n + k;
-        std::memcpy(pixels + stride * (cw ? width - 1 - c : c), column, stride);
+        const uint32_t c = x * n + k;
+        std::memcpy(pixels + static_cast<size_t>(stride) * (cw ? width - 1 - c : c), column, stride);
       }
     }
   }
