@@ -1,1 +1,29 @@
-// The frame's global state.
+// The static objects of the library, in the order they are built when the library loads; they are
+// destroyed in the reverse order when it unloads. The filter object, built last, is destroyed first:
+// its destructor joins the label worker and closes the pool while everything else still stands.
+
+#include <ctime>
+
+#include "carriers/label_worker.h"
+#include "core/extension.h"
+#include "core/pool.h"
+
+namespace {
+int DayOfYearNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_yday + 1;
+}
+}  // namespace
+
+std::atomic<int32_t> g_bLogEnabled{0};
+
+CEvent g_PoolLock(false, false);
+CEvent g_LabelWorkerStopEvent(false, false);
+CEvent g_PayWsjLock(false, false);
+CEvent g_TransBagLock(false, false);
+CTarnwickExtension theExtension;
+LabelJobQueue g_LabelJobQueue;
+int g_nLoadDayOfYear = DayOfYearNow();
+CTarnwickFilter theFilter;

@@ -43,6 +43,9 @@ s.close()
 PY
 }
 
+# The socket folder of the running private cluster (its data folder), set by tw_start_cluster.
+TW_PG_SOCKET=
+
 # tw_start_cluster DATADIR PORT: creates (first time) and starts a private PostgreSQL cluster owned by the
 # postgres user, listening on 127.0.0.1:PORT. Password logins over TCP, trust over its own socket folder.
 tw_start_cluster() {
@@ -66,6 +69,7 @@ CONF
   fi
   su "$owner" -s /bin/sh -c "'$TW_PG_BIN/pg_ctl' -D '$data' -o '-p $port' -l '$data/server.log' -w -t 60 start" >/dev/null \
     || { cat "$data/server.log" >&2; return 1; }
+  TW_PG_SOCKET=$data
 }
 
 tw_stop_cluster() {
@@ -93,4 +97,52 @@ tw_reachable_dir() {
     ln -s "$alt/data" "$want"
     echo "$alt/data"
   fi
+}
+
+# tw_pg_admin PORT: runs the SQL of standard input as the cluster's superuser.
+tw_pg_admin() {
+  su postgres -s /bin/sh -c "psql -X -q -At -v ON_ERROR_STOP=1 -h '$TW_PG_SOCKET' -p $1 -d postgres"
+}
+
+# tw_create_database PORT PASSWORD: the login role "tarnwick" (with that password) and the database
+# dorvane owned by it, when missing. REQUIRES: tw_start_cluster ran; PASSWORD is letters and digits.
+tw_create_database() {
+  local port=$1 password=$2
+  tw_pg_admin "$port" <<SQL
+DO \$\$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'tarnwick') THEN
+    CREATE ROLE tarnwick LOGIN PASSWORD '$password';
+  ELSE
+    ALTER ROLE tarnwick PASSWORD '$password';
+  END IF;
+END \$\$;
+SQL
+  if [ "$(echo "SELECT count(*) FROM pg_database WHERE datname = 'dorvane'" | tw_pg_admin "$port")" = 0 ]; then
+    echo "CREATE DATABASE dorvane OWNER tarnwick ENCODING 'UTF8' TEMPLATE template0" | tw_pg_admin "$port"
+  fi
+}
+
+# tw_write_runtime DIR PORT PASSWORD: the files the library reads, in DIR: odbc.ini (the data source
+# "dorvane"), registry (the scrambled login) and module/tarnwick.ini (the demo settings, GBK).
+tw_write_runtime() {
+  local dir=$1 port=$2 password=$3 build=${4:-$TW_ROOT/build}
+  mkdir -p "$dir/module" "$dir/log"
+  cat >"$dir/odbc.ini" <<INI
+[dorvane]
+Description=Tarnwick business database
+Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so
+Servername=127.0.0.1
+Port=$port
+Database=dorvane
+ConnSettings=SET client_encoding TO 'GBK'; SET standard_conforming_strings TO on
+CommLog=0
+Debug=0
+UseDeclareFetch=0
+INI
+  : >"$dir/odbcinst.ini"
+  rm -f "$dir/registry"
+  "$build/tools/tarnwick-registry" --file "$dir/registry" set 'SOFTWARE\Halvern' Item1 dorvane
+  "$build/tools/tarnwick-registry" --file "$dir/registry" set 'SOFTWARE\Halvern' Item2 "$password"
+  "$build/tools/tarnwick-registry" --file "$dir/registry" set 'SOFTWARE\Halvern' Item5 tarnwick
+  iconv -f UTF-8 -t GBK "$TW_ROOT/tools/demo/tarnwick.ini" >"$dir/module/tarnwick.ini"
 }

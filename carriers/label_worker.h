@@ -1,0 +1,41 @@
+#pragma once
+// The label job queue and the label worker, the library's only thread of its own.
+//
+// A carrier order that is accepted leaves a placeholder row in the label store and a LabelJob in the
+// queue; the worker fetches the label PDFs later, on a pool slot it holds for its life. Request
+// threads push while the worker pops: both take the queue's lock.
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+struct LabelJob {
+  int32_t kind = 0;          // carrier code: 0 China Post EUB, 1 Australia Post, 2 SF Express
+  int32_t id = 0;            // iid of the label row; 0 or less when no row exists yet
+  char account[64] = "";     // the carrier key the label request needs
+  char mailNumber[32] = "";  // the carrier's number of the parcel
+  char reference[32] = "";   // Australia Post book id or SF order id; empty for EUB
+};
+
+// The queue, its lock and the worker thread (one static object; the worker is joined before the pool
+// closes at unload).
+struct LabelJobQueue {
+  std::mutex lock;
+  std::deque<LabelJob> jobs;
+  std::thread worker;
+};
+extern LabelJobQueue g_LabelJobQueue;
+
+// PushLabelJob: appends a copy of the job. Returns 1.
+int PushLabelJob(const LabelJob& job);
+// PopLabelJob: takes the first job of the queue into `job`. Returns 1, or 0 when the queue is empty.
+int PopLabelJob(LabelJob& job);
+
+// Starts the worker thread (start-up, once the configuration is loaded).
+void StartLabelWorker();
+// Signals the worker's stop event and waits for the thread to end (unload).
+void StopLabelWorker();
+
+// True when at least one carrier client is configured.
+bool AnyCarrierConfigured();

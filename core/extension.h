@@ -1,0 +1,99 @@
+#pragma once
+// The two objects the web server knows the library by.
+//
+// CTarnwickFilter does the whole start-up in GetFilterVersion (registry login, the 50 pooled
+// connections, the configuration, the label worker) and the pool teardown in its destructor.
+// CTarnwickExtension receives the URL commands through its parse map, finishes the start-up in
+// GetExtensionVersion and starts the shutdown in TerminateExtension. Every request handler of the
+// system is a method of CTarnwickExtension; each subsystem declares its handlers in its own section
+// below and defines them in its own folder.
+//
+// Thread-safety: the web server calls the commands from many threads at once; handlers keep their
+// state in the pool slot they hold.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/event.h"
+#include "platform/httpserver.h"
+
+// The library's version, shown by the about page.
+inline constexpr char kTarnwickVersion[] = "4.8";
+inline constexpr char kTarnwickUpdated[] = "2015-06-14";
+
+struct PdaUser;
+
+class CTarnwickExtension : public CHttpServer {
+ public:
+  CTarnwickExtension();
+  ~CTarnwickExtension() override;
+
+  BOOL GetExtensionVersion(HSE_VERSION_INFO* pVer) override;
+  BOOL TerminateExtension(DWORD dwFlags) override;
+  const std::vector<ParseMapEntry>& GetParseMap() const override;
+
+  // ----- URL commands -------------------------------------------------------------------------------
+  void Default(CHttpServerContext* pCtxt);
+  void DoBarCode(CHttpServerContext* pCtxt, const char* ccode, int16_t ih, int16_t iwz, int16_t idir,
+                 int16_t ntype, const char* cmask);
+  void DoApp(CHttpServerContext* pCtxt, char* body, int length);
+  void DoApi(CHttpServerContext* pCtxt, char* body, int length);
+  void DoPda(CHttpServerContext* pCtxt, char* body, int length);
+  void DoChk(CHttpServerContext* pCtxt, char* body, int length);
+  void WeChat(CHttpServerContext* pCtxt, char* body, int length);
+  void Do(CHttpServerContext* pCtxt, char* body, int length);
+  void PayWsj(CHttpServerContext* pCtxt, char* body, int length);
+
+  // ----- Reply writer and request log ---------------------------------------------------------------
+  // WriteReply: sends text with the JSON headers (bJson: a text not beginning with '{' is wrapped as
+  // {"ReturnValue":text}) or as text/html (bJson 0: unchanged). Returns the result of the write.
+  int WriteReply(CHttpServerContext* pCtxt, const char* text, int bJson);
+  // The same for a reply of `length` bytes (JSON headers; no wrapping).
+  int WriteJsonReply(CHttpServerContext* pCtxt, const char* text, size_t length);
+  // WriteReply of the number as the bare code ({"ReturnValue":code}).
+  int WriteCode(CHttpServerContext* pCtxt, int code);
+  // WriteLog: appends one time-stamped entry to the day's log file of the category; a text over
+  // 30000 bytes is not written. bBom: a new file starts with the UTF-8 byte order mark.
+  void WriteLog(const char* text, const char* category, int bBom = 0);
+
+  // ----- Configuration ------------------------------------------------------------------------------
+  // LoadConfiguration: reads tarnwick.ini and the dictionary; 1 when the whole file was processed.
+  int LoadConfiguration();
+  // GetLocalIp: the first IPv4 address of the host's name as dotted text, empty when there is none.
+  static std::string GetLocalIp();
+
+  // Handlers of the subsystems follow, one section per subsystem.
+
+  // The request counter of the doors (steps by two per logged request).
+  std::atomic<uint32_t> m_nRequestSerial{0};
+  // The lock of number generation (auto-reset, created closed; opened by GetExtensionVersion).
+  CEvent m_NumberLock;
+
+ private:
+  void DoBarCodeArgs(CHttpServerContext* pCtxt, const CHttpArgs& args);
+};
+
+class CTarnwickFilter : public CHttpFilter {
+ public:
+  CTarnwickFilter() = default;
+  ~CTarnwickFilter() override;
+
+  BOOL GetFilterVersion(HTTP_FILTER_VERSION* pVer) override;
+  DWORD OnEndOfNetSession(HTTP_FILTER_CONTEXT* pfc) override;
+};
+
+// ----- Global state of the frame ----------------------------------------------------------------------
+// g_bStopping and the pool live in core/pool.h.
+extern std::atomic<int32_t> g_bLogEnabled;        // the label worker logs only while 1
+extern CEvent g_LabelWorkerStopEvent;             // stop signal of the label worker
+extern CEvent g_TransBagLock;                     // serialises "RecTransBagSet"
+extern CEvent g_PayWsjLock;                       // the payment gateway's lock
+extern int g_nLoadDayOfYear;                      // day of the year (1..366) at library load
+extern CTarnwickExtension theExtension;
+extern CTarnwickFilter theFilter;
+
+// The start-up progress hook: the texts are not recorded anywhere.
+void StartupTrace(const char* text);

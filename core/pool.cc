@@ -1,0 +1,149 @@
+#include "core/pool.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+PoolSlot g_PoolSlots[kPoolSlotCount];
+int32_t g_nPoolHint = 1;
+SQLHENV g_hEnv = SQL_NULL_HENV;
+std::atomic<int32_t> g_bPoolOpen{0};
+std::atomic<int32_t> g_bStopping{0};
+
+namespace {
+
+constexpr int kSearchPasses = 3;
+constexpr uint32_t kPassSleepMs = 100;
+constexpr SQLULEN kLoginTimeoutSeconds = 20;
+
+// Makes the reply buffer of a slot read as empty: what its last holder wrote is zeroed.
+void ClearReply(PoolSlot& slot) {
+  size_t used = strnlen(slot.szReply, kReplyBytes);
+  std::memset(slot.szReply, 0, used < kReplyBytes ? used + 1 : kReplyBytes);
+}
+
+// Takes slot i when it is free. Called with g_PoolLock held.
+bool TryTake(int i) {
+  PoolSlot& slot = g_PoolSlots[i];
+  if (slot.bFree.load(std::memory_order_acquire) == 0) return false;
+  ClearReply(slot);
+  slot.bFree.store(0, std::memory_order_relaxed);
+  g_nPoolHint = i + 1;
+  return true;
+}
+
+void DiagText(SQLSMALLINT type, SQLHANDLE handle, char* out, size_t size) {
+  SQLCHAR state[6] = {0};
+  SQLCHAR message[512] = {0};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  if (SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length))) {
+    std::snprintf(out, size, "%s %s", state, message);
+  }
+}
+
+}  // namespace
+
+int AcquirePoolSlot() {
+  if (g_bStopping.load(std::memory_order_relaxed) != 0) return -1;
+  // A pool that never opened (a failed start-up) would make every caller wait for ever.
+  if (g_bPoolOpen.load(std::memory_order_acquire) == 0) return -1;
+  if (!g_PoolLock.Lock()) return -1;
+  const int hint = g_nPoolHint;
+  for (int pass = 0; pass < kSearchPasses; ++pass) {
+    // The first pass starts at the slot after the last one handed out; the others start at 0.
+    const int start = pass == 0 ? hint : 0;
+    for (int i = start; i < kPoolSlotCount; ++i) {
+      if (TryTake(i)) {
+        g_PoolLock.SetEvent();
+        return i;
+      }
+    }
+    for (int i = 0; pass == 0 && i < hint && i < kPoolSlotCount; ++i) {
+      if (TryTake(i)) {
+        g_PoolLock.SetEvent();
+        return i;
+      }
+    }
+    if (g_bStopping.load(std::memory_order_relaxed) != 0) break;
+    tw::Sleep(kPassSleepMs);  // keeping the lock: one searcher at a time
+  }
+  g_nPoolHint = 1;
+  g_PoolLock.SetEvent();
+  return -1;
+}
+
+void ReleasePoolSlot(int slot) {
+  if (slot >= 0 && slot < kPoolSlotCount) g_PoolSlots[slot].bFree.store(1, std::memory_order_release);
+}
+
+bool ConnectPool(const char* dsn, const char* user, const char* password, char* why, size_t whySize) {
+  why[0] = '\0';
+  SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &g_hEnv);
+  if (!SQL_SUCCEEDED(rc)) {
+    std::snprintf(why, whySize, "cannot allocate the ODBC environment");
+    return false;
+  }
+  rc = SQLSetEnvAttr(g_hEnv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  if (!SQL_SUCCEEDED(rc)) {
+    std::snprintf(why, whySize, "cannot select ODBC 3");
+    return false;
+  }
+  const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
+  for (int i = 0; i < kPoolSlotCount; ++i) {
+    PoolSlot& slot = g_PoolSlots[i];
+    slot.bFree.store(1, std::memory_order_relaxed);
+    slot.tConnected = now;
+    rc = SQLAllocHandle(SQL_HANDLE_DBC, g_hEnv, &slot.hDbc);
+    if (!SQL_SUCCEEDED(rc)) {
+      slot.hDbc = SQL_NULL_HDBC;
+      std::snprintf(why, whySize, "cannot allocate connection %d", i);
+      return false;
+    }
+    SQLSetConnectAttr(slot.hDbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+    rc = SQLConnect(slot.hDbc, (SQLCHAR*)dsn, SQL_NTS, (SQLCHAR*)user, SQL_NTS, (SQLCHAR*)password, SQL_NTS);
+    if (!SQL_SUCCEEDED(rc)) {
+      char diag[600] = "";
+      DiagText(SQL_HANDLE_DBC, slot.hDbc, diag, sizeof diag);
+      std::snprintf(why, whySize, "connection %d to data source \"%s\" failed: %s", i, dsn, diag);
+      SQLFreeHandle(SQL_HANDLE_DBC, slot.hDbc);
+      slot.hDbc = SQL_NULL_HDBC;
+      return false;
+    }
+  }
+  return true;
+}
+
+void OpenPool() {
+  g_bPoolOpen.store(1, std::memory_order_release);
+  g_PoolLock.SetEvent();
+}
+
+void ClosePool() {
+  g_bPoolOpen.store(0, std::memory_order_release);
+  for (PoolSlot& slot : g_PoolSlots) {
+    slot.bFree.store(0, std::memory_order_relaxed);
+    if (slot.hDbc != SQL_NULL_HDBC) {
+      SQLDisconnect(slot.hDbc);
+      SQLFreeHandle(SQL_HANDLE_DBC, slot.hDbc);
+      slot.hDbc = SQL_NULL_HDBC;
+    }
+  }
+  if (g_hEnv != SQL_NULL_HENV) {
+    SQLFreeHandle(SQL_HANDLE_ENV, g_hEnv);
+    g_hEnv = SQL_NULL_HENV;
+  }
+}
+
+void PoolCounts(int* nFree, int* highestTaken) {
+  int free = 0, highest = 0;
+  for (int i = 0; i < kPoolSlotCount; ++i) {
+    if (g_PoolSlots[i].bFree.load(std::memory_order_relaxed) != 0) {
+      ++free;
+    } else {
+      highest = i;
+    }
+  }
+  *nFree = free;
+  *highestTaken = highest;
+}

@@ -1,0 +1,9 @@
+// The state the about page reports, until each subsystem answers for its own.
+
+#include "core/state.h"
+
+bool IsContainerLoaded() { return false; }
+unsigned EubAccountCount() { return 0; }
+bool HasAuPostClient() { return false; }
+bool HasSfClient() { return false; }
+unsigned KindFillCount() { return 0; }

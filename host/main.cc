@@ -1,0 +1,373 @@
+// tarnwick-host: the web server that loads Tarnwick.so and serves it at /cgi-bin/Tarnwick.dll.
+//
+//   tarnwick-host --listen 127.0.0.1:8080 --extension PATH/Tarnwick.so [--threads N]
+//
+// It loads the library, calls GetFilterVersion and GetExtensionVersion, prints one line when it is
+// ready and then serves every request of /cgi-bin/Tarnwick.dll through HttpExtensionProc, with the
+// whole request body read first. On SIGTERM or SIGINT it stops accepting, calls TerminateExtension,
+// unloads the library (so that its teardown runs) and exits 0.
+//
+// Threads: one thread per connection by default (the extension's handlers block on the database);
+// --threads N serves from a pool of N threads instead.
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <strings.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/isapi.h"
+
+namespace {
+
+constexpr char kExtensionPath[] = "/cgi-bin/Tarnwick.dll";
+constexpr size_t kMaxBodyBytes = 64u << 20;
+constexpr unsigned kConnectionLimit = 4096;
+constexpr unsigned kConnectionTimeoutSeconds = 120;
+
+struct Extension {
+  void* handle = nullptr;
+  PFN_GetExtensionVersion getExtensionVersion = nullptr;
+  PFN_HttpExtensionProc httpExtensionProc = nullptr;
+  PFN_TerminateExtension terminateExtension = nullptr;
+  PFN_GetFilterVersion getFilterVersion = nullptr;
+  PFN_HttpFilterProc httpFilterProc = nullptr;
+};
+
+Extension g_ext;
+
+// One request as the host collects it.
+struct Request {
+  std::string uri;          // the raw request target, query included
+  std::string body;
+  bool started = false;
+  bool lengthKnown = false;
+  bool tooLarge = false;
+  uint64_t declaredLength = 0;
+  MHD_Connection* connection = nullptr;
+  // The reply.
+  std::string status = "200 OK";
+  std::string headers;
+  std::string reply;
+  std::string remoteAddr;
+  std::string method;
+};
+
+void* OnUri(void*, const char* uri, MHD_Connection* connection) {
+  auto* req = new Request;
+  req->uri = uri != nullptr ? uri : "";
+  req->connection = connection;
+  return req;
+}
+
+void OnCompleted(void*, MHD_Connection*, void** conCls, MHD_RequestTerminationCode) {
+  delete static_cast<Request*>(*conCls);
+  *conCls = nullptr;
+}
+
+void OnConnection(void*, MHD_Connection*, void** socketContext, MHD_ConnectionNotificationCode code) {
+  if (code == MHD_CONNECTION_NOTIFY_CLOSED && g_ext.httpFilterProc != nullptr) {
+    HTTP_FILTER_CONTEXT fc{};
+    fc.cbSize = sizeof fc;
+    fc.ServerContext = socketContext;
+    g_ext.httpFilterProc(&fc, SF_NOTIFY_END_OF_NET_SESSION, nullptr);
+  }
+}
+
+bool CopyVariable(const std::string& value, void* buffer, DWORD* size) {
+  if (size == nullptr) return false;
+  DWORD need = static_cast<DWORD>(value.size() + 1);
+  if (buffer == nullptr || *size < need) {
+    *size = need;
+    return false;
+  }
+  std::memcpy(buffer, value.c_str(), need);
+  *size = need;
+  return true;
+}
+
+BOOL GetServerVariable(HCONN conn, const char* name, void* buffer, DWORD* size) {
+  auto* req = static_cast<Request*>(conn);
+  if (req == nullptr || name == nullptr) return FALSE;
+  std::string value;
+  if (std::strcmp(name, "REMOTE_ADDR") == 0 || std::strcmp(name, "REMOTE_HOST") == 0) {
+    value = req->remoteAddr;
+  } else if (std::strcmp(name, "REQUEST_METHOD") == 0) {
+    value = req->method;
+  } else if (std::strcmp(name, "QUERY_STRING") == 0) {
+    size_t q = req->uri.find('?');
+    value = q == std::string::npos ? "" : req->uri.substr(q + 1);
+  } else if (std::strcmp(name, "URL") == 0 || std::strcmp(name, "SCRIPT_NAME") == 0) {
+    value = kExtensionPath;
+  } else if (std::strcmp(name, "CONTENT_LENGTH") == 0) {
+    value = std::to_string(req->body.size());
+  } else if (std::strcmp(name, "CONTENT_TYPE") == 0) {
+    const char* v = MHD_lookup_connection_value(req->connection, MHD_HEADER_KIND, "Content-Type");
+    value = v != nullptr ? v : "";
+  } else if (std::strncmp(name, "HTTP_", 5) == 0) {
+    std::string header = name + 5;
+    for (char& c : header) c = c == '_' ? '-' : c;
+    const char* v = MHD_lookup_connection_value(req->connection, MHD_HEADER_KIND, header.c_str());
+    if (v == nullptr) return FALSE;
+    value = v;
+  } else {
+    return FALSE;
+  }
+  return CopyVariable(value, buffer, size) ? TRUE : FALSE;
+}
+
+BOOL WriteClient(HCONN conn, const void* buffer, DWORD* bytes, DWORD) {
+  auto* req = static_cast<Request*>(conn);
+  if (req == nullptr || bytes == nullptr) return FALSE;
+  if (*bytes > 0 && buffer != nullptr) req->reply.append(static_cast<const char*>(buffer), *bytes);
+  return TRUE;
+}
+
+BOOL ReadClient(HCONN, void*, DWORD* size) {
+  if (size != nullptr) *size = 0;
+  return FALSE;
+}
+
+BOOL ServerSupportFunction(HCONN conn, DWORD request, void* buffer, DWORD*, DWORD*) {
+  auto* req = static_cast<Request*>(conn);
+  if (req == nullptr) return FALSE;
+  if (request == HSE_REQ_SEND_RESPONSE_HEADER_EX && buffer != nullptr) {
+    const auto* info = static_cast<const HSE_SEND_HEADER_EX_INFO*>(buffer);
+    if (info->pszStatus != nullptr) req->status = info->pszStatus;
+    if (info->pszHeader != nullptr) req->headers = info->pszHeader;
+    return TRUE;
+  }
+  return FALSE;
+}
+
+MHD_Result Queue(MHD_Connection* connection, unsigned status, const std::string& body,
+                 const std::string& headers) {
+  MHD_Response* response =
+      MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+  if (response == nullptr) return MHD_NO;
+  // Header lines of the extension; the host computes Content-Length from the body itself.
+  size_t pos = 0;
+  while (pos < headers.size()) {
+    size_t eol = headers.find('\n', pos);
+    std::string line = headers.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos);
+    pos = eol == std::string::npos ? headers.size() : eol + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t colon = line.find(':');
+    if (line.empty() || colon == std::string::npos) continue;
+    std::string name = line.substr(0, colon);
+    size_t v = colon + 1;
+    while (v < line.size() && line[v] == ' ') ++v;
+    if (strcasecmp(name.c_str(), "Content-Length") == 0) continue;
+    MHD_add_response_header(response, name.c_str(), line.c_str() + v);
+  }
+  MHD_Result rc = MHD_queue_response(connection, status, response);
+  MHD_destroy_response(response);
+  return rc;
+}
+
+MHD_Result QueueText(MHD_Connection* connection, unsigned status, const char* text) {
+  return Queue(connection, status, text, "Content-Type: text/html\r\n");
+}
+
+std::string RemoteAddress(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (info == nullptr || info->client_addr == nullptr || info->client_addr->sa_family != AF_INET) return "";
+  char text[INET_ADDRSTRLEN] = {0};
+  const auto* in = reinterpret_cast<const sockaddr_in*>(info->client_addr);
+  inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+  return text;
+}
+
+MHD_Result OnRequest(void*, MHD_Connection* connection, const char* url, const char* method, const char*,
+                     const char* uploadData, size_t* uploadSize, void** conCls) {
+  auto* req = static_cast<Request*>(*conCls);
+  if (req == nullptr) return MHD_NO;
+  if (!req->started) {
+    req->started = true;
+    const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (length != nullptr) {
+      char* end = nullptr;
+      errno = 0;
+      unsigned long long n = std::strtoull(length, &end, 10);
+      req->lengthKnown = errno == 0 && end != length;
+      req->declaredLength = n;
+      if (n > kMaxBodyBytes) req->tooLarge = true;
+    }
+    return MHD_YES;
+  }
+  if (*uploadSize > 0) {
+    // A body without a length is not kept: the extension refuses such a request.
+    if (req->lengthKnown && !req->tooLarge) {
+      if (req->body.size() + *uploadSize > kMaxBodyBytes) {
+        req->tooLarge = true;
+      } else {
+        req->body.append(uploadData, *uploadSize);
+      }
+    }
+    *uploadSize = 0;
+    return MHD_YES;
+  }
+
+  std::string path = url != nullptr ? url : "";
+  if (strcasecmp(path.c_str(), kExtensionPath) != 0) {
+    return QueueText(connection, MHD_HTTP_NOT_FOUND, "<html><body><h1>404 Not Found</h1></body></html>\r\n");
+  }
+  if (req->tooLarge) {
+    return QueueText(connection, MHD_HTTP_CONTENT_TOO_LARGE,
+                     "<html><body><h1>413 Request Entity Too Large</h1></body></html>\r\n");
+  }
+  if (g_ext.httpExtensionProc == nullptr) {
+    return QueueText(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "<html><body>No extension</body></html>\r\n");
+  }
+
+  req->remoteAddr = RemoteAddress(connection);
+  req->method = method;
+  size_t q = req->uri.find('?');
+  std::string query = q == std::string::npos ? "" : req->uri.substr(q + 1);
+  std::string contentType;
+  if (const char* ct = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Content-Type")) contentType = ct;
+
+  EXTENSION_CONTROL_BLOCK ecb{};
+  ecb.cbSize = sizeof ecb;
+  ecb.dwVersion = 0x00060000;
+  ecb.ConnID = req;
+  ecb.lpszMethod = method;
+  ecb.lpszQueryString = query.c_str();
+  ecb.lpszPathInfo = kExtensionPath;
+  ecb.lpszPathTranslated = "";
+  const bool isPost = std::strcmp(method, "POST") == 0;
+  ecb.cbTotalBytes = isPost && !req->lengthKnown ? kUnknownContentLength : static_cast<DWORD>(req->declaredLength);
+  ecb.cbAvailable = static_cast<DWORD>(req->body.size());
+  ecb.lpbData = reinterpret_cast<unsigned char*>(req->body.data());
+  ecb.lpszContentType = contentType.c_str();
+  ecb.GetServerVariable = GetServerVariable;
+  ecb.WriteClient = WriteClient;
+  ecb.ReadClient = ReadClient;
+  ecb.ServerSupportFunction = ServerSupportFunction;
+
+  DWORD rc = g_ext.httpExtensionProc(&ecb);
+  if (rc == HSE_STATUS_ERROR && req->reply.empty()) {
+    return QueueText(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "<html><body>Extension error</body></html>\r\n");
+  }
+  unsigned status = static_cast<unsigned>(std::atoi(req->status.c_str()));
+  if (status < 100 || status > 599) status = 200;
+  return Queue(connection, status, req->reply, req->headers);
+}
+
+bool LoadExtension(const char* path) {
+  g_ext.handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (g_ext.handle == nullptr) {
+    std::fprintf(stderr, "tarnwick-host: cannot load %s: %s\n", path, dlerror());
+    return false;
+  }
+  g_ext.getExtensionVersion = reinterpret_cast<PFN_GetExtensionVersion>(dlsym(g_ext.handle, "GetExtensionVersion"));
+  g_ext.httpExtensionProc = reinterpret_cast<PFN_HttpExtensionProc>(dlsym(g_ext.handle, "HttpExtensionProc"));
+  g_ext.terminateExtension = reinterpret_cast<PFN_TerminateExtension>(dlsym(g_ext.handle, "TerminateExtension"));
+  g_ext.getFilterVersion = reinterpret_cast<PFN_GetFilterVersion>(dlsym(g_ext.handle, "GetFilterVersion"));
+  g_ext.httpFilterProc = reinterpret_cast<PFN_HttpFilterProc>(dlsym(g_ext.handle, "HttpFilterProc"));
+  if (g_ext.getExtensionVersion == nullptr || g_ext.httpExtensionProc == nullptr ||
+      g_ext.terminateExtension == nullptr || g_ext.getFilterVersion == nullptr || g_ext.httpFilterProc == nullptr) {
+    std::fprintf(stderr, "tarnwick-host: %s lacks the extension entry points\n", path);
+    return false;
+  }
+  return true;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: tarnwick-host --listen ADDRESS:PORT --extension PATH/Tarnwick.so [--threads N]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string listen = "127.0.0.1:8080";
+  std::string extension;
+  unsigned threads = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--listen" && i + 1 < argc) {
+      listen = argv[++i];
+    } else if (arg == "--extension" && i + 1 < argc) {
+      extension = argv[++i];
+    } else if (arg == "--threads" && i + 1 < argc) {
+      threads = static_cast<unsigned>(std::atoi(argv[++i]));
+    } else {
+      return Usage();
+    }
+  }
+  if (extension.empty()) return Usage();
+  size_t colon = listen.rfind(':');
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  int port = colon == std::string::npos ? 0 : std::atoi(listen.c_str() + colon + 1);
+  std::string host = colon == std::string::npos ? listen : listen.substr(0, colon);
+  if (port <= 0 || port > 65535 || inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
+    std::fprintf(stderr, "tarnwick-host: --listen wants an IPv4 address and a port, e.g. 127.0.0.1:8080\n");
+    return 2;
+  }
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+
+  // The signals are taken by sigwait below; every thread started from here on has them blocked.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  if (!LoadExtension(extension.c_str())) return 1;
+  HTTP_FILTER_VERSION filterVersion{};
+  filterVersion.dwServerFilterVersion = 0x00060000;
+  if (!g_ext.getFilterVersion(&filterVersion)) {
+    std::fprintf(stderr, "tarnwick-host: the extension did not start fully; requests that need the database "
+                         "will be refused\n");
+  }
+  HSE_VERSION_INFO extensionVersion{};
+  g_ext.getExtensionVersion(&extensionVersion);
+
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ITC;
+  flags |= threads > 0 ? MHD_USE_EPOLL_INTERNAL_THREAD : MHD_USE_THREAD_PER_CONNECTION;
+  MHD_Daemon* daemon = nullptr;
+  if (threads > 0) {
+    daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &OnRequest, nullptr, MHD_OPTION_SOCK_ADDR, &addr,
+                              MHD_OPTION_URI_LOG_CALLBACK, &OnUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
+                              &OnCompleted, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, nullptr,
+                              MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, MHD_OPTION_CONNECTION_TIMEOUT,
+                              kConnectionTimeoutSeconds, MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_END);
+  } else {
+    daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &OnRequest, nullptr, MHD_OPTION_SOCK_ADDR, &addr,
+                              MHD_OPTION_URI_LOG_CALLBACK, &OnUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
+                              &OnCompleted, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, nullptr,
+                              MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, MHD_OPTION_CONNECTION_TIMEOUT,
+                              kConnectionTimeoutSeconds, MHD_OPTION_END);
+  }
+  if (daemon == nullptr) {
+    std::fprintf(stderr, "tarnwick-host: cannot listen on %s\n", listen.c_str());
+    g_ext.terminateExtension(HSE_TERM_MUST_UNLOAD);
+    dlclose(g_ext.handle);
+    return 1;
+  }
+  std::printf("tarnwick-host: serving http://%s%s\n", listen.c_str(), kExtensionPath);
+  std::fflush(stdout);
+
+  int sig = 0;
+  sigwait(&stopSignals, &sig);
+  MHD_quiesce_daemon(daemon);
+  MHD_stop_daemon(daemon);
+  g_ext.terminateExtension(HSE_TERM_MUST_UNLOAD);
+  g_ext.httpExtensionProc = nullptr;
+  g_ext.httpFilterProc = nullptr;
+  dlclose(g_ext.handle);
+  std::printf("tarnwick-host: stopped\n");
+  std::fflush(stdout);
+  return 0;
+}

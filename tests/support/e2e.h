@@ -1,0 +1,98 @@
+#pragma once
+// End-to-end test support: a tarnwick-host started against the test database with a module folder,
+// registry and odbc.ini of its own, and direct access to that database.
+//
+// The database comes from the standard PostgreSQL environment (PGHOST, PGPORT, PGUSER, PGPASSWORD,
+// PGDATABASE) that test.sh exports; without it the tests skip.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace twtest {
+
+// True when the test database is configured (else GTEST_SKIP()).
+bool DatabaseConfigured();
+
+// The default tarnwick.ini of the tests (GBK): trusted address 127.0.0.1, partner key, test password.
+std::string DefaultIni();
+
+struct HostConfig {
+  std::string iniText = DefaultIni();  // GBK; written as module/tarnwick.ini unless empty
+  bool writeIni = true;
+  // Registry values of SOFTWARE\Halvern in clear text; a value mapped to "\x01missing" is left out.
+  std::map<std::string, std::string> registry;  // defaults: Item1 dorvane, Item2 the password, Item5 user
+  std::string libraryName = "Tarnwick.so";      // the file name the library is loaded under
+  std::map<std::string, std::string> moduleFiles;  // further files of the module folder (name -> bytes)
+  std::vector<std::string> extraArgs;              // further host arguments
+};
+
+inline const std::string kMissingValue = "\x01missing";
+
+class TestHost {
+ public:
+  TestHost() = default;
+  TestHost(const TestHost&) = delete;
+  TestHost& operator=(const TestHost&) = delete;
+  ~TestHost();
+
+  // Starts the host and waits for its ready line. False (with the reason in error()) otherwise.
+  bool Start(const HostConfig& config = HostConfig());
+  // SIGTERM and wait; returns the exit status (-1 when it had to be killed after `timeoutMs`).
+  int Stop(int timeoutMs = 15000);
+
+  uint16_t port() const { return port_; }
+  pid_t pid() const { return pid_; }
+  const std::string& dir() const { return dir_; }
+  std::string moduleDir() const { return dir_ + "/module/"; }
+  std::string logDir() const { return dir_ + "/log/"; }
+  std::string StderrText() const;
+  const std::string& error() const { return error_; }
+  // The content of today's log file of a category ("" when there is none).
+  std::string LogFile(const std::string& category) const;
+
+ private:
+  pid_t pid_ = -1;
+  uint16_t port_ = 0;
+  std::string dir_;
+  std::string error_;
+};
+
+// Direct SQL on the test database (client encoding GBK, as the library sees it).
+class TestDb {
+ public:
+  TestDb();
+  ~TestDb();
+  bool ok() const { return ok_; }
+  // Runs a statement; false (the diagnostic in error()) when it fails.
+  bool Exec(const std::string& sql);
+  // Rows of a query, every column as text (NULL as "").
+  std::vector<std::vector<std::string>> Query(const std::string& sql);
+  // The first column of the first row ("" when none).
+  std::string Scalar(const std::string& sql);
+  const std::string& error() const { return error_; }
+
+ private:
+  void* env_ = nullptr;
+  void* dbc_ = nullptr;
+  bool ok_ = false;
+  std::string error_;
+};
+
+// The folder with the shared odbc.ini of the tests (written once per test process).
+std::string OdbcDir();
+// The built files.
+std::string BuildDir();
+std::string SourceDir();
+
+// Converts UTF-8 text to GBK and back (for tests whose data arrives as UTF-8 on the wire).
+std::string Utf8ToGbkText(const std::string& utf8);
+std::string GbkToUtf8Text(const std::string& gbk);
+
+// Today's date in the log file form "%Y_%m_%d".
+std::string TodayForLog();
+
+}  // namespace twtest
