@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -111,6 +113,96 @@ TEST(RasterCodec, BarcodeBmpInMemoryBecomesPng) {
   }
   EXPECT_EQ(back.GetPixelColor(0, 0).rgbRed, 0);    // columns 0-1 are bars (index 1, black)
   EXPECT_EQ(back.GetPixelColor(2, 0).rgbRed, 255);  // columns 2-3 are spaces
+}
+
+}  // namespace
+
+namespace {
+
+struct FixtureRow {
+  const char* name;
+  uint32_t type;        // format code that detection must find
+  uint32_t bpp;         // depth of the decoded picture
+  int tolerance;        // largest channel difference from ImageMagick's own decode
+  bool alpha;           // the picture carries an alpha plane equal to ImageMagick's alpha
+  bool transparentIdx;  // pixels ImageMagick reads as transparent use the transparent index
+};
+
+// Expectations: the format, depth and pixels ImageMagick (make_fixtures.sh) wrote. Both decode JPEG
+// with libjpeg's defaults, so JPEG pixels match exactly; the tolerance covers where the two scale
+// differently (5-6-5 bit fields: ImageMagick scales by 255/31, this library shifts left by 3; CMYK
+// conversion rounds differently).
+constexpr FixtureRow kFixtures[] = {
+    {"bmp_1.bmp", kRasterFormatBmp, 1, 0, false, false},
+    {"bmp_4.bmp", kRasterFormatBmp, 4, 0, false, false},
+    {"bmp_8.bmp", kRasterFormatBmp, 8, 0, false, false},
+    {"bmp_8_rle.bmp", kRasterFormatBmp, 8, 0, false, false},
+    {"bmp_16_565.bmp", kRasterFormatBmp, 24, 7, false, false},
+    {"bmp_24.bmp", kRasterFormatBmp, 24, 0, false, false},
+    {"bmp_32.bmp", kRasterFormatBmp, 24, 0, false, false},
+    {"png_1.png", kRasterFormatPng, 1, 0, false, false},
+    {"png_2g.png", kRasterFormatPng, 4, 0, false, false},
+    {"png_4p.png", kRasterFormatPng, 4, 0, false, false},
+    {"png_8g.png", kRasterFormatPng, 8, 0, false, false},
+    {"png_8p_trns.png", kRasterFormatPng, 8, 0, false, true},
+    {"png_24.png", kRasterFormatPng, 24, 0, false, false},
+    {"png_24_interlaced.png", kRasterFormatPng, 24, 0, false, false},
+    {"png_48.png", kRasterFormatPng, 24, 0, false, false},
+    {"png_32.png", kRasterFormatPng, 24, 0, true, false},
+    {"jpg_base.jpg", kRasterFormatJpg, 24, 0, false, false},
+    {"jpg_prog.jpg", kRasterFormatJpg, 24, 0, false, false},
+    {"jpg_grey.jpg", kRasterFormatJpg, 8, 0, false, false},
+    {"jpg_300dpi.jpg", kRasterFormatJpg, 24, 0, false, false},
+    {"jpg_cmyk.jpg", kRasterFormatJpg, 24, 1, false, false},
+    {"ico_4.ico", kRasterFormatIco, 4, 0, false, false},
+    {"ico_32.ico", kRasterFormatIco, 24, 0, true, false},
+};
+
+TEST(RasterCodec, FixturesDecodeToImageMagicksPixels) {
+  for (const FixtureRow& row : kFixtures) {
+    SCOPED_TRACE(row.name);
+    const Bytes file = raster_test::ReadFile(raster_test::Fixture(row.name));
+    const Bytes ref = raster_test::ReadFile(raster_test::Fixture(std::string(row.name) + ".rgba"));
+    ASSERT_FALSE(file.empty());
+    CRasterImage img(file.data(), static_cast<uint32_t>(file.size()), kRasterFormatUnknown);
+    ASSERT_TRUE(img.IsValid()) << img.GetLastError();
+    EXPECT_EQ(img.GetType(), row.type);
+    EXPECT_EQ(img.GetBpp(), row.bpp);
+    const uint32_t w = img.GetWidth();
+    const uint32_t h = img.GetHeight();
+    ASSERT_EQ(ref.size(), static_cast<size_t>(w) * h * 4);
+    EXPECT_EQ(img.AlphaIsValid(), row.alpha);
+    if (row.transparentIdx) {
+      EXPECT_EQ(img.GetTransIndex(), 0);
+    }
+    int worst = 0;
+    for (uint32_t ty = 0; ty < h; ++ty) {
+      for (uint32_t x = 0; x < w; ++x) {
+        const uint8_t* r = &ref[(static_cast<size_t>(ty) * w + x) * 4];
+        const uint32_t y = h - 1 - ty;  // ImageMagick's rows run from the top
+        const RasterQuad c = img.GetPixelColor(x, y);
+        if (row.transparentIdx && r[3] == 0) {
+          EXPECT_EQ(img.GetPixelIndex(x, y), 0) << x << "," << ty;
+          continue;
+        }
+        const int d = std::max({std::abs(c.rgbRed - r[0]), std::abs(c.rgbGreen - r[1]), std::abs(c.rgbBlue - r[2])});
+        worst = std::max(worst, d);
+        if (row.alpha) {
+          ASSERT_EQ(c.rgbReserved, r[3]) << x << "," << ty;
+        }
+      }
+    }
+    EXPECT_LE(worst, row.tolerance);
+  }
+}
+
+TEST(RasterCodec, JfixDensityInDotsPerCentimetreBecomesDpi) {
+  // 118 dots per centimetre: floor(118 * 2.54 + 0.5) = 300 (computed by hand).
+  const Bytes file = raster_test::ReadFile(raster_test::Fixture("jpg_300dpi.jpg"));
+  CRasterImage img(file.data(), static_cast<uint32_t>(file.size()), kRasterFormatJpg);
+  ASSERT_TRUE(img.IsValid()) << img.GetLastError();
+  EXPECT_EQ(img.GetXDPI(), 300);
+  EXPECT_EQ(img.GetYDPI(), 300);
 }
 
 }  // namespace
