@@ -67,11 +67,16 @@ void SetBitRun(uint8_t* row, uint32_t start, uint32_t len) {
 constexpr auto kWiden = [] {
   std::array<std::array<std::array<uint8_t, 8>, 256>, kBarcodeMaxModuleWidth + 1> t{};
   for (uint32_t n = 1; n <= static_cast<uint32_t>(kBarcodeMaxModuleWidth); ++n) {
+    const uint64_t run = (uint64_t{1} << n) - 1;
     for (uint32_t b = 0; b < 256; ++b) {
-      for (uint32_t bit = 0; bit < 8 * n; ++bit) {
-        if ((b & (0x80u >> (bit / n))) != 0) {
-          t[n][b][bit / 8] = static_cast<uint8_t>(t[n][b][bit / 8] | (0x80u >> (bit % 8)));
+      uint64_t wide = 0;  // pixel i of b becomes bits [n * i, n * (i + 1)) from the top
+      for (uint32_t i = 0; i < 8; ++i) {
+        if ((b & (0x80u >> i)) != 0) {
+          wide |= run << (64 - n * (i + 1));
         }
+      }
+      for (uint32_t k = 0; k < 8; ++k) {
+        t[n][b][k] = static_cast<uint8_t>(wide >> (56 - 8 * k));
       }
     }
   }

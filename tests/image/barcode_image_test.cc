@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -411,17 +414,62 @@ TEST(BarcodeImage, PicturesTooLargeToTurnStayAsDrawn) {
   EXPECT_EQ(wide.Rows(), 40u);
 }
 
+// ---- PNG --------------------------------------------------------------------------------------
+
+[[nodiscard]] uint32_t Be32(const uint8_t* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+         (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+
+TEST(BarcodeImage, ConvertToPngReplacesTheBitmapAndWritesTheFile) {
+  barcode_test::TempDir dir;
+  ASSERT_FALSE(dir.Path().empty());
+  const std::string path = dir.Path() + "/label.png";
+  CBarcodeImage image;
+  ASSERT_EQ(image.EncodeCode128("AB", 30, false, "", 0), 1);
+  ASSERT_EQ(image.ConvertToPng(path.c_str()), 1);
+  EXPECT_TRUE(image.IsPng());
+  const uint8_t* f = image.FileImage();
+  const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  ASSERT_GT(image.FileLength(), 33u);
+  EXPECT_EQ(std::memcmp(f, signature, 8), 0);
+  EXPECT_EQ(std::memcmp(f + 12, "IHDR", 4), 0);
+  EXPECT_EQ(Be32(f + 16), 146u);  // the bitmap's width and height
+  EXPECT_EQ(Be32(f + 20), 40u);
+  // The file holds the same bytes.
+  FILE* in = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(in, nullptr);
+  std::string disk(kBarcodeFileCapacity + 1, '\0');
+  disk.resize(std::fread(disk.data(), 1, disk.size(), in));
+  std::fclose(in);
+  EXPECT_EQ(disk, std::string(reinterpret_cast<const char*>(f), image.FileLength()));
+  // Already PNG: nothing more to convert.
+  const uint32_t length = image.FileLength();
+  EXPECT_EQ(image.ConvertToPng(nullptr), 0);
+  EXPECT_EQ(image.FileLength(), length);
+}
+
+TEST(BarcodeImage, ConvertToPngKeepsTheBitmapWhenTheFileCannotBeWritten) {
+  CBarcodeImage image;
+  ASSERT_EQ(image.EncodeCode128("AB", 30, false, "", 0), 1);
+  EXPECT_EQ(image.ConvertToPng("/nonexistent-folder/label.png"), 0);
+  EXPECT_FALSE(image.IsPng());
+  EXPECT_EQ(image.FileLength(), 862u);
+  EXPECT_EQ(image.FileImage()[0], 'B');
+}
+
 // ---- the barcode command's steps -------------------------------------------------------------
 
 TEST(BarcodeQuery, FollowsTheCommandsTypeAndWidthRules) {
   {
-    // Interleaved 2 of 5 without its text line; PNG asked (BMP when no PNG can be made).
+    // Interleaved 2 of 5 without its text line, as PNG.
     CBarcodeImage image;
     BarcodeQuery q;
     q.ccode = "123456";
     q.ntype = 1101;
     BarcodeAnswer a = RenderBarcodeQuery(q, image);
-    ASSERT_NE(a.imageType, nullptr);
+    EXPECT_STREQ(a.imageType, "png");
+    EXPECT_EQ(a.data, image.FileImage());
     EXPECT_STREQ(image.Plan(), "");  // no code-set plan: Interleaved 2 of 5
     EXPECT_EQ(image.Rows(), 30u);
     EXPECT_EQ(a.size, image.FileLength());
@@ -433,7 +481,7 @@ TEST(BarcodeQuery, FollowsTheCommandsTypeAndWidthRules) {
     q.ccode = "12345";
     q.ntype = 1101;
     BarcodeAnswer a = RenderBarcodeQuery(q, image);
-    ASSERT_NE(a.imageType, nullptr);
+    EXPECT_STREQ(a.imageType, "png");
     EXPECT_STREQ(image.Plan(), "A5");
   }
   {
