@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -131,39 +132,30 @@ void DrawAndDecode(const std::vector<Job>& jobs) {
   return base;
 }
 
-TEST(BarcodeDecode, EveryOrientationAndModuleWidthReadsBackAsBmp) {
+// Every typical label at each of the module widths, in every orientation, with and without the
+// text band.
+[[nodiscard]] std::vector<Job> LabelMatrix(std::initializer_list<int> widths, bool png) {
   std::vector<Job> jobs;
   for (const Job& label : TypicalLabels()) {
-    for (int width : {1, 2, 3, 8}) {
+    for (int width : widths) {
       for (int dir : {0, 1, 2, 3}) {
         for (bool hide : {false, true}) {
           Job j = label;
           j.moduleWidth = width;
           j.orientation = dir;
           j.hide = hide;
+          j.png = png;
           jobs.push_back(j);
         }
       }
     }
   }
-  DrawAndDecode(jobs);
+  return jobs;
 }
 
-TEST(BarcodeDecode, EveryOrientationAndModuleWidthReadsBackAsPng) {
-  std::vector<Job> jobs;
-  for (const Job& label : TypicalLabels()) {
-    for (int width : {2, 3, 8}) {
-      for (int dir : {0, 1, 2, 3}) {
-        Job j = label;
-        j.moduleWidth = width;
-        j.orientation = dir;
-        j.png = true;
-        jobs.push_back(j);
-      }
-    }
-  }
-  DrawAndDecode(jobs);
-}
+TEST(BarcodeDecode, EveryOrientationAndModuleWidthReadsBackAsBmp) { DrawAndDecode(LabelMatrix({1, 2, 3, 8}, false)); }
+
+TEST(BarcodeDecode, EveryOrientationAndModuleWidthReadsBackAsPng) { DrawAndDecode(LabelMatrix({2, 3, 8}, true)); }
 
 TEST(BarcodeDecode, EverySymbolValueReadsBack) {
   std::vector<Job> jobs;

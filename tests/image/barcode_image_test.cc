@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "image/barcode_query.h"
 #include "image/barcode_tables.h"
@@ -174,50 +175,51 @@ TEST(BarcodeImage, BmpHeaderDescribesTheBitmap) {
   EXPECT_EQ(image.ModuleWidthUsed(), 2);
 }
 
-TEST(BarcodeImage, TextBandShowsTheGlyphsUnderTheirSymbols) {
-  CBarcodeImage image;
-  image.SetModuleWidth(1);
-  ASSERT_EQ(image.EncodeCode128("A1", 20, false, "", 0), 1);
-  Bmp bmp = PictureOf(image);
-  ASSERT_TRUE(bmp.ok);
-  // Symbol 'A' spans modules 19-29, '1' 30-40; a glyph's 5 columns sit 3 modules into its symbol.
-  // Top-down row 20 is the white separator, row 21 the empty glyph row 0, row 22 the cap line.
-  const char* expectedA[] = {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"};
-  const char* expected1[] = {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."};
-  for (int g = 0; g < 7; ++g) {
-    std::string row = bmp.Row(static_cast<uint32_t>(22 + g));
-    std::string a;
-    std::string one;
-    for (int c = 0; c < 5; ++c) {
-      a += row[static_cast<size_t>(22 + c)] == '1' ? '#' : '.';
-      one += row[static_cast<size_t>(33 + c)] == '1' ? '#' : '.';
+// The ink of a glyph cell: `cols` pixel columns from column x, 7 rows from the cap line (top-down row
+// y), as '#' and '.' rows.
+[[nodiscard]] std::vector<std::string> Cell(const Bmp& bmp, uint32_t x, uint32_t y, uint32_t cols) {
+  std::vector<std::string> rows;
+  for (uint32_t r = 0; r < 7; ++r) {
+    std::string row;
+    for (uint32_t c = 0; c < cols; ++c) {
+      row += bmp.Black(x + c, y + r) ? '#' : '.';
     }
-    EXPECT_EQ(a, expectedA[g]) << "glyph row " << g + 1;
-    EXPECT_EQ(one, expected1[g]) << "glyph row " << g + 1;
+    rows.push_back(row);
   }
-  EXPECT_EQ(bmp.Row(20), std::string(bmp.width, '0'));
-  EXPECT_EQ(bmp.Row(21), std::string(bmp.width, '0'));
+  return rows;
 }
 
-TEST(BarcodeImage, CodeSetCShowsNarrowDigitPairs) {
-  CBarcodeImage image;
-  image.SetModuleWidth(1);
-  ASSERT_EQ(image.EncodeCode128("17", 20, false, "C", 0), 1);
-  Bmp bmp = PictureOf(image);
-  ASSERT_TRUE(bmp.ok);
-  // The pair symbol spans modules 19-29: '1' in columns 20-23, '7' in 25-28 (cap line at y = 22).
-  const char* expected1[] = {"..#.", ".##.", "..#.", "..#.", "..#.", "..#.", ".###"};
-  const char* expected7[] = {"####", "...#", "..#.", "..#.", ".#..", ".#..", ".#.."};
-  for (int g = 0; g < 7; ++g) {
-    std::string row = bmp.Row(static_cast<uint32_t>(22 + g));
-    std::string d1;
-    std::string d7;
-    for (int c = 0; c < 4; ++c) {
-      d1 += row[static_cast<size_t>(20 + c)] == '1' ? '#' : '.';
-      d7 += row[static_cast<size_t>(25 + c)] == '1' ? '#' : '.';
-    }
-    EXPECT_EQ(d1, expected1[g]) << "glyph row " << g + 1;
-    EXPECT_EQ(d7, expected7[g]) << "glyph row " << g + 1;
+TEST(BarcodeImage, TextBandShowsTheGlyphsUnderTheirSymbols) {
+  // 20 bar rows, then top-down row 20 is the white separator, row 21 the empty glyph row 0 and row
+  // 22 the cap line of the glyphs.
+  struct Case {
+    const char* why;
+    const char* text;
+    const char* plan;
+    uint32_t x;
+    uint32_t cols;
+    std::vector<std::string> ink;
+  };
+  const Case cases[] = {
+      {"'A' of set A: symbol at modules 19-29, glyph 3 modules in", "A1", "", 22, 5,
+       {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+      {"'1' of set A: symbol at modules 30-40", "A1", "", 33, 5,
+       {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+      {"set C pair '17': narrow '1' in columns 20-23", "17", "C", 20, 4,
+       {"..#.", ".##.", "..#.", "..#.", "..#.", "..#.", ".###"}},
+      {"set C pair '17': narrow '7' in columns 25-28", "17", "C", 25, 4,
+       {"####", "...#", "..#.", "..#.", ".#..", ".#..", ".#.."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    CBarcodeImage image;
+    image.SetModuleWidth(1);
+    ASSERT_EQ(image.EncodeCode128(c.text, 20, false, c.plan, 0), 1);
+    Bmp bmp = PictureOf(image);
+    ASSERT_TRUE(bmp.ok);
+    EXPECT_EQ(Cell(bmp, c.x, 22, c.cols), c.ink);
+    EXPECT_EQ(bmp.Row(20), std::string(bmp.width, '0'));
+    EXPECT_EQ(bmp.Row(21), std::string(bmp.width, '0'));
   }
 }
 
