@@ -528,7 +528,7 @@ TEST(RasterCodec, BareInfoHeaderAndTopDownBmpDecode) {
 
 // RLE rows worked out by hand for a 4 x 2 picture (bottom row first).
 TEST(RasterCodec, BmpRunLengthCodesAsWorkedOutByHand) {
-  const Bytes palette(16 * 4, 0);
+  const Bytes palette(256 * 4, 0);
   const struct {
     const char* what;
     uint16_t bits;
