@@ -9,12 +9,9 @@ target_sources(tw_util PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/html_entities.cc
   ${CMAKE_CURRENT_LIST_DIR}/json.cc
   ${CMAKE_CURRENT_LIST_DIR}/md5.cc
+  ${CMAKE_CURRENT_LIST_DIR}/datetime.cc
+  ${CMAKE_CURRENT_LIST_DIR}/pinyin.cc
 )
-foreach(_tw_later datetime pinyin)
-  if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${_tw_later}.cc)
-    target_sources(tw_util PRIVATE ${CMAKE_CURRENT_LIST_DIR}/${_tw_later}.cc)
-  endif()
-endforeach()
 
 # The GBK tables are generated at build time from the C library's CP936 conversion.
 add_executable(tw_gen_gbk_table ${PROJECT_SOURCE_DIR}/tools/gen/gen_gbk_table.cc)
