@@ -131,6 +131,7 @@ bool CRasterImage::Decode(CRasterFile* file, uint32_t type) {
   }
   if (type == kRasterFormatUnknown) {
     const int64_t start = file->Tell();
+    bool tooLarge = false;
     for (const CodecEntry& e : kCodecs) {
       if (e.decode == nullptr) {
         continue;
@@ -138,9 +139,12 @@ bool CRasterImage::Decode(CRasterFile* file, uint32_t type) {
       if (e.decode(*this, file)) {
         return true;
       }
+      // A codec that read a valid header and refused only for the picture's size keeps that reason,
+      // so an upload claiming a huge picture is reported as such and not as an unknown format.
+      tooLarge = tooLarge || std::strcmp(GetLastError(), raster_error::kMaxMemory) == 0;
       file->Seek(start, kRasterSeekSet);
     }
-    SetLastError(raster_error::kDecodeUnknown);
+    SetLastError(tooLarge ? raster_error::kMaxMemory : raster_error::kDecodeUnknown);
     return false;
   }
   const CodecEntry* e = FindCodec(type);

@@ -46,6 +46,9 @@ inline constexpr uint32_t kJpegDecodeDither = 0x200;
 inline constexpr uint32_t kJpegDecodeOnePass = 0x400;
 inline constexpr uint32_t kJpegDecodeNoSmooth = 0x800;
 
+// The JPEG section reader and EXIF record (CRasterExifInfo) of a later piece plug in at the start of
+// Decode (sections read, the stream put back, EXIF resolution preferred to the JFIF density) and at the
+// end of Encode (kept sections written back around the new image data).
 class CRasterImageJPG : public CRasterImage {
  public:
   CRasterImageJPG() : CRasterImage(kRasterFormatJpg) {}
