@@ -332,12 +332,7 @@ bool CRasterImageBMP::Decode(CRasterFile* file) {
 }
 
 bool CRasterImageBMP::Encode(CRasterFile* file) {
-  if (file == nullptr) {
-    SetLastError(raster_error::kNullFile);
-    return false;
-  }
-  if (!IsValid()) {
-    SetLastError(raster_error::kNullImage);
+  if (!EncodeSafeCheck(file)) {
     return false;
   }
   const uint32_t paletteBytes = GetPaletteSize();

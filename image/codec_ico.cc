@@ -227,12 +227,7 @@ bool CRasterImageICO::Decode(CRasterFile* file) {
 }
 
 bool CRasterImageICO::Encode(CRasterFile* file) {
-  if (file == nullptr) {
-    SetLastError(raster_error::kNullFile);
-    return false;
-  }
-  if (!IsValid()) {
-    SetLastError(raster_error::kNullImage);
+  if (!EncodeSafeCheck(file)) {
     return false;
   }
   const uint32_t width = GetWidth();

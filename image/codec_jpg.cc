@@ -364,12 +364,7 @@ bool CRasterImageJPG::Decode(CRasterFile* file) {
 }
 
 bool CRasterImageJPG::Encode(CRasterFile* file) {
-  if (file == nullptr) {
-    SetLastError(raster_error::kNullFile);
-    return false;
-  }
-  if (!IsValid()) {
-    SetLastError(raster_error::kNullImage);
+  if (!EncodeSafeCheck(file)) {
     return false;
   }
   if (GetNumColors() != 0 && !IsGrayScale()) {

@@ -406,12 +406,7 @@ bool CRasterImagePNG::Decode(CRasterFile* file) {
 }
 
 bool CRasterImagePNG::Encode(CRasterFile* file) {
-  if (file == nullptr) {
-    SetLastError(raster_error::kNullFile);
-    return false;
-  }
-  if (!IsValid()) {
-    SetLastError(raster_error::kNullImage);
+  if (!EncodeSafeCheck(file)) {
     return false;
   }
   // A transparent palette index other than 0 is written as index 0: the exchange is made on a private

@@ -170,12 +170,7 @@ bool CRasterImage::Decode(const uint8_t* buffer, uint32_t size, uint32_t type) {
 }
 
 bool CRasterImage::Encode(CRasterFile* file, uint32_t type) {
-  if (file == nullptr) {
-    SetLastError(raster_error::kNullFile);
-    return false;
-  }
-  if (!IsValid()) {
-    SetLastError(raster_error::kNullImage);
+  if (!EncodeSafeCheck(file)) {
     return false;
   }
   const CodecEntry* e = type == kRasterFormatUnknown ? nullptr : FindCodec(type);

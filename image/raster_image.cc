@@ -295,18 +295,8 @@ bool CRasterImage::Transfer(CRasterImage& from) {
   }
   Destroy();
   CopySettings(from);
-  m_block = from.m_block;
-  m_palette = from.m_palette;
-  m_bits = from.m_bits;
-  m_selection = from.m_selection;
-  m_alpha = from.m_alpha;
-  m_layers = from.m_layers;
-  m_layerCount = from.m_layerCount;
-  m_head = from.m_head;
-  m_rowBytes = from.m_rowBytes;
-  m_selectionBox = from.m_selectionBox;
+  TakePlanesOf(from);
   std::memcpy(m_lastError, from.m_lastError, sizeof(m_lastError));
-  InvalidateNearestCache();
 
   from.ResetPlanes();
   from.m_head = RasterInfoHeader{};
@@ -321,6 +311,11 @@ void CRasterImage::Ghost(const CRasterImage& from) {
   }
   Destroy();
   CopySettings(from);
+  TakePlanesOf(from);
+  m_ghost = true;
+}
+
+void CRasterImage::TakePlanesOf(const CRasterImage& from) {
   m_block = from.m_block;
   m_palette = from.m_palette;
   m_bits = from.m_bits;
@@ -331,8 +326,19 @@ void CRasterImage::Ghost(const CRasterImage& from) {
   m_head = from.m_head;
   m_rowBytes = from.m_rowBytes;
   m_selectionBox = from.m_selectionBox;
-  m_ghost = true;
   InvalidateNearestCache();
+}
+
+bool CRasterImage::EncodeSafeCheck(const CRasterFile* file) {
+  if (file == nullptr) {
+    SetLastError(raster_error::kNullFile);
+    return false;
+  }
+  if (m_block == nullptr) {
+    SetLastError(raster_error::kNullImage);
+    return false;
+  }
+  return true;
 }
 
 uint64_t CRasterImage::GetSize() const {
@@ -525,23 +531,16 @@ void CRasterImage::SetCodecOption(uint32_t option, uint32_t type) {
   }
 }
 
-void CRasterImage::SetXDPI(int32_t dpi) {
-  if (dpi <= 0) {
-    dpi = kRasterDefaultDpi;
-  }
-  m_xDpi = dpi;
-  m_head.biXPelsPerMeter = DpiToPpm(dpi);
-  if (m_block != nullptr && !m_ghost) {
-    raster_internal::PutInfoHeader(m_block, m_head);
-  }
-}
+void CRasterImage::SetXDPI(int32_t dpi) { SetResolution(&m_xDpi, &m_head.biXPelsPerMeter, dpi); }
 
-void CRasterImage::SetYDPI(int32_t dpi) {
+void CRasterImage::SetYDPI(int32_t dpi) { SetResolution(&m_yDpi, &m_head.biYPelsPerMeter, dpi); }
+
+void CRasterImage::SetResolution(int32_t* dpiField, int32_t* ppmField, int32_t dpi) {
   if (dpi <= 0) {
     dpi = kRasterDefaultDpi;
   }
-  m_yDpi = dpi;
-  m_head.biYPelsPerMeter = DpiToPpm(dpi);
+  *dpiField = dpi;
+  *ppmField = DpiToPpm(dpi);
   if (m_block != nullptr && !m_ghost) {
     raster_internal::PutInfoHeader(m_block, m_head);
   }

@@ -299,6 +299,10 @@ class CRasterImage {
   // Bits per pixel as Create normalises them.
   [[nodiscard]] static uint32_t NormaliseBpp(uint32_t bpp);
 
+  // EncodeSafeCheck: true when `file` and pixels exist; otherwise false with "null file handler" or
+  // "null image!!!" in the last-error text. Every encoder starts with it.
+  [[nodiscard]] bool EncodeSafeCheck(const CRasterFile* file);
+
   // CopySettings: takes the settings (not the planes) of `src`: format, transparency, JPEG quality and
   // scale, escape, frames, codec options, resolution.
   void CopySettings(const CRasterImage& src);
@@ -306,6 +310,10 @@ class CRasterImage {
  private:
   void Startup(uint32_t type);
   void ResetPlanes();
+  // Points this picture's planes and geometry at those of `from` (ownership is the caller's concern).
+  void TakePlanesOf(const CRasterImage& from);
+  // Sets one axis's resolution (a value of 0 or below means 96 dpi) and its pixels per metre.
+  void SetResolution(int32_t* dpiField, int32_t* ppmField, int32_t dpi);
   void InvalidateNearestCache() const { m_lastNearestValid = false; }
   [[nodiscard]] uint8_t BlindGetPixelIndex(uint32_t x, uint32_t y) const;
   void BlindSetPixelIndex(uint32_t x, uint32_t y, uint8_t index);
