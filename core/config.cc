@@ -8,6 +8,8 @@
 #include "core/db.h"
 #include "core/extension.h"
 #include "core/pool.h"
+#include "carriers/return_address.h"
+#include "pricing/ostrum_container.h"
 #include "util/registry.h"
 #include "util/text.h"
 
@@ -80,25 +82,9 @@ void TrimBoth(char* text) {
   text[end - start] = '\0';
 }
 
-void RemoveChar(char* text, char c) {
-  if (text == nullptr) return;
-  char* out = text;
-  for (char* p = text; *p != '\0';) {
-    if (static_cast<unsigned char>(*p) >= 0x80) {
-      *out++ = *p++;
-      if (*p != '\0') *out++ = *p++;
-    } else if (*p == c) {
-      ++p;
-    } else {
-      *out++ = *p++;
-    }
-  }
-  *out = '\0';
-}
-
 void StripQuotesAndTrim(char* text) {
-  RemoveChar(text, '\'');
-  RemoveChar(text, '"');
+  tw::RemoveChar(text, '\'');
+  tw::RemoveChar(text, '"');
   TrimBoth(text);
 }
 
@@ -161,6 +147,9 @@ namespace {
 
 constexpr uint32_t kSlotRetryMs = 1000;
 constexpr char kIniFileName[] = "tarnwick.ini";
+constexpr char kReturnAddressFileName[] = "Return_addr.txt";
+constexpr size_t kReturnAddressFileMaxBytes = 500000;
+constexpr size_t kReturnAddressClearBytes = 64000;
 
 // The site value: dictionary row "45", lower-cased.
 void ReadSiteValue(PoolSlot& slot) {
@@ -195,8 +184,18 @@ int CTarnwickExtension::LoadConfiguration() {
   char* text = slot.szReply;
   if (ReadWholeFile(path.c_str(), text, kSettingsFileMaxBytes) <= 0) return 0;
 
-  // Watermark settings, picture folder clean-up, reference-data container and the block markers come
-  // with their own capabilities.
+  // Watermark settings and the picture folder clean-up come with the ID-card pictures.
+
+  if (GetSettingInt("启用Ostrum容器=", text, 0) == 1) {
+    uint32_t start = tw::GetTickCount();
+    g_OstrumContainer.Load(slot);
+    char line[300];
+    std::snprintf(line, sizeof line, "启用Ostrum容器:%s,%u ms", g_OstrumContainer.GetLoadSummary(),
+                  tw::GetTickCount() - start);
+    WriteLog(line, "TARNWICK");
+  }
+
+  // The block markers come with the number rules, field checks and field fills.
 
   ExtensionSettings.defaultInternalRuleId = GetSettingInt("内单号生成ID=", text, 0);
   GetSettingText("IP=", text, ExtensionSettings.trustedAddress, sizeof ExtensionSettings.trustedAddress, 5, 15, true);
@@ -210,6 +209,10 @@ int CTarnwickExtension::LoadConfiguration() {
 
   ExtensionSettings.ownAddress = GetLocalIp();
 
-  // Carrier settings files and the return-address pool come with their own capabilities.
+  // The carrier settings files come with the carrier clients.
+
+  std::memset(text, 0, kReturnAddressClearBytes);
+  path = ExtensionSettings.moduleFolder + kReturnAddressFileName;
+  if (ReadWholeFile(path.c_str(), text, kReturnAddressFileMaxBytes) > 0) g_ReturnAddressList.Load(text);
   return 1;
 }

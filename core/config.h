@@ -60,10 +60,7 @@ int GetSettingInt(const char* key, const char* text, int def);
 // TrimBoth: removes blanks, tabs, CR, LF and full-width blanks (A1 A1) from both ends, in place.
 void TrimBoth(char* text);
 
-// RemoveChar: removes every single-byte c, in place, stepping over two-byte GBK characters.
-void RemoveChar(char* text, char c);
-
-// StripQuotesAndTrim: RemoveChar of ' and of ", then TrimBoth.
+// StripQuotesAndTrim: tw::RemoveChar of ' and of ", then TrimBoth.
 void StripQuotesAndTrim(char* text);
 
 // AppendXmlElement: writes "<name>text</name>" (or "<name/>" for an empty text) and CR LF at out

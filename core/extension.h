@@ -65,7 +65,27 @@ class CTarnwickExtension : public CHttpServer {
   // GetLocalIp: the first IPv4 address of the host's name as dotted text, empty when there is none.
   static std::string GetLocalIp();
 
-  // Handlers of the subsystems follow, one section per subsystem.
+  // ----- Front doors -------------------------------------------------------------------------------
+  // ParseIPv4: the four bytes of a dotted address (parts missing stay 0). Non-zero when four parts
+  // were found.
+  static int ParseIPv4(const char* text, unsigned char out[4]);
+  // IsUrlEncodedBody: 1 when "%22" starts at a byte offset from 0 to 100 of the body.
+  static int IsUrlEncodedBody(const char* body);
+  // OnEmptyRequest: answers nothing (an empty reply).
+  void OnEmptyRequest(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnEmptyRequest(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+
+  // Handlers of the subsystems follow, one section per subsystem. A client handler receives the
+  // caller's four address bytes, a PDA handler the calling PDA user.
+
+  // ----- Requests the doors answer before their tables ----------------------------------------------
+  void OnEmsKindList(CHttpServerContext* pCtxt);
+  void OnGenerateMD5(CHttpServerContext* pCtxt, char* body);
+  void OnGetClientID(CHttpServerContext* pCtxt, char* body, const char* md5);
+  void OnClientAuth(CHttpServerContext* pCtxt, char* body, int mode);
+  void OnEPostPdf(CHttpServerContext* pCtxt, char* body);
+  void OnEPostUpload(CHttpServerContext* pCtxt, char* body);
+  void OnRecTransBagSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
 
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};

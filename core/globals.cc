@@ -5,8 +5,11 @@
 #include <ctime>
 
 #include "carriers/label_worker.h"
+#include "carriers/return_address.h"
+#include "core/caches.h"
 #include "core/extension.h"
 #include "core/pool.h"
+#include "pricing/ostrum_container.h"
 
 namespace {
 int DayOfYearNow() {
@@ -21,8 +24,11 @@ std::atomic<int32_t> g_bLogEnabled{0};
 
 CEvent g_PoolLock(false, false);
 CEvent g_LabelWorkerStopEvent(false, false);
+CClientKeyCache g_ClientKeyCache;
 CEvent g_PayWsjLock(false, false);
 CEvent g_TransBagLock(false, false);
+COstrumContainer g_OstrumContainer;
+CReturnAddressList g_ReturnAddressList;
 CTarnwickExtension theExtension;
 LabelJobQueue g_LabelJobQueue;
 int g_nLoadDayOfYear = DayOfYearNow();

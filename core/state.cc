@@ -2,7 +2,9 @@
 
 #include "core/state.h"
 
-bool IsContainerLoaded() { return false; }
+#include "pricing/ostrum_container.h"
+
+bool IsContainerLoaded() { return g_OstrumContainer.IsLoaded(); }
 unsigned EubAccountCount() { return 0; }
 bool HasAuPostClient() { return false; }
 bool HasSfClient() { return false; }

@@ -56,7 +56,7 @@ tw_start_cluster() {
   chmod 700 "$data"
   if [ ! -f "$data/PG_VERSION" ]; then
     su "$owner" -s /bin/sh -c "'$TW_PG_BIN/initdb' -D '$data' -U postgres -E UTF8 --locale=C.UTF-8 \
-        --auth-local=trust --auth-host=scram-sha-256 >'$data.initdb.log' 2>&1" \
+        --auth-local=trust --auth-host=scram-sha-256" >"$data.initdb.log" 2>&1 \
       || { cat "$data.initdb.log" >&2; return 1; }
     cat >>"$data/postgresql.conf" <<CONF
 listen_addresses = '127.0.0.1'
@@ -101,7 +101,7 @@ tw_reachable_dir() {
 
 # tw_pg_admin PORT: runs the SQL of standard input as the cluster's superuser.
 tw_pg_admin() {
-  su postgres -s /bin/sh -c "psql -X -q -At -v ON_ERROR_STOP=1 -h '$TW_PG_SOCKET' -p $1 -d postgres"
+  su postgres -s /bin/sh -c "psql -X -q -At -v ON_ERROR_STOP=1 -U postgres -h '$TW_PG_SOCKET' -p $1 -d postgres"
 }
 
 # tw_create_database PORT PASSWORD: the login role "tarnwick" (with that password) and the database

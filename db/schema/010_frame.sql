@@ -1,11 +1,15 @@
 -- Dictionary, clients, PDA users and depot roles: what start-up and the signature checks read.
 SET client_min_messages = warning;
 
--- Dictionary rows: a name and its value ("45" is the site value).
+-- Dictionary rows: a name and its value ("45" is the site value); a name may have several rows in
+-- diposition order ("d_ctrlcode").
 CREATE TABLE IF NOT EXISTS dbo.sys_dict (
-  dcname citext PRIMARY KEY,
-  dcvalue varchar(255) NOT NULL DEFAULT ''
+  iid serial PRIMARY KEY,
+  dcname citext NOT NULL,
+  dcvalue varchar(255) NOT NULL DEFAULT '',
+  diposition integer NOT NULL DEFAULT 0
 );
+CREATE INDEX IF NOT EXISTS sys_dict_dcname ON dbo.sys_dict (dcname, diposition);
 
 -- Clients. capikey is the key of request signatures (7 to 31 characters); the first byte of voption
 -- holds the client's option bits.

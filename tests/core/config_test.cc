@@ -63,11 +63,11 @@ TEST(TrimBoth, RemovesBlanksBreaksAndFullWidthBlanks) {
   EXPECT_STREQ(inner, "a \xA1\xA1 b");
 }
 
-TEST(RemoveChar, StepsOverTwoByteCharacters) {
-  // 0x95 0x5C is one GBK character whose trail byte is a backslash; it stays whole.
-  char text[] = "a\\b\x95\x5C" "c\\";
-  RemoveChar(text, '\\');
-  EXPECT_STREQ(text, "ab\x95\x5C" "c");
+TEST(StripQuotesAndTrim, RemovesQuotesButNotInsideTwoByteCharacters) {
+  // The quotes around a two-byte character go; the character stays whole.
+  char gbk[] = " '\x95\x5C' ";
+  StripQuotesAndTrim(gbk);
+  EXPECT_STREQ(gbk, "\x95\x5C");
   char quoted[] = " 'O\"Brien' ";
   StripQuotesAndTrim(quoted);
   EXPECT_STREQ(quoted, "OBrien");

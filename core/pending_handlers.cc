@@ -1,0 +1,17 @@
+// Requests that the doors name but whose handlers are not part of the system yet: each answers "-4"
+// (name not served) until its subsystem brings the real one and removes it from here.
+
+#include "core/extension.h"
+#include "core/result_codes.h"
+
+void CTarnwickExtension::OnEmsKindList(CHttpServerContext* pCtxt) { WriteCode(pCtxt, kRcNameNotInTable); }
+void CTarnwickExtension::OnGenerateMD5(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
+void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char*, const char*) {
+  WriteCode(pCtxt, kRcNameNotInTable);
+}
+void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char*, int) { WriteCode(pCtxt, kRcNameNotInTable); }
+void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
+void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
+void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char*, const unsigned char*) {
+  WriteCode(pCtxt, kRcNameNotInTable);
+}

@@ -1,0 +1,81 @@
+// The request tables, in their order. A request whose handler is not part of the system yet is
+// left out (its door answers "-4" for it); its place is kept as a comment.
+
+#include "core/request_tables.h"
+
+#include <cstring>
+
+namespace {
+
+using X = CTarnwickExtension;
+constexpr ClientHandler kEmptyClient = static_cast<ClientHandler>(&X::OnEmptyRequest);
+constexpr PdaHandler kEmptyPda = static_cast<PdaHandler>(&X::OnEmptyRequest);
+
+const ClientRequest kDoApp[] = {
+    // "PreInputSet", "PreInputDel", "PreInputData", "PreInputList", "RecList", "PreInputTotal",
+    // "QueryPrice", "FeeList", "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
+    {nullptr, nullptr},
+};
+
+const ClientRequest kDo[] = {
+    // "PreInputSet", "PreInputDel", "PreInputData", "PreInputList", "RecList", "PreInputTotal",
+    // "QueryPrice", "FeeList", "ClientCreate", "DoGetNo"
+    {nullptr, nullptr},
+};
+
+const ClientRequest kDoApi[] = {
+    // "PreInputSet", "RecTransSet", "RecDataRG", "DoIDCardPicSet", "DoGetNo", "wOrderSet"
+    {"wOrderDel", kEmptyClient},
+    // "wGoodsInfo", "wInQuery", "wInTotal"
+    {"wOutQuery", kEmptyClient},
+    {"wOutTotal", kEmptyClient},
+    {"wOrderInfo", kEmptyClient},
+    {nullptr, nullptr},
+};
+
+const ClientRequest kWeChat[] = {
+    // "PreInputSet", "PreInputDel", "PreInputData", "PreInputList", "RecTransSet", "RecTransDel",
+    // "RecTransData", "RecTransList", "RecList", "FeeList", "DoIDCardPicSet"
+    {nullptr, nullptr},
+};
+
+const PdaRequest kDoPda[] = {
+    // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery", "pdaRecReWeight",
+    // "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
+    {"pdaRecExcept", kEmptyPda},
+    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
+    // "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
+    // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
+    // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
+    // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
+    // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum",
+    // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
+    {nullptr, nullptr},
+};
+
+template <typename Entry, size_t N>
+std::span<const Entry> Entries(const Entry (&table)[N]) {
+  return std::span<const Entry>(table, N - 1);  // without the closing row
+}
+
+}  // namespace
+
+std::span<const ClientRequest> DoAppTable() { return Entries(kDoApp); }
+std::span<const ClientRequest> DoTable() { return Entries(kDo); }
+std::span<const ClientRequest> DoApiTable() { return Entries(kDoApi); }
+std::span<const ClientRequest> WeChatTable() { return Entries(kWeChat); }
+std::span<const PdaRequest> DoPdaTable() { return Entries(kDoPda); }
+
+ClientHandler FindClientHandler(std::span<const ClientRequest> table, const char* name) {
+  for (const ClientRequest& r : table) {
+    if (std::strcmp(r.name, name) == 0) return r.handler;
+  }
+  return nullptr;
+}
+
+PdaHandler FindPdaHandler(std::span<const PdaRequest> table, const char* name) {
+  for (const PdaRequest& r : table) {
+    if (std::strcmp(r.name, name) == 0) return r.handler;
+  }
+  return nullptr;
+}
