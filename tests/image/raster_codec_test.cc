@@ -526,6 +526,22 @@ TEST(RasterCodec, BareInfoHeaderAndTopDownBmpDecode) {
   EXPECT_EQ(b.GetPixelColor(1, 0).rgbRed, 12);
 }
 
+TEST(RasterCodec, CoreHeaderBmpShorterThanAnInfoHeaderDecodes) {
+  // 1 x 1, 1 bit, 12-byte core header, 3-byte palette entries: 36 bytes in all, fewer than the
+  // 14 + 40 that an info header would need.
+  Bytes b = {'B', 'M', 36, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0, 0};
+  raster_test::Put32(b, 12);
+  raster_test::Put16(b, 1);
+  raster_test::Put16(b, 1);
+  raster_test::Put16(b, 1);
+  raster_test::Put16(b, 1);
+  b.insert(b.end(), {0, 0, 0, 255, 255, 255, 0x80, 0, 0, 0});
+  CRasterImage img(b.data(), static_cast<uint32_t>(b.size()), kRasterFormatUnknown);
+  ASSERT_TRUE(img.IsValid()) << img.GetLastError();
+  EXPECT_EQ(img.GetType(), kRasterFormatBmp);
+  EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 255);
+}
+
 // RLE rows worked out by hand for a 4 x 2 picture (bottom row first).
 TEST(RasterCodec, BmpRunLengthCodesAsWorkedOutByHand) {
   const Bytes palette(256 * 4, 0);
@@ -541,6 +557,7 @@ TEST(RasterCodec, BmpRunLengthCodesAsWorkedOutByHand) {
        {{1, 2, 3, 0}, {0, 0, 0, 5}}},
       {"RLE4 run alternates nibbles", 4, 2, {4, 0x12, 0, 0, 3, 0x34, 0, 1}, {{1, 2, 1, 2}, {3, 4, 3, 0}}},
       {"RLE4 literal of 3 nibbles in 2 bytes", 4, 2, {0, 3, 0x56, 0x70, 0, 1}, {{5, 6, 7, 0}, {0, 0, 0, 0}}},
+      {"RLE4 delta of one pixel moves one pixel", 4, 2, {0, 2, 1, 1, 1, 0x90, 0, 1}, {{0, 0, 0, 0}, {0, 9, 0, 0}}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
