@@ -118,6 +118,13 @@ class PieceWriter {
 
 size_t Utf16Length(const char16_t* s) { return internal::TextLength(s); }
 
+// True when one of the eight bytes at p is 0x80 or more.
+inline bool HasHighByte8(const unsigned char* p) {
+  uint64_t v;
+  memcpy(&v, p, sizeof v);
+  return (v & 0x8080808080808080ULL) != 0;
+}
+
 }  // namespace
 
 size_t GbkPrefixLength(const char* s, size_t n, size_t max) {
@@ -224,40 +231,60 @@ size_t Utf8ToGbkText(std::string_view utf8, char* out, size_t max, bool* usedDef
   const size_t n = utf8.size();
   size_t i = 0;
   size_t w = 0;
+  bool used = false;
   while (i < n) {
-    if (s[i] < 0x80) {
+    // Runs of ASCII eight bytes at a time.
+    while (i + 8 <= n && w + 8 <= max && !HasHighByte8(s + i)) {
+      memcpy(out + w, s + i, 8);
+      i += 8;
+      w += 8;
+    }
+    if (i >= n) {
+      break;
+    }
+    const unsigned char b = s[i];
+    if (b < 0x80) {
       if (w >= max) {
         break;
       }
-      out[w++] = static_cast<char>(s[i++]);
+      out[w++] = static_cast<char>(b);
+      ++i;
       continue;
     }
-    size_t at = i;
-    char32_t c = DecodeUtf8Char(s, n, &at);
-    char16_t units[2];
-    size_t count = 1;
-    if (c >= 0x10000) {
-      units[0] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      units[1] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-      count = 2;
+    char32_t c;
+    size_t next;
+    // The common case, a three-byte sequence outside the ranges that need extra checks.
+    if (b >= 0xE1 && b != 0xED && b <= 0xEF && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 &&
+        (s[i + 2] & 0xC0) == 0x80) {
+      c = static_cast<char32_t>((b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
+      next = i + 3;
     } else {
-      units[0] = static_cast<char16_t>(c);
+      next = i;
+      c = DecodeUtf8Char(s, n, &next);
     }
     char piece[4];
-    size_t len = 0;
-    bool used = false;
-    for (size_t k = 0; k < count; ++k) {
-      len += UnitsToGbk(&units[k], 1, piece + len, sizeof piece - len, &used);
+    size_t len;
+    if (c >= 0x10000) {
+      // Two units, neither of which GBK has.
+      piece[0] = '?';
+      piece[1] = '?';
+      len = 2;
+      used = true;
+    } else {
+      len = static_cast<size_t>(WideCharToGbkBytes(static_cast<char16_t>(c), piece));
+      if (len == 1 && piece[0] == '?') {
+        used = true;
+      }
     }
     if (len > max - w) {
       break;
     }
-    if (used && usedDefault != nullptr) {
-      *usedDefault = true;
-    }
     memcpy(out + w, piece, len);
     w += len;
-    i = at;
+    i = next;
+  }
+  if (used && usedDefault != nullptr) {
+    *usedDefault = true;
   }
   return w;
 }
@@ -349,23 +376,50 @@ char* GbkToUtf8(const char* text, char* out, size_t outSize) {
   }
   const auto* s = reinterpret_cast<const unsigned char*>(text);
   const size_t n = strlen(text);
-  PieceWriter writer(out, outSize);
+  const size_t limit = outSize - 1;
   size_t i = 0;
+  size_t w = 0;
   while (i < n) {
-    if (s[i] < 0x80) {
-      if (!writer.Put(text + i, 1)) {
-        break;
-      }
-      ++i;
-      continue;
+    while (i + 8 <= n && w + 8 <= limit && !HasHighByte8(s + i)) {
+      memcpy(out + w, s + i, 8);
+      i += 8;
+      w += 8;
     }
-    unsigned char piece[4];
-    size_t len = EncodeUtf8Char(DecodeGbkChar(s, n, &i), piece);
-    if (!writer.Put(reinterpret_cast<const char*>(piece), len)) {
+    if (i >= n) {
       break;
     }
+    if (s[i] < 0x80) {
+      if (w >= limit) {
+        break;
+      }
+      out[w++] = static_cast<char>(s[i++]);
+      continue;
+    }
+    size_t next = i;
+    char32_t u = DecodeGbkChar(s, n, &next);
+    if (u < 0x80) {
+      if (w >= limit) {
+        break;
+      }
+      out[w++] = static_cast<char>(u);
+    } else if (u < 0x800) {
+      if (limit - w < 2) {
+        break;
+      }
+      out[w++] = static_cast<char>(0xC0 | (u >> 6));
+      out[w++] = static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      // Every unit of the table lies below U+FFE6: three bytes at most.
+      if (limit - w < 3) {
+        break;
+      }
+      out[w++] = static_cast<char>(0xE0 | (u >> 12));
+      out[w++] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out[w++] = static_cast<char>(0x80 | (u & 0x3F));
+    }
+    i = next;
   }
-  writer.Finish();
+  out[w] = 0;
   return out;
 }
 

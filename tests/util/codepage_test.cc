@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace tw {
 namespace {
@@ -152,6 +153,43 @@ TEST(CodePageTest, ReplaceAllWide) {
   char16_t chinese[8] = u"x\u4E2Dy";
   EXPECT_TRUE(ReplaceAllWideA(chinese, 8, "\xD6\xD0", u""));
   EXPECT_EQ(std::u16string(chinese), u"xy");
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// Every GBK character in one text: our conversions against the system's, both ways.
+TEST(CodePageTest, WholeTableRoundTripsThroughUtf8) {
+  std::string gbk = "ASCII 0x80:\x80;";
+  for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+      if (UnitOfGbkPair(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)) != 0) {
+        gbk.push_back(static_cast<char>(lead));
+        gbk.push_back(static_cast<char>(trail));
+      }
+    }
+    gbk += "ab";  // ASCII between the rows, off the 8-byte runs
+  }
+  std::vector<char16_t> units(gbk.size() + 1);
+  int n = MultiByteToWideChar(kCodePageGbk, gbk.data(), static_cast<int>(gbk.size()), units.data(),
+                              static_cast<int>(units.size()));
+  ASSERT_GT(n, 0);
+  std::string expected(gbk.size() * 2, 0);
+  int m = WideCharToMultiByte(kCodePageUtf8, units.data(), n, expected.data(),
+                              static_cast<int>(expected.size()), nullptr, nullptr);
+  ASSERT_GT(m, 0);
+  expected.resize(static_cast<size_t>(m));
+  std::vector<char> utf8(expected.size() + 1);
+  GbkToUtf8(gbk.c_str(), utf8.data(), utf8.size());
+  ASSERT_EQ(std::string(utf8.data()), expected);
+  std::vector<char> back(gbk.size() + 1);
+  bool used = false;
+  size_t len = Utf8ToGbkText(expected, back.data(), gbk.size(), &used);
+  EXPECT_EQ(std::string(back.data(), len), gbk);
+  EXPECT_FALSE(used);
 }
 
 }  // namespace
