@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "util/internal/ascii.h"
+#include "util/internal/piece_writer.h"
 #include "util/internal/replace.h"
 #include "util/internal/scratch.h"
 #include "util/text.h"
@@ -86,44 +88,10 @@ size_t EntityPiece(char16_t u, bool bTable, char* piece) {
   return FormatEntity(u, piece);
 }
 
-// Collects whole pieces into a caller buffer of outSize bytes (NUL counted), stopping for good at
-// the first piece that does not fit.
-class PieceWriter {
- public:
-  PieceWriter(char* out, size_t outSize)
-      : out_(outSize > 0 ? out : nullptr), limit_(outSize > 0 ? outSize - 1 : 0) {}
-  bool Put(const char* p, size_t n) {
-    if (full_ || n > limit_ - len_) {
-      full_ = true;
-      return false;
-    }
-    memcpy(out_ + len_, p, n);
-    len_ += n;
-    return true;
-  }
-  size_t Finish() {
-    if (out_ != nullptr) {
-      out_[len_] = 0;
-    }
-    return len_;
-  }
-  bool full() const { return full_; }
-
- private:
-  char* out_;
-  size_t limit_;
-  size_t len_ = 0;
-  bool full_ = false;
-};
-
 size_t Utf16Length(const char16_t* s) { return internal::TextLength(s); }
 
-// True when one of the eight bytes at p is 0x80 or more.
-inline bool HasHighByte8(const unsigned char* p) {
-  uint64_t v;
-  memcpy(&v, p, sizeof v);
-  return (v & 0x8080808080808080ULL) != 0;
-}
+using internal::HasHighByte8;
+using internal::PieceWriter;
 
 }  // namespace
 
@@ -223,7 +191,7 @@ size_t UnitsToGbkEntities(const char16_t* units, size_t n, char* out, size_t out
       break;
     }
   }
-  return writer.Finish();
+  return writer.length();
 }
 
 size_t Utf8ToGbkText(std::string_view utf8, char* out, size_t max, bool* usedDefault) {
@@ -311,7 +279,7 @@ size_t Utf8ToGbkEntities(std::string_view utf8, char* out, size_t outSize, bool 
       }
     }
   }
-  return writer.Finish();
+  return writer.length();
 }
 
 long TextToUnits(int codePage, std::string_view text, char16_t* out, size_t room) {
@@ -517,7 +485,6 @@ char* WideToUtf8(const char16_t* text, char* out, size_t outSize) {
       break;
     }
   }
-  writer.Finish();
   return out;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "util/codepage.h"
+#include "util/internal/ascii.h"
 #include "util/internal/replace.h"
 #include "util/internal/scratch.h"
 #include "util/text.h"
@@ -38,21 +39,6 @@ constexpr size_t kAmpRow = 1;  // "&amp;" in HtmlEntityTable
 inline bool IsSqlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
-
-inline int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
-inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 inline bool IsFlagged(const char* text) {
   return text[0] == kFlagBase64Utf8a || text[0] == kFlagBase64Utf8b;
@@ -158,7 +144,7 @@ int ContainsNoCase(const char* text, const char* needle) {
   size_t n = strlen(needle);
   for (const char* p = text;; ++p) {
     size_t k = 0;
-    while (k < n && p[k] != 0 && UpperAscii(p[k]) == UpperAscii(needle[k])) {
+    while (k < n && p[k] != 0 && internal::UpperAscii(p[k]) == internal::UpperAscii(needle[k])) {
       ++k;
     }
     if (k == n) {
@@ -221,8 +207,8 @@ char* UrlDecode(char* text) {
     if (c == '+') {
       text[w++] = ' ';
       ++r;
-    } else if (c == '%' && HexValue(text[r + 1]) >= 0 && HexValue(text[r + 2]) >= 0) {
-      text[w++] = static_cast<char>(HexValue(text[r + 1]) << 4 | HexValue(text[r + 2]));
+    } else if (c == '%' && internal::HexDigitValue(text[r + 1]) >= 0 && internal::HexDigitValue(text[r + 2]) >= 0) {
+      text[w++] = static_cast<char>(internal::HexDigitValue(text[r + 1]) << 4 | internal::HexDigitValue(text[r + 2]));
       r += 3;
     } else {
       text[w++] = c;
@@ -288,8 +274,8 @@ const char* GetFormField(const char* name, const char* body, char* out, size_t m
   }
   size_t w = 0;
   for (size_t r = 0; value[r] != 0 && value[r] != '&' && w < max;) {
-    if (value[r] == '%' && HexValue(value[r + 1]) >= 0 && HexValue(value[r + 2]) >= 0) {
-      out[w++] = static_cast<char>(HexValue(value[r + 1]) << 4 | HexValue(value[r + 2]));
+    if (value[r] == '%' && internal::HexDigitValue(value[r + 1]) >= 0 && internal::HexDigitValue(value[r + 2]) >= 0) {
+      out[w++] = static_cast<char>(internal::HexDigitValue(value[r + 1]) << 4 | internal::HexDigitValue(value[r + 2]));
       r += 3;
     } else {
       out[w++] = value[r] == '+' ? ' ' : value[r];

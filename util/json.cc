@@ -6,6 +6,7 @@
 
 #include "util/codepage.h"
 #include "util/escape.h"
+#include "util/internal/ascii.h"
 #include "util/internal/c_locale.h"
 #include "util/internal/replace.h"
 #include "util/internal/scratch.h"
@@ -39,19 +40,6 @@ constexpr SpecialTable MakeSpecialTable() {
 }
 
 constexpr SpecialTable kSpecial = MakeSpecialTable();
-
-inline int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
 
 // Formats the quoted key pattern; false for a null or too long key.
 bool MakePattern(const char* key, char (&pattern)[kPatternSize], size_t* len) {
@@ -229,25 +217,6 @@ inline size_t PutAscii(unsigned char c, bool bFlat, char* dst) {
   return 4;
 }
 
-// GBK straight to escaped UTF-8.
-size_t EscapeGbkToUtf8(const unsigned char* s, size_t n, bool bFlat, char* dst) {
-  size_t w = 0;
-  for (size_t i = 0; i < n;) {
-    if (s[i] < 0x80) {
-      w += PutAscii(s[i], bFlat, dst != nullptr ? dst + w : nullptr);
-      ++i;
-      continue;
-    }
-    unsigned char utf8[4];
-    size_t len = EncodeUtf8Char(DecodeGbkChar(s, n, &i), utf8);
-    if (dst != nullptr) {
-      memcpy(dst + w, utf8, len);
-    }
-    w += len;
-  }
-  return w;
-}
-
 // Reads the next code point of UTF-16 units (pairs joined).
 inline char32_t NextCodePoint(const char16_t* u, size_t n, size_t* i) {
   char32_t c = u[*i];
@@ -260,22 +229,34 @@ inline char32_t NextCodePoint(const char16_t* u, size_t n, size_t* i) {
   return c;
 }
 
-size_t EscapeUnitsToUtf8(const char16_t* u, size_t n, bool bFlat, char* dst) {
+// Escaped UTF-8 of GBK bytes or UTF-16 units; `next` reads one non-ASCII character.
+template <typename Unit, typename Next>
+size_t EscapeToUtf8(const Unit* s, size_t n, bool bFlat, char* dst, Next next) {
   size_t w = 0;
   for (size_t i = 0; i < n;) {
-    if (u[i] < 0x80) {
-      w += PutAscii(static_cast<unsigned char>(u[i]), bFlat, dst != nullptr ? dst + w : nullptr);
+    if (s[i] < 0x80) {
+      w += PutAscii(static_cast<unsigned char>(s[i]), bFlat, dst != nullptr ? dst + w : nullptr);
       ++i;
       continue;
     }
     unsigned char utf8[4];
-    size_t len = EncodeUtf8Char(NextCodePoint(u, n, &i), utf8);
+    size_t len = EncodeUtf8Char(next(s, n, &i), utf8);
     if (dst != nullptr) {
       memcpy(dst + w, utf8, len);
     }
     w += len;
   }
   return w;
+}
+
+size_t EscapeGbkToUtf8(const unsigned char* s, size_t n, bool bFlat, char* dst) {
+  return EscapeToUtf8(s, n, bFlat, dst, [](const unsigned char* p, size_t len, size_t* i) {
+    return static_cast<char32_t>(DecodeGbkChar(p, len, i));
+  });
+}
+
+size_t EscapeUnitsToUtf8(const char16_t* u, size_t n, bool bFlat, char* dst) {
+  return EscapeToUtf8(u, n, bFlat, dst, NextCodePoint);
 }
 
 size_t EscapeUnitsToAscii(const char16_t* u, size_t n, bool bFlat, char* dst) {
@@ -363,8 +344,8 @@ unsigned char JsonUnescapeHexByte(const char* p) {
   if (p[0] != '\\' || p[1] != 'x') {
     return 0;
   }
-  int hi = HexDigit(p[2]);
-  int lo = HexDigit(p[3]);
+  int hi = internal::HexDigitValue(p[2]);
+  int lo = internal::HexDigitValue(p[3]);
   if (hi < 0 || lo < 0) {
     return 0;
   }
@@ -377,10 +358,10 @@ size_t JsonUnescapeUnicode(std::string_view content, char16_t* out, size_t room)
   size_t w = 0;
   for (size_t i = 0; i < n && w < room;) {
     if (s[i] == '\\' && i + 6 <= n && s[i + 1] == 'u') {
-      int d0 = HexDigit(s[i + 2]);
-      int d1 = HexDigit(s[i + 3]);
-      int d2 = HexDigit(s[i + 4]);
-      int d3 = HexDigit(s[i + 5]);
+      int d0 = internal::HexDigitValue(s[i + 2]);
+      int d1 = internal::HexDigitValue(s[i + 3]);
+      int d2 = internal::HexDigitValue(s[i + 4]);
+      int d3 = internal::HexDigitValue(s[i + 5]);
       if (d0 >= 0 && d1 >= 0 && d2 >= 0 && d3 >= 0) {
         char16_t unit = static_cast<char16_t>(d0 << 12 | d1 << 8 | d2 << 4 | d3);
         if (unit != 0) {
@@ -408,6 +389,9 @@ size_t JsonUnescapeUnicode(std::string_view content, char16_t* out, size_t room)
 size_t JsonUnescape(std::string_view content, char* out, size_t max, int mode) {
   if (out == nullptr) {
     return 0;
+  }
+  if (max == static_cast<size_t>(-1)) {
+    --max;  // max + 1 is the room of out
   }
   const size_t n = content.size();
   if (n >= kJsonUnescapeMax) {
@@ -699,6 +683,28 @@ bool JsonPutString(OutBuf& out, const char* key, const char* gbkValue, bool bCom
   return FinishPiece(out, mark);
 }
 
+namespace {
+
+// The escapers' road through UTF-16: converts text (EscaperUnits) and appends write(units, count,
+// dst) as one piece of at most worstPerUnit bytes per unit.
+template <typename Write>
+bool AppendEscapedUnits(const char* text, size_t n, OutBuf& out, int codePage, size_t worstPerUnit,
+                        Write write) {
+  internal::Scratch<char16_t, 1024> units(n + 1);
+  if (!units.ok()) {
+    return !out.overflowed();
+  }
+  long count = EscaperUnits(text, n, codePage, units.data(), n + 1);
+  if (count <= 0) {
+    return !out.overflowed();
+  }
+  const char16_t* u = units.data();
+  size_t c = static_cast<size_t>(count);
+  return AppendMeasured(out, c * worstPerUnit, [&](char* dst) { return write(u, c, dst); });
+}
+
+}  // namespace
+
 bool JsonEscapeUtf8(const char* text, OutBuf& out, int codePage, bool bFlat) {
   if (text == nullptr || text[0] == 0) {
     return !out.overflowed();
@@ -709,37 +715,20 @@ bool JsonEscapeUtf8(const char* text, OutBuf& out, int codePage, bool bFlat) {
     return AppendMeasured(out, n * kUtf8WorstPerByte,
                           [&](char* dst) { return EscapeGbkToUtf8(s, n, bFlat, dst); });
   }
-  internal::Scratch<char16_t, 1024> units(n + 1);
-  if (!units.ok()) {
-    return !out.overflowed();
-  }
-  long count = EscaperUnits(text, n, codePage, units.data(), n + 1);
-  if (count <= 0) {
-    return !out.overflowed();
-  }
-  const char16_t* u = units.data();
-  size_t c = static_cast<size_t>(count);
-  return AppendMeasured(out, c * kUtf8WorstPerByte,
-                        [&](char* dst) { return EscapeUnitsToUtf8(u, c, bFlat, dst); });
+  return AppendEscapedUnits(text, n, out, codePage, kUtf8WorstPerByte,
+                            [bFlat](const char16_t* u, size_t c, char* dst) {
+                              return EscapeUnitsToUtf8(u, c, bFlat, dst);
+                            });
 }
 
 bool JsonEscapeWide(const char* text, OutBuf& out, int codePage, bool bFlat) {
   if (text == nullptr || text[0] == 0) {
     return !out.overflowed();
   }
-  const size_t n = strlen(text);
-  internal::Scratch<char16_t, 1024> units(n + 1);
-  if (!units.ok()) {
-    return !out.overflowed();
-  }
-  long count = EscaperUnits(text, n, codePage, units.data(), n + 1);
-  if (count <= 0) {
-    return !out.overflowed();
-  }
-  const char16_t* u = units.data();
-  size_t c = static_cast<size_t>(count);
-  return AppendMeasured(out, c * kWideWorstPerUnit,
-                        [&](char* dst) { return EscapeUnitsToAscii(u, c, bFlat, dst); });
+  return AppendEscapedUnits(text, strlen(text), out, codePage, kWideWorstPerUnit,
+                            [bFlat](const char16_t* u, size_t c, char* dst) {
+                              return EscapeUnitsToAscii(u, c, bFlat, dst);
+                            });
 }
 
 }  // namespace tw

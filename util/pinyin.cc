@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "util/internal/ascii.h"
+#include "util/internal/piece_writer.h"
+
 namespace tw {
 namespace {
 
@@ -50,37 +53,7 @@ constexpr SurnameRow kSurnames[] = {
 
 constexpr size_t kNameInitialBytes = 6;
 
-inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-// Appends pieces to a caller buffer, stopping for good at the first that does not fit whole.
-class Writer {
- public:
-  Writer(char* out, size_t size) : out_(out), limit_(size > 0 ? size - 1 : 0) {
-    if (size > 0) {
-      out_[0] = 0;
-    }
-  }
-  bool Put(const char* p, size_t n, bool upper) {
-    if (full_ || n > limit_ - len_) {
-      full_ = true;
-      return false;
-    }
-    for (size_t k = 0; k < n; ++k) {
-      out_[len_ + k] = upper ? Upper(p[k]) : p[k];
-    }
-    len_ += n;
-    out_[len_] = 0;
-    return true;
-  }
-  char last() const { return len_ > 0 ? out_[len_ - 1] : 0; }
-  bool full() const { return full_; }
-
- private:
-  char* out_;
-  size_t limit_;
-  size_t len_ = 0;
-  bool full_ = false;
-};
+using internal::PieceWriter;
 
 // Builds a syllable's text into buf (at most 9 bytes); returns its length, 0 when none.
 size_t SyllableText(uint16_t code, char* buf, bool* hasInitial) {
@@ -107,6 +80,21 @@ inline uint16_t PairCode(const char* s) {
 }
 
 inline bool IsPair(const char* s) { return static_cast<unsigned char>(s[0]) >= 0x80 && s[1] != 0; }
+
+// The reading of the two-byte character at text[i] into buf (16 bytes): from the surname table for
+// the first character when bSurname, else from the character table. Returns its length, 0 when the
+// character has no reading.
+size_t ReadingOf(const char* text, size_t i, bool bSurname, char* buf, bool* hasInitial) {
+  uint16_t code = PairCode(text + i);
+  const char* surname = (i == 0 && bSurname) ? FindSurnameReading(code) : nullptr;
+  if (surname != nullptr) {
+    *hasInitial = true;
+    size_t n = strlen(surname);
+    memcpy(buf, surname, n);
+    return n;
+  }
+  return SyllableText(PinyinSyllableAt(FindPinyinIndex(code)), buf, hasInitial);
+}
 
 }  // namespace
 
@@ -146,57 +134,48 @@ const char* FindSurnameReading(uint16_t gbkCode) {
 
 char* GbkToPinyin(const char* text, char* out, size_t outSize, bool bSpaceAfterSyllable, bool bUpper,
                   bool bSurname) {
-  if (out == nullptr || outSize == 0) {
-    return out;
-  }
-  Writer w(out, outSize);
+  PieceWriter w(out, outSize);
   if (text == nullptr) {
     return out;
   }
   for (size_t i = 0; text[i] != 0 && !w.full();) {
     if (!IsPair(text + i)) {
-      w.Put(text + i, 1, false);
+      w.Put(text + i, 1);
       ++i;
       continue;
     }
-    uint16_t code = PairCode(text + i);
-    const char* surname = (i == 0 && bSurname) ? FindSurnameReading(code) : nullptr;
+    // Room for "'", the longest syllable and a blank.
     char syllable[16];
-    size_t n = 0;
     bool hasInitial = true;
-    if (surname != nullptr) {
-      n = strlen(surname);
-      memcpy(syllable, surname, n);
-    } else {
-      n = SyllableText(PinyinSyllableAt(FindPinyinIndex(code)), syllable, &hasInitial);
-    }
+    size_t n = ReadingOf(text, i, bSurname, syllable + 1, &hasInitial);
     if (n == 0) {
-      w.Put(text + i, 2, false);
+      w.Put(text + i, 2);
       i += 2;
       continue;
     }
-    if (!hasInitial && i > 0) {
-      char last = w.last();
-      if (last != 0 && last != ' ' && static_cast<unsigned char>(last) < 0x80) {
-        memmove(syllable + 1, syllable, n);
-        syllable[0] = '\'';
-        ++n;
+    char* start = syllable + 1;
+    char last = w.last();
+    if (!hasInitial && i > 0 && last != 0 && last != ' ' && static_cast<unsigned char>(last) < 0x80) {
+      syllable[0] = '\'';
+      start = syllable;
+      ++n;
+    }
+    if (bUpper) {
+      for (size_t k = 0; k < n; ++k) {
+        start[k] = internal::UpperAscii(start[k]);
       }
     }
     if (bSpaceAfterSyllable) {
-      syllable[n++] = ' ';
+      start[n++] = ' ';
     }
-    w.Put(syllable, n, bUpper);
+    w.Put(start, n);
     i += 2;
   }
   return out;
 }
 
 char* GbkToPinyinInitials(const char* text, char* out, size_t outSize, bool bSurname) {
-  if (out == nullptr || outSize == 0) {
-    return out;
-  }
-  Writer w(out, outSize);
+  PieceWriter w(out, outSize);
   if (text == nullptr) {
     return out;
   }
@@ -205,14 +184,11 @@ char* GbkToPinyinInitials(const char* text, char* out, size_t outSize, bool bSur
       ++i;
       continue;
     }
-    uint16_t code = PairCode(text + i);
-    const char* surname = (i == 0 && bSurname) ? FindSurnameReading(code) : nullptr;
     char syllable[16];
     bool hasInitial = true;
-    if (surname != nullptr) {
-      w.Put(surname, 1, true);
-    } else if (SyllableText(PinyinSyllableAt(FindPinyinIndex(code)), syllable, &hasInitial) > 0) {
-      w.Put(syllable, 1, true);
+    if (ReadingOf(text, i, bSurname, syllable, &hasInitial) > 0) {
+      char letter = internal::UpperAscii(syllable[0]);
+      w.Put(&letter, 1);
     }
     i += 2;
   }
@@ -235,7 +211,7 @@ char GetNameInitial(const char* name1, const char* name2) {
     }
     memcpy(head, name, n);
     head[n] = 0;
-    char first = Upper(head[0]);
+    char first = internal::UpperAscii(head[0]);
     if (first >= 'A' && first <= 'Z') {
       return first;
     }

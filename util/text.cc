@@ -8,6 +8,7 @@
 
 #include "util/codepage.h"
 #include "util/escape.h"
+#include "util/internal/ascii.h"
 #include "util/internal/replace.h"
 
 namespace tw {
@@ -17,7 +18,7 @@ constexpr size_t kXmlTagMax = 128;
 
 inline bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 inline bool IsBlankByte(char c) { return c >= 1 && c <= 32; }
-inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+using internal::UpperAscii;
 
 // Length of the character at s[i] in a NUL-terminated text.
 inline size_t CharLen(const char* s, size_t i) {

@@ -79,9 +79,9 @@ TEST(UrlTest, Encode) {
   EXPECT_STREQ(UrlEncode("a b*-._~", out, sizeof out), "a+b*-._%7E");
   EXPECT_STREQ(UrlEncode("\xD6\xD0", out, sizeof out), "%D6%D0");
   // 3 x length + 1 is needed; one byte less gives an empty text.
-  char small[7];
-  EXPECT_STREQ(UrlEncode("ab", small, 7), "ab");
-  EXPECT_STREQ(UrlEncode("abc", small, 9 - 2), "");
+  char room[10];
+  EXPECT_STREQ(UrlEncode("abc", room, 10), "abc");
+  EXPECT_STREQ(UrlEncode("abc", room, 9), "") << "one byte short of 3 x 3 + 1";
 }
 
 TEST(FormFieldTest, Cases) {
