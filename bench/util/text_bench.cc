@@ -131,8 +131,8 @@ BENCHMARK(BM_Utf8ToGbk_Iconv);
 
 // A typical client request of about 2 KB with 40 keys: numbers, codes, and UTF-8 Chinese names.
 std::string TypicalRequest(std::vector<std::string>* keys) {
-  std::string utf8Name = ToUtf8("张三丰");
-  std::string utf8Addr = ToUtf8("广东省深圳市南山区科技园南区18号1203室");
+  std::string utf8Name = ToUtf8("张三丰（深圳分公司收）");
+  std::string utf8Addr = ToUtf8("广东省深圳市南山区科技园南区高新南一道18号创维大厦1203室");
   std::string r = "{\"RequestName\":\"PreInputSet\",\"icID\":10086,\"TimeStamp\":1700000000000,"
                   "\"MD5\":\"0123456789abcdef0123456789abcdef\"";
   for (int i = 0; i < 36; ++i) {
@@ -146,7 +146,7 @@ std::string TypicalRequest(std::vector<std::string>* keys) {
       case 0: r += std::to_string(1000 + i); break;
       case 1: r += "\"" + utf8Name + "\""; break;
       case 2: r += "\"" + utf8Addr + "\""; break;
-      default: r += "\"EMS" + std::to_string(123456789 + i) + "CN\""; break;
+      default: r += "\"EMS" + std::to_string(123456789 + i) + "CN-SZX-WAREHOUSE-A\""; break;
     }
   }
   r += "}";
