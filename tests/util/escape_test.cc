@@ -61,7 +61,7 @@ TEST(UrlTest, Decode) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"a+b%2Bc%2b", "a b+c+"},  // the Part's example
+      {"a+b%2Bc%2b", "a b+c+"},  // plus, upper- and lower-case hex
       {"100%", "100%"},
       {"%zz%4", "%zz%4"},
       {"%22%D6%D0%22", "\"\xD6\xD0\""},
@@ -168,7 +168,7 @@ TEST(Base64Test, DecodeInPlace) {
 }
 
 TEST(Base64Test, CarrierFields) {
-  // "\x06" + base64 of UTF-8 "Cafe\u0301"? no: "Caf" U+00E9 " " U+4E2D.
+  // Flag byte 6, then base64 of the UTF-8 text "Caf", U+00E9, " ", U+4E2D.
   char field[64] = "\x06" "Q2Fmw6kg5Lit";  // base64 of 43 61 66 C3 A9 20 E4 B8 AD
   EXPECT_STREQ(DecodeBase64Field(field), "Cafe \xD6\xD0");  // accent folded, then GBK
   char plain[] = "plain";
@@ -222,7 +222,7 @@ TEST(CleanHtmlTest, Cases) {
     const char* out;
     const char* why;
   } cases[] = {
-      {"<p>a&amp;b<br>c</p>", true, "a&b c", "the Part's example"},
+      {"<p>a&amp;b<br>c</p>", true, "a&b c", "entity, break and tags"},
       {"x<!-- c -->y<script type=x>bad()</SCRIPT>z", false, "xyz", "comments and scripts"},
       {"a <BR/>b", false, "a b", "a break after a blank is removed"},
       {"\xA1\xA1  a \t\r\n b  \xA1\xA1", true, "a b", "collapsed, full-width blanks trimmed"},
