@@ -22,7 +22,6 @@ int DayOfYearNow() {
 
 std::atomic<int32_t> g_bLogEnabled{0};
 
-CEvent g_PoolLock(false, false);
 CEvent g_LabelWorkerStopEvent(false, false);
 CClientKeyCache g_ClientKeyCache;
 CEvent g_PayWsjLock(false, false);

@@ -5,6 +5,7 @@
 #include <ctime>
 
 PoolSlot g_PoolSlots[kPoolSlotCount];
+std::mutex g_PoolLock;
 int32_t g_nPoolHint = 1;
 SQLHENV g_hEnv = SQL_NULL_HENV;
 std::atomic<int32_t> g_bPoolOpen{0};
@@ -48,28 +49,21 @@ int AcquirePoolSlot() {
   if (g_bStopping.load(std::memory_order_relaxed) != 0) return -1;
   // A pool that never opened (a failed start-up) would make every caller wait for ever.
   if (g_bPoolOpen.load(std::memory_order_acquire) == 0) return -1;
-  if (!g_PoolLock.Lock()) return -1;
+  std::lock_guard<std::mutex> lock(g_PoolLock);
   const int hint = g_nPoolHint;
   for (int pass = 0; pass < kSearchPasses; ++pass) {
     // The first pass starts at the slot after the last one handed out; the others start at 0.
     const int start = pass == 0 ? hint : 0;
     for (int i = start; i < kPoolSlotCount; ++i) {
-      if (TryTake(i)) {
-        g_PoolLock.SetEvent();
-        return i;
-      }
+      if (TryTake(i)) return i;
     }
     for (int i = 0; pass == 0 && i < hint && i < kPoolSlotCount; ++i) {
-      if (TryTake(i)) {
-        g_PoolLock.SetEvent();
-        return i;
-      }
+      if (TryTake(i)) return i;
     }
     if (g_bStopping.load(std::memory_order_relaxed) != 0) break;
     tw::Sleep(kPassSleepMs);  // keeping the lock: one searcher at a time
   }
   g_nPoolHint = 1;
-  g_PoolLock.SetEvent();
   return -1;
 }
 
@@ -114,10 +108,7 @@ bool ConnectPool(const char* dsn, const char* user, const char* password, char* 
   return true;
 }
 
-void OpenPool() {
-  g_bPoolOpen.store(1, std::memory_order_release);
-  g_PoolLock.SetEvent();
-}
+void OpenPool() { g_bPoolOpen.store(1, std::memory_order_release); }
 
 void ClosePool() {
   g_bPoolOpen.store(0, std::memory_order_release);

@@ -5,7 +5,7 @@
 //
 // A handler takes a slot with AcquirePoolSlot and gives it back by storing 1 in its free flag; a
 // PoolSlotGuard does that on every path. The search for a free slot is serialised by g_PoolLock; the
-// release takes no lock. While a slot is taken its buffers belong to its holder alone.
+// release takes no lock. Until all 50 connections are open the pool is closed and refuses at once. While a slot is taken its buffers belong to its holder alone.
 
 #include <sql.h>
 #include <sqlext.h>
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/event.h"
 
@@ -31,7 +32,8 @@ struct PoolSlot {
 };
 
 extern PoolSlot g_PoolSlots[kPoolSlotCount];
-extern CEvent g_PoolLock;
+// Serialises the search for a free slot (held through the search's sleeps).
+extern std::mutex g_PoolLock;
 extern int32_t g_nPoolHint;
 extern SQLHENV g_hEnv;
 // Set once all 50 connections are open; a pool that never opened refuses every request at once.
@@ -76,7 +78,7 @@ class PoolSlotGuard {
 // connections opened before it stay open. REQUIRES: called once, before requests are served.
 [[nodiscard]] bool ConnectPool(const char* dsn, const char* user, const char* password, char* why, size_t whySize);
 
-// Opens the pool for requests (signals g_PoolLock).
+// Opens the pool for requests.
 void OpenPool();
 
 // Teardown: marks every slot taken, disconnects and frees the connections and the environment.

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/extension.h"
@@ -53,36 +55,113 @@ int CTarnwickExtension::WriteCode(CHttpServerContext* pCtxt, int code) {
   return WriteReply(pCtxt, text, 1);
 }
 
+namespace {
+
+// The local time of the current second, formatted once per second and thread.
+struct LogClock {
+  std::time_t second = -1;
+  char day[16] = "";    // "%Y_%m_%d"
+  char stamp[32] = "";  // "%y-%m-%d %H:%M:%S"
+};
+
+const LogClock& Now() {
+  thread_local LogClock clock;
+  std::time_t now = std::time(nullptr);
+  if (now != clock.second) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(clock.day, sizeof clock.day, "%Y_%m_%d", &local);
+    std::strftime(clock.stamp, sizeof clock.stamp, "%y-%m-%d %H:%M:%S", &local);
+    clock.second = now;
+  }
+  return clock;
+}
+
+// The open log files, one per category: the file of the current day (or folder) and the one before
+// it, which is closed only when the next one opens, so a writer that took it a moment ago never
+// writes into a closed descriptor.
+class LogFiles {
+ public:
+  // The descriptor to append to for `path`, or -1 when the file cannot be opened.
+  int Get(const char* category, const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Entry* entry = nullptr;
+    for (Entry& e : entries_) {
+      if (e.category == category) entry = &e;
+    }
+    if (entry == nullptr) {
+      if (entries_.size() >= kMaxCategories) return -1;
+      entries_.push_back(Entry{category, std::string(), -1, -1});
+      entry = &entries_.back();
+    }
+    if (entry->path != path || entry->fd < 0) {
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+      if (fd < 0) return -1;
+      if (entry->previousFd >= 0) ::close(entry->previousFd);
+      entry->previousFd = entry->fd;
+      entry->fd = fd;
+      entry->path = path;
+    }
+    return entry->fd;
+  }
+
+ private:
+  static constexpr size_t kMaxCategories = 16;
+  struct Entry {
+    std::string category;
+    std::string path;
+    int fd;
+    int previousFd;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+LogFiles& OpenLogFiles() {
+  // Lives for the process: writers may still log while the library's objects are destroyed.
+  static LogFiles* files = new LogFiles;
+  return *files;
+}
+
+}  // namespace
+
 void CTarnwickExtension::WriteLog(const char* text, const char* category, int bBom) {
   if (text == nullptr || category == nullptr) return;
   const size_t textLength = std::strlen(text);
   if (textLength > kLogTextMaxBytes) return;
 
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char day[16], stamp[32];
-  std::strftime(day, sizeof day, "%Y_%m_%d", &local);
-  std::strftime(stamp, sizeof stamp, "%y-%m-%d %H:%M:%S", &local);
-  std::string path = ExtensionSettings.logFolder + "LOG_" + category + "_" + day + ".txt";
+  const LogClock& clock = Now();
+  std::string path = ExtensionSettings.logFolder;
+  path += "LOG_";
+  path += category;
+  path += '_';
+  path += clock.day;
+  path += ".txt";
 
   // The entry as a text-mode file stores it: every line feed becomes CR LF, so the frame
   // "\r\n[time]text\r\n" lands on disk as CR CR LF [time] text CR CR LF.
   std::string entry;
-  entry.reserve(textLength + textLength / 16 + 48);
+  entry.reserve(textLength + 64);
   auto put = [&entry](const char* p, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-      if (p[i] == '\n') entry.push_back('\r');
-      entry.push_back(p[i]);
+    while (n > 0) {
+      const char* lf = static_cast<const char*>(std::memchr(p, '\n', n));
+      if (lf == nullptr) {
+        entry.append(p, n);
+        return;
+      }
+      entry.append(p, static_cast<size_t>(lf - p));
+      entry.append("\r\n", 2);
+      n -= static_cast<size_t>(lf - p) + 1;
+      p = lf + 1;
     }
   };
-  put("\r\n[", 3);
-  put(stamp, std::strlen(stamp));
-  put("]", 1);
+  entry.append("\r\r\n[", 4);
+  entry.append(clock.stamp);
+  entry.push_back(']');
   put(text, textLength);
-  put("\r\n", 2);
+  entry.append("\r\r\n", 3);
 
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  int fd = OpenLogFiles().Get(category, path);
   if (fd < 0) return;
   if (bBom != 0) {
     struct stat st {};
@@ -93,5 +172,4 @@ void CTarnwickExtension::WriteLog(const char* text, const char* category, int bB
   // One append per entry: concurrent writers never interleave inside an entry.
   ssize_t written = ::write(fd, entry.data(), entry.size());
   (void)written;
-  ::close(fd);
 }

@@ -148,11 +148,17 @@ BOOL ServerSupportFunction(HCONN conn, DWORD request, void* buffer, DWORD*, DWOR
   return FALSE;
 }
 
-MHD_Result Queue(MHD_Connection* connection, unsigned status, const std::string& body,
-                 const std::string& headers) {
+void FreeBody(void* cls) { delete static_cast<std::string*>(cls); }
+
+// Queues the reply; the body is handed to libmicrohttpd without a copy.
+MHD_Result Queue(MHD_Connection* connection, unsigned status, std::string&& body, const std::string& headers) {
+  auto* owned = new std::string(std::move(body));
   MHD_Response* response =
-      MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
-  if (response == nullptr) return MHD_NO;
+      MHD_create_response_from_buffer_with_free_callback_cls(owned->size(), owned->data(), &FreeBody, owned);
+  if (response == nullptr) {
+    delete owned;
+    return MHD_NO;
+  }
   // Header lines of the extension; the host computes Content-Length from the body itself.
   size_t pos = 0;
   while (pos < headers.size()) {
@@ -174,7 +180,7 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, const std::string&
 }
 
 MHD_Result QueueText(MHD_Connection* connection, unsigned status, const char* text) {
-  return Queue(connection, status, text, "Content-Type: text/html\r\n");
+  return Queue(connection, status, std::string(text), "Content-Type: text/html\r\n");
 }
 
 std::string RemoteAddress(MHD_Connection* connection) {
@@ -259,7 +265,7 @@ MHD_Result OnRequest(void*, MHD_Connection* connection, const char* url, const c
   }
   unsigned status = static_cast<unsigned>(std::atoi(req->status.c_str()));
   if (status < 100 || status > 599) status = 200;
-  return Queue(connection, status, req->reply, req->headers);
+  return Queue(connection, status, std::move(req->reply), req->headers);
 }
 
 bool LoadExtension(const char* path) {

@@ -23,10 +23,13 @@
 namespace {
 
 constexpr int kConnections = 64;
-constexpr char kBareBody[] = "{\"ReturnValue\":-4}";
+// The bare server answers GET with the bytes of the host's about page (same bytes on the wire) and
+// POST with the door's refusal {"ReturnValue":-4}.
+std::string g_bareGetBody;
+constexpr char kBarePostBody[] = "{\"ReturnValue\":-4}";
 
-MHD_Result Bare(void*, MHD_Connection* c, const char*, const char*, const char*, const char*, size_t* uploadSize,
-                void** conCls) {
+MHD_Result Bare(void*, MHD_Connection* c, const char*, const char* method, const char*, const char*,
+                size_t* uploadSize, void** conCls) {
   if (*conCls == nullptr) {
     *conCls = c;
     return MHD_YES;
@@ -35,9 +38,12 @@ MHD_Result Bare(void*, MHD_Connection* c, const char*, const char*, const char*,
     *uploadSize = 0;
     return MHD_YES;
   }
-  MHD_Response* r = MHD_create_response_from_buffer(sizeof kBareBody - 1, const_cast<char*>(kBareBody),
-                                                    MHD_RESPMEM_PERSISTENT);
-  MHD_add_response_header(r, "Content-Type", "application/json");
+  const bool get = std::strcmp(method, "GET") == 0;
+  MHD_Response* r =
+      get ? MHD_create_response_from_buffer(g_bareGetBody.size(), g_bareGetBody.data(), MHD_RESPMEM_PERSISTENT)
+          : MHD_create_response_from_buffer(sizeof kBarePostBody - 1, const_cast<char*>(kBarePostBody),
+                                            MHD_RESPMEM_PERSISTENT);
+  MHD_add_response_header(r, "Content-Type", get ? "text/html" : "application/json");
   MHD_Result rc = MHD_queue_response(c, 200, r);
   MHD_destroy_response(r);
   return rc;
@@ -84,6 +90,19 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  twtest::HostConfig config;
+  config.iniText = "IP=127.0.0.1\r\n";
+  twtest::TestHost host;
+  if (!host.Start(config)) {
+    std::fprintf(stderr, "cannot start tarnwick-host: %s\n", host.error().c_str());
+    return 1;
+  }
+  std::string hostUrl = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll";
+  {
+    twtest::HttpClient about(host.port());
+    g_bareGetBody = about.Get("/cgi-bin/Tarnwick.dll").body;
+  }
+
   // The bare server, thread per connection like the host.
   uint16_t barePort = 18990;
   sockaddr_in addr{};
@@ -98,18 +117,9 @@ int main(int argc, char** argv) {
   }
   std::string bareUrl = "http://127.0.0.1:" + std::to_string(barePort) + "/cgi-bin/Tarnwick.dll";
 
-  twtest::HostConfig config;
-  config.iniText = "IP=127.0.0.1\r\n";
-  twtest::TestHost host;
-  if (!host.Start(config)) {
-    std::fprintf(stderr, "cannot start tarnwick-host: %s\n", host.error().c_str());
-    return 1;
-  }
-  std::string hostUrl = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll";
-
   std::printf("bare libmicrohttpd, %d connections, %d s:\n", kConnections, seconds);
   double bareRps = Wrk(bareUrl, seconds, "");
-  std::printf("  GET  %.0f requests/s\n", bareRps);
+  std::printf("  GET  %.0f requests/s (%zu bytes)\n", bareRps, g_bareGetBody.size());
 
   if (mode == "about" || mode == "all") {
     std::printf("tarnwick-host, about page:\n");
