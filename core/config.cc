@@ -1,5 +1,10 @@
 #include "core/config.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +13,9 @@
 #include "core/db.h"
 #include "core/extension.h"
 #include "core/pool.h"
+#include "carriers/carrier_clients.h"
 #include "carriers/return_address.h"
+#include "core/numbering.h"
 #include "pricing/ostrum_container.h"
 #include "util/registry.h"
 #include "util/text.h"
@@ -116,6 +123,69 @@ long ReadWholeFile(const char* path, char* buffer, size_t max) {
   return static_cast<long>(got);
 }
 
+void ReadWatermarkSettings(const char* text, WatermarkSettingsRecord& settings) {
+  char value[32];  // every key takes at most 30 bytes
+  GetSettingText("图片水印=", text, value, sizeof value, 2, 30, true);
+  if (value[0] != '\0') std::snprintf(settings.text, sizeof settings.text, "  %s", value);
+  // The transparency is found anywhere in the text, not only at a line start.
+  if (const char* at = std::strstr(text, "水印透明=")) {
+    double t = std::strtod(at + std::strlen("水印透明="), nullptr);  // the process keeps the C locale
+    settings.transparency = static_cast<float>(t < 0 ? 0 : t > 1 ? 1 : t);
+  }
+  WatermarkSettingsRecord defaults;
+  settings.red = defaults.red;
+  settings.green = defaults.green;
+  settings.blue = defaults.blue;
+  settings.reserved = 0;
+  std::memcpy(settings.font, defaults.font, sizeof settings.font);
+  settings.fontSize = defaults.fontSize;
+  settings.fontWeight = defaults.fontWeight;
+  settings.width = defaults.width;
+  settings.height = defaults.height;
+
+  GetSettingText("水印颜色=", text, value, sizeof value, 10, 30, true);
+  if (const char* rgb = std::strstr(value, "RGB(")) {
+    const char* p = rgb + 4;
+    uint8_t* channels[3] = {&settings.red, &settings.green, &settings.blue};
+    for (uint8_t* channel : channels) {
+      char* end = nullptr;
+      long v = std::strtol(p, &end, 10);
+      if (end == p) break;
+      if (v >= 0 && v <= 255) *channel = static_cast<uint8_t>(v);
+      p = end;
+      if (*p != ',') break;
+      ++p;
+    }
+  }
+  GetSettingText("水印字体=", text, value, sizeof value, 10, 30, true);
+  if (value[0] != '\0') tw::CopyTextLimited(settings.font, value, sizeof settings.font - 1);
+  int n = GetSettingInt("水印字号=", text, 0);
+  if (n >= 1 && n <= 59) settings.fontSize = n;
+  n = GetSettingInt("水印加粗=", text, 0);
+  if (n >= 100 && n <= 900) settings.fontWeight = n;
+  n = GetSettingInt("图片质量=", text, 0);
+  if (n >= 1 && n <= 100) settings.quality = n;
+}
+
+int CleanPictureFolder(const std::string& folder) {
+  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dirFd < 0) return 0;
+  DIR* dir = ::fdopendir(dirFd);
+  if (dir == nullptr) {
+    ::close(dirFd);
+    return 0;
+  }
+  int deleted = 0;
+  while (dirent* entry = ::readdir(dir)) {
+    struct stat st {};
+    // lstat-like: a link is looked at itself, never followed.
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++deleted;
+  }
+  ::closedir(dir);
+  return deleted;
+}
+
 bool ReadRegistryLogin() {
   CRegistryKey key;
   if (key.Open(HKEY_LOCAL_MACHINE, kLoginRegistryKey, true) != ERROR_SUCCESS) return false;
@@ -148,6 +218,38 @@ namespace {
 constexpr uint32_t kSlotRetryMs = 1000;
 constexpr char kIniFileName[] = "tarnwick.ini";
 constexpr char kReturnAddressFileName[] = "Return_addr.txt";
+constexpr unsigned kMaxEubAccounts = 50;
+constexpr long kCarrierFileMinBytes = 50;
+constexpr size_t kCarrierFileClearBytes = 8192;
+
+// Reads one carrier settings file into buffer; true when it has at least 50 bytes.
+bool ReadCarrierFile(const std::string& name, char* buffer) {
+  std::memset(buffer, 0, kCarrierFileClearBytes);
+  std::string path = ExtensionSettings.moduleFolder + name;
+  return ReadWholeFile(path.c_str(), buffer, kSettingsFileMaxBytes) >= kCarrierFileMinBytes;
+}
+
+// The carrier clients of the module folder's settings files: China Post EUB accounts 1, 2, ... up to
+// 50 (a missing file or one that does not load ends the series), then Australia Post and SF Express.
+void LoadCarrierSettings(char* buffer) {
+  for (unsigned n = 1; n <= kMaxEubAccounts; ++n) {
+    char name[64];
+    std::snprintf(name, sizeof name, "EPostApi_set_%u.txt", n);
+    if (!ReadCarrierFile(name, buffer)) break;
+    auto client = std::make_unique<CEubClient>();
+    if (client->LoadSettings(n, buffer) == 0) break;
+    g_EubClients.push_back(std::move(client));
+    if (g_pEubClient == nullptr) g_pEubClient = g_EubClients.front().get();
+  }
+  if (ReadCarrierFile("AUPostxApi_set_1.txt", buffer)) {
+    g_pAuPostClient = std::make_unique<CAuPostClient>();
+    if (g_pAuPostClient->LoadSettings(1, buffer) == 0) g_pAuPostClient.reset();
+  }
+  if (ReadCarrierFile("SFExApi_set_1.txt", buffer)) {
+    g_pSfClient = std::make_unique<CSfClient>();
+    if (g_pSfClient->LoadSettings(1, buffer) == 0) g_pSfClient.reset();
+  }
+}
 constexpr size_t kReturnAddressFileMaxBytes = 500000;
 constexpr size_t kReturnAddressClearBytes = 64000;
 
@@ -184,7 +286,8 @@ int CTarnwickExtension::LoadConfiguration() {
   char* text = slot.szReply;
   if (ReadWholeFile(path.c_str(), text, kSettingsFileMaxBytes) <= 0) return 0;
 
-  // Watermark settings and the picture folder clean-up come with the ID-card pictures.
+  ReadWatermarkSettings(text, WatermarkSettings);
+  CleanPictureFolder(ExtensionSettings.moduleFolder + kPictureFolderName);
 
   if (GetSettingInt("启用Ostrum容器=", text, 0) == 1) {
     uint32_t start = tw::GetTickCount();
@@ -195,7 +298,7 @@ int CTarnwickExtension::LoadConfiguration() {
     WriteLog(line, "TARNWICK");
   }
 
-  // The block markers come with the number rules, field checks and field fills.
+  const char* fieldChecks = std::strstr(text, "<快递业务字段检查定义开始>");
 
   ExtensionSettings.defaultInternalRuleId = GetSettingInt("内单号生成ID=", text, 0);
   GetSettingText("IP=", text, ExtensionSettings.trustedAddress, sizeof ExtensionSettings.trustedAddress, 5, 15, true);
@@ -205,11 +308,15 @@ int CTarnwickExtension::LoadConfiguration() {
   ExtensionSettings.urlEncode = GetSettingInt("URL_ENCODE=", text, 0);
   if (ExtensionSettings.trustedAddress[0] == '\0') return 0;
 
-  // Number rules, field checks and field fills come with their own capabilities.
+  g_TransferNumberRules = ParseNumberRules(text, kTransferRulesStart, kTransferRulesEnd);
+  g_InternalNumberRules = ParseNumberRules(text, kInternalRulesStart, kInternalRulesEnd);
+  // The field-check block, from its start marker on, goes to the field-check loader (pricing).
+  (void)fieldChecks;
+  // The field-fill block "<字段填写定义开始>" goes to the kind fill table (reference data).
 
   ExtensionSettings.ownAddress = GetLocalIp();
 
-  // The carrier settings files come with the carrier clients.
+  LoadCarrierSettings(text);
 
   std::memset(text, 0, kReturnAddressClearBytes);
   path = ExtensionSettings.moduleFolder + kReturnAddressFileName;

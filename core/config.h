@@ -44,6 +44,17 @@ struct WatermarkSettingsRecord {
 
 extern WatermarkSettingsRecord WatermarkSettings;
 
+// ReadWatermarkSettings: the watermark keys of tarnwick.ini; a value outside its accepted length or
+// range keeps the default, silently.
+void ReadWatermarkSettings(const char* text, WatermarkSettingsRecord& settings);
+
+// CleanPictureFolder: deletes every regular file of the folder; sub-folders, links and anything else
+// are left alone, and nothing below the folder is entered. Returns the number of files deleted.
+int CleanPictureFolder(const std::string& folder);
+
+// The folder of the ID-card pictures under the module folder.
+inline constexpr char kPictureFolderName[] = "IDCard_PicEx";
+
 // The byte limit of tarnwick.ini and the carrier settings files.
 inline constexpr size_t kSettingsFileMaxBytes = 100000;
 

@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "carriers/carrier_clients.h"
 #include "carriers/label_worker.h"
 #include "core/config.h"
+#include "core/numbering.h"
 #include "core/pool.h"
 #include "platform/registry_store.h"
 
@@ -205,5 +207,6 @@ CTarnwickFilter::~CTarnwickFilter() {
   // The worker holds a slot: it ends before the connections close.
   StopLabelWorker();
   ClosePool();
-  // The number rules and the carrier clients are deleted here by their capabilities.
+  g_TransferNumberRules.clear();
+  DeleteCarrierClients();
 }

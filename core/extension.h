@@ -65,6 +65,18 @@ class CTarnwickExtension : public CHttpServer {
   // GetLocalIp: the first IPv4 address of the host's name as dotted text, empty when there is none.
   static std::string GetLocalIp();
 
+  // ----- Number generation -------------------------------------------------------------------------
+  // GenerateNumber: draws a number for the rule text ("8831*": sequence 8831 through
+  // cp_x_genno_exx; any other text through cp_get_sys_num) into text (32 bytes) and *value (-1 for
+  // the text path). Returns 1, or 0 on a lock time-out (10 s), no connection, or a refusal.
+  int GenerateNumber(int32_t clientId, const char* ruleText, char text[32], int64_t* value);
+  // GenerateTransferNumber: by the first transfer-number rule named `kind`. *ruleId -1 when none.
+  int GenerateTransferNumber(int32_t clientId, const char* kind, char text[32], int32_t* ruleId);
+  // GenerateInternalNumber: by the internal-number rule named ruleName, else the default rule.
+  int GenerateInternalNumber(int32_t clientId, const char* ruleName, char text[32], int32_t* ruleId);
+  // FindTransferNumberRuleId: the rule id of the first transfer-number rule of the kind, -1 when none.
+  static int FindTransferNumberRuleId(const char* kind);
+
   // ----- Front doors -------------------------------------------------------------------------------
   // ParseIPv4: the four bytes of a dotted address (parts missing stay 0). Non-zero when four parts
   // were found.

@@ -9,6 +9,7 @@ target_sources(tw_server PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/doors.cc
   ${CMAKE_CURRENT_LIST_DIR}/extension.cc
   ${CMAKE_CURRENT_LIST_DIR}/globals.cc
+  ${CMAKE_CURRENT_LIST_DIR}/numbering.cc
   ${CMAKE_CURRENT_LIST_DIR}/pool.cc
   ${CMAKE_CURRENT_LIST_DIR}/reply.cc
   ${CMAKE_CURRENT_LIST_DIR}/state.cc

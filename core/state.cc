@@ -2,10 +2,11 @@
 
 #include "core/state.h"
 
+#include "carriers/carrier_clients.h"
 #include "pricing/ostrum_container.h"
 
 bool IsContainerLoaded() { return g_OstrumContainer.IsLoaded(); }
-unsigned EubAccountCount() { return 0; }
-bool HasAuPostClient() { return false; }
-bool HasSfClient() { return false; }
+unsigned EubAccountCount() { return static_cast<unsigned>(g_EubClients.size()); }
+bool HasAuPostClient() { return g_pAuPostClient != nullptr; }
+bool HasSfClient() { return g_pSfClient != nullptr; }
 unsigned KindFillCount() { return 0; }

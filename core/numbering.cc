@@ -1,0 +1,279 @@
+#include "core/numbering.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "core/config.h"
+#include "core/db.h"
+#include "core/extension.h"
+#include "core/pool.h"
+#include "util/escape.h"
+#include "util/text.h"
+
+namespace {
+
+constexpr size_t kRuleFieldMax = 15;
+constexpr char kDpdKind[] = "DPD";
+constexpr int kDpdMinDigits = 6;
+
+bool IsLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The leading characters of s in the range '0'..'Z'.
+std::string_view LeadingCode(const char* s) {
+  size_t n = 0;
+  while (s[n] >= '0' && s[n] <= 'Z') ++n;
+  return std::string_view(s, n);
+}
+
+int WeightedDigit(const char* digits, int32_t width) {
+  int weight = width + 3;
+  int sum = 0;
+  for (const char* p = digits; *p != '\0'; ++p) {
+    sum += (*p - '0') * weight;
+    if (weight > 1) --weight;
+  }
+  return sum % 10;
+}
+
+}  // namespace
+
+std::vector<NumberRule> ParseNumberRules(const char* text, const char* startMarker, const char* endMarker) {
+  std::vector<NumberRule> rules;
+  if (text == nullptr) return rules;
+  const char* start = std::strstr(text, startMarker);
+  if (start == nullptr) return rules;
+  start += std::strlen(startMarker);
+  const char* end = std::strstr(start, endMarker);
+  if (end == nullptr) return rules;
+
+  const char* p = start;
+  while (p < end) {
+    while (p < end && IsLineSpace(*p)) ++p;
+    if (p >= end) break;
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (lf == nullptr) break;  // the last line counts only when a line feed ends it
+    std::string line(p, static_cast<size_t>(lf - p));
+    p = lf + 1;
+
+    size_t eq = line.find('=');
+    if (eq == std::string::npos || eq == 0 || eq > kRuleFieldMax) continue;
+    NumberRule rule;
+    std::memcpy(rule.name, line.data(), eq);
+    rule.ruleId = std::atoi(line.c_str() + eq + 1);
+    size_t eq2 = line.find('=', eq + 1);
+    if (eq2 != std::string::npos) {
+      std::string rest = line.substr(eq2 + 1);
+      TrimBoth(rest.data());
+      rest.resize(std::strlen(rest.c_str()));
+      size_t comma = rest.find(',');
+      std::string kind = rest.substr(0, comma);
+      std::string extra = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+      if (kind.size() <= kRuleFieldMax) std::memcpy(rule.kind, kind.c_str(), kind.size() + 1);
+      if (extra.size() <= kRuleFieldMax) std::memcpy(rule.extra, extra.c_str(), extra.size() + 1);
+    }
+    rules.push_back(rule);
+  }
+  return rules;
+}
+
+bool FormatDrawnNumber(int64_t value, const char* prefix, const char* suffix, int32_t width, int32_t checkType,
+                       char out[kNumberTextBytes]) {
+  out[0] = '\0';
+  if (value < 0) return false;
+  char digits[32];
+  if (width <= 5) {
+    std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
+    std::memcpy(out, digits, std::strlen(digits) + 1);
+    return true;
+  }
+  if (width >= static_cast<int32_t>(kNumberTextBytes)) return false;
+  std::snprintf(digits, sizeof digits, "%0*lld", static_cast<int>(width), static_cast<long long>(value));
+
+  std::string text(LeadingCode(prefix != nullptr ? prefix : ""));
+  if (checkType == 3) text.push_back('-');
+  text += digits;
+  if (checkType == 3) {
+    text.push_back(static_cast<char>('0' + value % 7));
+  } else if (checkType == 2) {
+    text.push_back(static_cast<char>('0' + CheckDigitS10(static_cast<uint32_t>(value & 0xFFFFFFFF))));
+  } else if (checkType > 0) {
+    text.push_back(static_cast<char>('0' + WeightedDigit(digits, width)));
+  }
+  text += LeadingCode(suffix != nullptr ? suffix : "");
+  if (text.size() >= kNumberTextBytes) return false;
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  return true;
+}
+
+char CheckCharMod3736(const char* text) {
+  // ISO/IEC 7064, hybrid system with M = 36: P starts at M; for each character S = (P + value) mod M
+  // (0 read as M), P = 2S mod (M + 1); the check value makes the final P equal to 1.
+  constexpr int kM = 36;
+  int p = kM;
+  for (const char* c = text; *c != '\0'; ++c) {
+    int v = (*c >= '0' && *c <= '9') ? *c - '0' : (*c >= 'A' && *c <= 'Z') ? *c - 'A' + 10 : 0;
+    int s = (p + v) % kM;
+    if (s == 0) s = kM;
+    p = (2 * s) % (kM + 1);
+  }
+  int check = (kM + 1 - p) % kM;
+  return static_cast<char>(check < 10 ? '0' + check : 'A' + check - 10);
+}
+
+bool FormatDpdNumber(int64_t value, char out[kNumberTextBytes], const char* prefix) {
+  out[0] = '\0';
+  if (value < 0) return false;
+  char text[64];
+  int n = std::snprintf(text, sizeof text, "%s%0*lld", prefix != nullptr ? prefix : "", kDpdMinDigits,
+                        static_cast<long long>(value));
+  if (n < 0 || static_cast<size_t>(n) + 1 >= kNumberTextBytes) return false;
+  text[n] = CheckCharMod3736(text);
+  text[n + 1] = '\0';
+  std::memcpy(out, text, static_cast<size_t>(n) + 2);
+  return true;
+}
+
+int CheckDigitS10(uint32_t n) {
+  static constexpr int kWeights[8] = {8, 6, 4, 2, 3, 5, 9, 7};
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%08u", n);
+  int sum = 0;
+  for (int i = 0; i < 8; ++i) sum += (digits[i] - '0') * kWeights[i];
+  int c = 11 - sum % 11;
+  return c == 10 ? 0 : c == 11 ? 5 : c;
+}
+
+int CheckDigitWeighted(uint32_t n) {
+  static constexpr int kWeights[8] = {15, 13, 11, 9, 7, 5, 3, 1};
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%08u", n);
+  int total = 0;
+  for (int i = 0; i < 8; ++i) {
+    int p = (digits[i] - '0') * kWeights[i];
+    total += p / 10 + p % 10;
+  }
+  int s = total % 10;
+  return s == 0 ? 0 : 10 - s;
+}
+
+int IsValidTwelveDigitNumber(const char* text) {
+  if (text == nullptr || std::strlen(text) != 12 || tw::IsAllDigits(text) == 0) return 0;
+  char middle[9];
+  std::memcpy(middle, text + 3, 8);
+  middle[8] = '\0';
+  return text[11] - '0' == CheckDigitWeighted(static_cast<uint32_t>(std::strtoul(middle, nullptr, 10))) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Drawing numbers
+
+int CTarnwickExtension::GenerateNumber(int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
+                                       int64_t* value) {
+  if (!m_NumberLock.Lock(kNumberLockWaitMs)) return 0;
+  struct Unlock {
+    CEvent& lock;
+    ~Unlock() { lock.SetEvent(); }
+  } unlock{m_NumberLock};
+
+  PoolSlotGuard slot;
+  if (!slot.ok()) return 0;
+  std::memset(text, 0, kNumberTextBytes);
+  DbStatement st(slot.dbc());
+  if (!st.ok()) return 0;
+  *value = -1;
+
+  int32_t ret = -1;
+  SQLRETURN rc;
+  const int ruleId = std::atoi(ruleText);
+  if (std::strchr(ruleText, '*') != nullptr && ruleId > 0) {
+    int64_t number = -1;
+    char prefix[8] = {0}, suffix[8] = {0};
+    int32_t width = 0, checkType = 0;
+    st.BindOutInt(1, &ret);
+    st.BindOutInt64(2, &number);
+    st.BindOutText(3, prefix, 4, sizeof prefix);
+    st.BindOutText(4, suffix, 4, sizeof suffix);
+    st.BindOutInt(5, &width);
+    st.BindOutInt(6, &checkType);
+    char sql[96];
+    std::snprintf(sql, sizeof sql, "{?=CALL dorvane.dbo.cp_x_genno_exx(%d,?,?,?,?,?)}", ruleId);
+    rc = st.ExecDirect(sql);
+    if (DbOk(rc) && ret > 0 && number >= 0) {
+      // A width the text cannot hold fails the drawing rather than cut the number.
+      if (!FormatDrawnNumber(number, prefix, suffix, width, checkType, text)) return 0;
+      *value = number;
+    }
+  } else {
+    st.BindOutInt(1, &ret);
+    st.BindOutText(2, text, 30, kNumberTextBytes);
+    std::string sql = StringPrintf("{?=CALL dorvane.dbo.cp_get_sys_num(?,%d,'%s')}", clientId,
+                                   tw::SqlEscape(ruleText).c_str());
+    rc = st.ExecDirect(sql.c_str());
+  }
+  if (!DbOk(rc) || ret <= 0) return 0;
+  text[kNumberTextBytes - 1] = '\0';
+  tw::TrimTrailingBlanks(text);
+  return 1;
+}
+
+int CTarnwickExtension::FindTransferNumberRuleId(const char* kind) {
+  for (const NumberRule& r : g_TransferNumberRules) {
+    if (std::strcmp(r.name, kind) == 0) return r.ruleId;
+  }
+  return -1;
+}
+
+namespace {
+
+// The rule text of a rule: "%u*" of its id when it has one, else its name.
+std::string RuleText(const NumberRule& rule) {
+  return rule.ruleId >= 1 ? std::to_string(rule.ruleId) + "*" : std::string(rule.name);
+}
+
+// The DPD form, for a value drawn from a sequence (the text path has none).
+bool ApplyDpdForm(const NumberRule& rule, int64_t value, char text[kNumberTextBytes]) {
+  if (std::strcmp(rule.kind, kDpdKind) != 0 || value < 0) return true;
+  return FormatDpdNumber(value, text, rule.extra);
+}
+
+const NumberRule* FindRule(const std::vector<NumberRule>& rules, const char* name) {
+  for (const NumberRule& r : rules) {
+    if (std::strcmp(r.name, name) == 0) return &r;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int CTarnwickExtension::GenerateTransferNumber(int32_t clientId, const char* kind, char text[kNumberTextBytes],
+                                               int32_t* ruleId) {
+  *ruleId = -1;
+  const NumberRule* rule = FindRule(g_TransferNumberRules, kind);
+  if (rule == nullptr) return 0;
+  int64_t value = -1;
+  if (GenerateNumber(clientId, RuleText(*rule).c_str(), text, &value) == 0) return 0;
+  if (!ApplyDpdForm(*rule, value, text)) return 0;
+  *ruleId = rule->ruleId;
+  return 1;
+}
+
+int CTarnwickExtension::GenerateInternalNumber(int32_t clientId, const char* ruleName, char text[kNumberTextBytes],
+                                               int32_t* ruleId) {
+  *ruleId = -1;
+  int64_t value = -1;
+  if (const NumberRule* rule = FindRule(g_InternalNumberRules, ruleName)) {
+    if (GenerateNumber(clientId, RuleText(*rule).c_str(), text, &value) != 0 && ApplyDpdForm(*rule, value, text)) {
+      *ruleId = rule->ruleId;
+      return 1;
+    }
+    // A rule whose drawing fails falls back to the default rule.
+  }
+  const int32_t fallback = ExtensionSettings.defaultInternalRuleId;
+  if (fallback < 1) return 0;
+  std::string ruleText = std::to_string(fallback) + "*";
+  if (GenerateNumber(clientId, ruleText.c_str(), text, &value) == 0) return 0;
+  *ruleId = fallback;
+  return 1;
+}

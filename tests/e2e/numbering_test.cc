@@ -1,0 +1,178 @@
+// Drawing numbers from the database's sequences through the pool: both procedures, the rule lists,
+// the DPD form, the fallback to the default internal rule, the lock time-out, and no number twice
+// under concurrent drawing.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/config.h"
+#include "core/extension.h"
+#include "core/numbering.h"
+#include "core/pool.h"
+#include "tests/support/e2e.h"
+
+namespace {
+
+using twtest::TestDb;
+
+class NumberingTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!twtest::DatabaseConfigured()) return;
+    TestDb db;
+    ASSERT_TRUE(db.ok());
+    ASSERT_TRUE(db.Exec("DELETE FROM dbo.sys_genno WHERE iid BETWEEN 88300 AND 88399"));
+    ASSERT_TRUE(db.Exec("INSERT INTO dbo.sys_genno (iid, cprefix, csuffix, iwidth, nchecktype, inext, ilast) VALUES "
+                        "(88301, 'AB', '', 8, 3, 12345, NULL), (88302, 'RR', 'CN', 8, 2, 47312482, NULL), "
+                        "(88303, '', '', 6, 0, 1, NULL), (88304, 'X', '', 40, 0, 1, NULL), "
+                        "(88305, '', '', 8, 0, 5, 5), (88306, '', '', 3, 0, 1, NULL)"));
+    ASSERT_TRUE(db.Exec("DELETE FROM dbo.sys_num WHERE crule IN ('K1', 'K2')"));
+    ASSERT_TRUE(db.Exec("INSERT INTO dbo.sys_num (crule, icid, cprefix, iwidth, inext) VALUES "
+                        "('K1', 0, 'KN', 8, 1), ('K1', 42, 'KC', 4, 99999)"));
+    twtest::OdbcDir();
+    char why[1024];
+    std::string user = std::getenv("PGUSER") ? std::getenv("PGUSER") : "tarnwick";
+    ASSERT_TRUE(ConnectPool("dorvane", user.c_str(), std::getenv("PGPASSWORD"), why, sizeof why)) << why;
+    OpenPool();
+    theExtension.m_NumberLock.SetEvent();
+
+    const std::string ini = std::string(kTransferRulesStart) +
+                            "\r\nEMS=88301=\r\nDPDK=88303=DPD,01234567\r\nK1=0=\r\nGONE=88399=\r\n" +
+                            kTransferRulesEnd + "\r\n" + kInternalRulesStart +
+                            "\r\nIN1=88302=\r\nINGONE=88399=\r\n" + kInternalRulesEnd + "\r\n";
+    g_TransferNumberRules = ParseNumberRules(ini.c_str(), kTransferRulesStart, kTransferRulesEnd);
+    g_InternalNumberRules = ParseNumberRules(ini.c_str(), kInternalRulesStart, kInternalRulesEnd);
+  }
+  void SetUp() override {
+    if (!twtest::DatabaseConfigured()) GTEST_SKIP() << "no test database (run ./test.sh)";
+  }
+};
+
+TEST_F(NumberingTest, DrawsFromBothProcedures) {
+  struct Case {
+    const char* rule;
+    int client;
+    const char* text;  // null: refused
+    int64_t value;
+  } cases[] = {
+      {"88301*", 0, "AB-000123454", 12345},        // 12345 mod 7 = 4
+      {"88301*", 0, "AB-000123465", 12346},        // the next one
+      {"88302*", 0, "RR473124829CN", 47312482},    // S10 check digit
+      {"88306*", 0, "1", 1},                       // width 3: the number alone
+      {"88304*", 0, nullptr, -1},                  // a width that does not fit the text
+      {"88399*", 0, nullptr, -1},                  // no such sequence
+      {"88305*", 0, "00000005", 5},                // the last number of its range
+      {"88305*", 0, nullptr, -1},                  // the range is used up
+      {"K1", 7, "KN00000001", -1},                 // by rule text, for every client
+      {"K1", 42, "KC99999", -1},                   // the client's own sequence; more digits than the width
+      {"K2", 7, nullptr, -1},                      // a rule text without a sequence
+  };
+  for (const Case& c : cases) {
+    char text[kNumberTextBytes];
+    int64_t value = 0;
+    int ok = theExtension.GenerateNumber(c.client, c.rule, text, &value);
+    if (c.text == nullptr) {
+      EXPECT_EQ(ok, 0) << c.rule;
+    } else {
+      EXPECT_EQ(ok, 1) << c.rule;
+      EXPECT_STREQ(text, c.text) << c.rule;
+      EXPECT_EQ(value, c.value) << c.rule;
+    }
+  }
+}
+
+TEST_F(NumberingTest, TransferAndInternalRules) {
+  char text[kNumberTextBytes];
+  int32_t rule = 0;
+  ASSERT_EQ(theExtension.GenerateTransferNumber(1, "DPDK", text, &rule), 1);
+  EXPECT_EQ(rule, 88303);
+  std::string dpd = text;
+  ASSERT_EQ(dpd.size(), 15u);
+  EXPECT_EQ(dpd.substr(0, 14).substr(0, 8), "01234567");
+  EXPECT_EQ(dpd[14], CheckCharMod3736(dpd.substr(0, 14).c_str()));
+  // A rule with id 0 draws by the kind itself.
+  ASSERT_EQ(theExtension.GenerateTransferNumber(1, "K1", text, &rule), 1);
+  EXPECT_EQ(std::string(text).substr(0, 2), "KN");
+  EXPECT_EQ(rule, 0);
+  // No rule, and a rule that fails: no number, rule id -1; a transfer rule never falls back.
+  ExtensionSettings.defaultInternalRuleId = 88303;
+  EXPECT_EQ(theExtension.GenerateTransferNumber(1, "NONE", text, &rule), 0);
+  EXPECT_EQ(rule, -1);
+  EXPECT_EQ(theExtension.GenerateTransferNumber(1, "GONE", text, &rule), 0);
+  EXPECT_EQ(theExtension.FindTransferNumberRuleId("EMS"), 88301);
+  EXPECT_EQ(theExtension.FindTransferNumberRuleId("ems"), -1);  // names compare exactly
+
+  ASSERT_EQ(theExtension.GenerateInternalNumber(1, "IN1", text, &rule), 1);
+  EXPECT_EQ(rule, 88302);
+  // An internal rule whose drawing fails, and a name without a rule, fall back to the default id.
+  ASSERT_EQ(theExtension.GenerateInternalNumber(1, "INGONE", text, &rule), 1);
+  EXPECT_EQ(rule, 88303);
+  ASSERT_EQ(theExtension.GenerateInternalNumber(1, "NOSUCH", text, &rule), 1);
+  EXPECT_EQ(rule, 88303);
+  ExtensionSettings.defaultInternalRuleId = 0;
+  EXPECT_EQ(theExtension.GenerateInternalNumber(1, "NOSUCH", text, &rule), 0);
+  EXPECT_EQ(rule, -1);
+}
+
+TEST_F(NumberingTest, SixteenThreadsNeverDrawTheSameNumber) {
+  TestDb db;
+  const int64_t before = std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str());
+  std::vector<std::vector<std::string>> drawn(16);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 16; ++t) {
+    threads.emplace_back([t, &drawn] {
+      for (int i = 0; i < 50; ++i) {
+        char text[kNumberTextBytes];
+        int64_t value = 0;
+        if (theExtension.GenerateNumber(1, "88303*", text, &value) == 1) drawn[t].push_back(text);
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  std::set<std::string> all;
+  size_t count = 0;
+  for (const auto& list : drawn) {
+    count += list.size();
+    all.insert(list.begin(), list.end());
+  }
+  EXPECT_EQ(count, 800u);
+  EXPECT_EQ(all.size(), 800u);
+  EXPECT_EQ(std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str()), before + 800);
+}
+
+TEST_F(NumberingTest, TheProceduresAreSafeOnConcurrentConnections) {
+  // Eight connections of their own draw at once, without the library's lock.
+  std::vector<std::vector<std::string>> drawn(8);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &drawn] {
+      TestDb db;
+      for (int i = 0; i < 40; ++i) {
+        drawn[t].push_back(db.Scalar("SELECT num FROM dbo.cp_x_genno_exx(88303)"));
+        drawn[t].push_back(db.Scalar("SELECT numtext FROM dbo.cp_get_sys_num(7, 'K1')"));
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  std::set<std::string> all;
+  for (const auto& list : drawn) all.insert(list.begin(), list.end());
+  EXPECT_EQ(all.size(), 640u);
+  EXPECT_EQ(all.count(""), 0u);
+}
+
+TEST_F(NumberingTest, ALockHeldTenSecondsFailsTheDrawing) {
+  ASSERT_TRUE(theExtension.m_NumberLock.Lock(0));
+  char text[kNumberTextBytes];
+  int64_t value = 0;
+  uint32_t start = tw::GetTickCount();
+  EXPECT_EQ(theExtension.GenerateNumber(1, "88301*", text, &value), 0);
+  EXPECT_GE(tw::GetTickCount() - start, kNumberLockWaitMs - 50);
+  theExtension.m_NumberLock.SetEvent();
+  EXPECT_EQ(theExtension.GenerateNumber(1, "88301*", text, &value), 1);
+}
+
+}  // namespace
