@@ -4,9 +4,11 @@
 // clients, depots and PDA users filled on demand, dictionary settings and the PDA signing key.
 //
 // Load runs once at start-up (when the configuration switches the container on) before requests are
-// served; until then the container is empty and the PDA door refuses. The lists grow while requests
-// search them: searches take the container's lock shared and copy records out, inserts take it
-// exclusively (waiting up to 5000 ms).
+// served; until then the container is empty and the PDA door refuses. The place and base-price
+// tables are read-only once loaded. The lists grow while requests search them: searches take the
+// list's lock shared, inserts exclusively. PDA users are copied out (an insert waits up to 5000 ms
+// for the lock); service kinds are held by unique_ptr and never removed, so a kind pointer handed
+// out stays valid for the life of the container.
 
 #include <atomic>
 #include <cstdint>
@@ -18,6 +20,9 @@
 
 #include "core/caches.h"
 #include "core/pool.h"
+#include "pricing/base_price.h"
+#include "pricing/ems_kind.h"
+#include "pricing/place_table.h"
 
 class COstrumContainer {
  public:
@@ -33,6 +38,26 @@ class COstrumContainer {
   // The status text "Pl:%d,Pr:%d".
   const char* GetLoadSummary() const { return status_; }
 
+  // ----- Places and base prices (read-only once loaded) ---------------------------------------------
+  CPlaceTable places;
+  CBasePriceTable basePrices;
+  // GetBasePrice: the base price in cents of `weight` grams to the area of the place named `place`
+  // (kUnknownArea when no place has that name) for the item type; 0 when there is none.
+  [[nodiscard]] int32_t GetBasePrice(int32_t weight, const char* place, int itemType) const;
+
+  // ----- Service kinds ------------------------------------------------------------------------------
+  // LoadEmsKind: the kind whose code (mode kKindByCode), input name (kKindByInputName) or either
+  // (any other mode) equals `kind` (case ignored), from the list or, on a miss, from ems_kind on the
+  // slot's connection (then kept). Null for an empty text, one longer than 15 bytes, an unknown kind
+  // (nothing is kept then) or a failed statement.
+  [[nodiscard]] const CEmsKind* LoadEmsKind(const char* kind, PoolSlot& slot, int mode);
+  // FindEmsKind: the kept kind as LoadEmsKind matches it, without the database; null when none.
+  [[nodiscard]] const CEmsKind* FindEmsKind(const char* kind, int mode) const;
+  // InsertEmsKind: keeps a kind built from the row. Returns the kind held (the one already there
+  // when a kind of that code was kept before).
+  const CEmsKind* InsertEmsKind(const EmsKindRow& row);
+  size_t EmsKindCount() const;
+
   // ----- PDA users ----------------------------------------------------------------------------------
   // GetPdaUser: the user from the list or, on a miss, from the database on `dbc` (then kept). Empty
   // for an empty id, an unknown one, or one whose operator has no name.
@@ -41,6 +66,9 @@ class COstrumContainer {
   PdaUser InsertPdaUser(const PdaUser& user, bool bLock);
 
   // ----- Dictionary settings ------------------------------------------------------------------------
+  // SetDictValue: stores the value of dictionary row `dcname` in its setting as Load does ("75" the
+  // volume divisor, "47" the weight rounding, "27", "64", "115" flags ...); other names are ignored.
+  void SetDictValue(const char* dcname, const char* value);
   double dict86 = 0, dict87 = 0;  // rows "86" and "87"
   int32_t volumeDivisor = 6000;   // row "75": D 5000, E 8000, T 3000, else 6000 (cm3 per kg)
   char volumeLetter = 0;          // row "75"'s first letter, 0 when the row is absent
@@ -71,6 +99,8 @@ class COstrumContainer {
   std::atomic<int32_t> loaded_{0};
   mutable std::shared_timed_mutex lock_;
   std::vector<std::unique_ptr<PdaUser>> pdaUsers_;
+  mutable std::shared_mutex kindsLock_;
+  std::vector<std::unique_ptr<CEmsKind>> kinds_;
   char status_[256] = "";
 };
 
