@@ -346,10 +346,15 @@ double Ratio(int a, int b) { return b == 0 ? 0.0 : static_cast<double>(a) / b; }
 double Ratio64(int64_t a, int b) { return b == 0 ? 0.0 : static_cast<double>(a) / b; }
 
 int GetZoneHours() {
-  tzset();
-  // `timezone` is the standard offset in seconds west of UTC, like the Windows zone bias.
-  long biasMinutes = timezone / 60;
-  return static_cast<int>(-biasMinutes / 60);
+  // Read once: every request asks, and tzset takes the C library's zone lock and looks at the zone
+  // file each time. `timezone` is the standard offset in seconds west of UTC, like the Windows zone
+  // bias.
+  static const int hours = [] {
+    tzset();
+    long biasMinutes = timezone / 60;
+    return static_cast<int>(-biasMinutes / 60);
+  }();
+  return hours;
 }
 
 int64_t GetUtcTime() { return static_cast<int64_t>(time(nullptr)) - GetZoneHours() * 3600LL; }
