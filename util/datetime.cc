@@ -345,15 +345,17 @@ double Ratio(int a, int b) { return b == 0 ? 0.0 : static_cast<double>(a) / b; }
 
 double Ratio64(int64_t a, int b) { return b == 0 ? 0.0 : static_cast<double>(a) / b; }
 
+int ReadZoneHours() {
+  tzset();
+  // `timezone` is the standard offset in seconds west of UTC, like the Windows zone bias.
+  long biasMinutes = timezone / 60;
+  return static_cast<int>(-biasMinutes / 60);
+}
+
 int GetZoneHours() {
   // Read once: every request asks, and tzset takes the C library's zone lock and looks at the zone
-  // file each time. `timezone` is the standard offset in seconds west of UTC, like the Windows zone
-  // bias.
-  static const int hours = [] {
-    tzset();
-    long biasMinutes = timezone / 60;
-    return static_cast<int>(-biasMinutes / 60);
-  }();
+  // file each time.
+  static const int hours = ReadZoneHours();
   return hours;
 }
 

@@ -61,7 +61,10 @@ double RoundCents(double& v);
 [[nodiscard]] double Ratio(int a, int b);
 [[nodiscard]] double Ratio64(int64_t a, int b);
 
-// GetZoneHours: the local standard time zone's offset from UTC in whole hours (east positive).
+// ReadZoneHours: the local standard time zone's offset from UTC in whole hours (east positive), as
+// the zone (TZ) is now.
+[[nodiscard]] int ReadZoneHours();
+// GetZoneHours: ReadZoneHours as it was at the first call (the zone is read once per process).
 [[nodiscard]] int GetZoneHours();
 // GetUtcTime: seconds since 1970 minus GetZoneHours() x 3600 (a time that localtime shows as the
 // UTC wall clock).
