@@ -85,8 +85,8 @@ class COstrumContainer {
   // The INSERT column lists of goods, piece and order rows.
   static constexpr const char* kColumnLists[6] = {
       "(wpos,irid,cgoods,cunit,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate) ",
-      "(irid,ilong,iwidth,iheight,iweight,npercent,cno,famount,fcost,ibag,wpos,cgoods,iquantity,iprice,crno,cnum,"
-      "cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate) ",
+      ("(irid,ilong,iwidth,iheight,iweight,npercent,cno,famount,fcost,ibag,wpos,cgoods,iquantity,iprice,crno,cnum,"
+       "cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate) "),
       "(wpos,iid,cgoods,cunit,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate) ",
       "(iid,ilong,iwidth,iheight,iweight,npercent,cno,famount,fcost,ibag,wpos,cgoods,iquantity,iprice,crno) ",
       "(ioid,giid,iquantity,irealout,ntype,wpos,fprice,fweight,cex1,cex2) ",
