@@ -78,13 +78,13 @@ void CEmsKindAliasTable::Replace(std::vector<EmsKindAlias> rows) {
   lock.unlock();
 }
 
-bool CEmsKindAliasTable::FindByInputName(const char* name, EmsKindAlias* out) const {
-  if (name == nullptr) {
+bool CEmsKindAliasTable::FindFirst(AliasField field, const char* text, EmsKindAlias* out) const {
+  if (text == nullptr) {
     return false;
   }
   std::shared_lock<std::shared_mutex> lock(lock_);
   for (const EmsKindAlias& a : rows_) {
-    if (std::strcmp(a.cemskindi, name) == 0) {
+    if (std::strcmp(a.*field, text) == 0) {
       *out = a;
       return true;
     }
@@ -92,18 +92,12 @@ bool CEmsKindAliasTable::FindByInputName(const char* name, EmsKindAlias* out) co
   return false;
 }
 
+bool CEmsKindAliasTable::FindByInputName(const char* name, EmsKindAlias* out) const {
+  return FindFirst(&EmsKindAlias::cemskindi, name, out);
+}
+
 bool CEmsKindAliasTable::FindByKind(const char* code, EmsKindAlias* out) const {
-  if (code == nullptr) {
-    return false;
-  }
-  std::shared_lock<std::shared_mutex> lock(lock_);
-  for (const EmsKindAlias& a : rows_) {
-    if (std::strcmp(a.cemskind, code) == 0) {
-      *out = a;
-      return true;
-    }
-  }
-  return false;
+  return FindFirst(&EmsKindAlias::cemskind, code, out);
 }
 
 std::vector<EmsKindAlias> CEmsKindAliasTable::Snapshot() const {

@@ -42,6 +42,10 @@ class CEmsKindAliasTable {
   size_t size() const;
 
  private:
+  using AliasField = char (EmsKindAlias::*)[16];
+  // The first alias whose field equals text exactly, copied into *out.
+  bool FindFirst(AliasField field, const char* text, EmsKindAlias* out) const;
+
   mutable std::shared_mutex lock_;
   std::vector<EmsKindAlias> rows_;
 };

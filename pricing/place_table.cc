@@ -11,7 +11,6 @@
 
 namespace {
 
-using tw::refdata::CompareNoCaseGbk;
 using tw::refdata::EndsWithChar;
 using tw::refdata::FoldGbk;
 
