@@ -65,6 +65,26 @@ TEST_F(FrameTest, ServesTheAboutPageWithFiftyConnections) {
   EXPECT_EQ(WaitForConnections(db, 0), 0);
 }
 
+TEST_F(FrameTest, TheAboutPageShowsTheLoadedConfiguration) {
+  HostConfig config;
+  config.iniText = twtest::DefaultIni() +
+                   "启用Ostrum容器=1\r\n<字段填写定义开始>\r\nK1=|R1|a|b|c|d|e\r\nK2=|R2|a|b|c|d\r\n"
+                   "K3=|R3|a|b|c|d|e\r\n<字段填写定义结束>\r\n";
+  // A settings file of an EUB account that no client can use yet ends the series at once.
+  config.moduleFiles["EPostApi_set_1.txt"] = std::string(60, 'x');
+  TestHost host;
+  ASSERT_TRUE(host.Start(config)) << host.error();
+  HttpClient http(host.port());
+  twtest::HttpReply r = http.Get("/cgi-bin/Tarnwick.dll");
+  EXPECT_NE(r.body.find(" Tarnwick.dll V4.8 [OstrumContainer:1]"), std::string::npos) << r.body;
+  EXPECT_NE(r.body.find(" SPX: EUB_0,AUPOST_0,SFE_0"), std::string::npos) << r.body;
+  // The line of six pieces is skipped; the two of seven make records.
+  EXPECT_NE(r.body.find(" EXX: EmsKindExFields_Fill_2"), std::string::npos) << r.body;
+  EXPECT_EQ(host.Stop(), 0);
+  // The container's load is logged with its counts.
+  EXPECT_NE(host.LogFile("TARNWICK").find("启用Ostrum容器:Pl:"), std::string::npos);
+}
+
 TEST_F(FrameTest, RefusesWhatThePlatformRefuses) {
   TestHost host;
   ASSERT_TRUE(host.Start()) << host.error();
