@@ -139,6 +139,44 @@ class RequestLog {
 
 std::string IdSuffix(int32_t icid) { return "," + std::to_string(icid); }
 
+// The time stamp and the signature of a request: 0 when both are usable, else the refusal code.
+int ReadTimeAndSignature(const char* body, int64_t* stamp, char md5[kMd5FieldMax + 1]) {
+  *stamp = tw::JsonGetInt64("TimeStamp", body);
+  if (!TimeStampInWindow(*stamp)) return kRcBadTimeStamp;
+  ReadSignature(body, md5);
+  if (std::strlen(md5) != tw::kMd5HexSize - 1) return kRcBadMd5Length;
+  return 0;
+}
+
+// Checks a signature made with the client's API key, on a pool slot of its own: 0 when it matches,
+// else the refusal code. A mismatch with a cached key is tried once more when the stored key has
+// changed since.
+int CheckClientKey(int32_t icid, int64_t stamp, const char* md5) {
+  PoolSlotGuard slot;
+  if (!slot.ok()) return kRcNoConnection;
+  int loaded = 0;
+  std::optional<ClientKeyRecord> key = g_ClientKeyCache.Find(icid, slot.dbc(), &loaded);
+  if (!key) return kRcNoClientKey;
+  bool match = SignatureMatches(icid, stamp, key->capikey, md5);
+  if (!match && loaded == 0 && g_ClientKeyCache.Reload(*key, slot.dbc()) != 0) {
+    match = SignatureMatches(icid, stamp, key->capikey, md5);
+  }
+  return match ? 0 : kRcBadSignature;
+}
+
+// Logs and runs a request that passed its door's checks: `handle` calls the handler and returns false
+// when the name has none, which is answered "-4" after the end line.
+template <typename Handle>
+void Dispatch(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const char* prefix, const char* name,
+              const std::string& suffix, const char* body, const char* bodyCategory, Handle handle) {
+  bool handled;
+  {
+    RequestLog log(ext, prefix, name, suffix.c_str(), body, bodyCategory);
+    handled = handle();
+  }
+  if (!handled) ext.WriteCode(pCtxt, kRcNameNotInTable);
+}
+
 }  // namespace
 
 int CTarnwickExtension::ParseIPv4(const char* text, unsigned char out[4]) {
@@ -194,15 +232,10 @@ void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
   if (AnswerUnchecked(*this, pCtxt, body, r.name)) return;
 
   const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  const int64_t stamp = tw::JsonGetInt64("TimeStamp", body);
-  if (!TimeStampInWindow(stamp)) {
-    WriteCode(pCtxt, kRcBadTimeStamp);
-    return;
-  }
+  int64_t stamp = 0;
   char md5[kMd5FieldMax + 1];
-  ReadSignature(body, md5);
-  if (std::strlen(md5) != tw::kMd5HexSize - 1) {
-    WriteCode(pCtxt, kRcBadMd5Length);
+  if (int code = ReadTimeAndSignature(body, &stamp, md5); code != 0) {
+    WriteCode(pCtxt, code);
     return;
   }
   if (std::strcmp(r.name, "GetClientID") == 0) {
@@ -213,43 +246,20 @@ void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcBadClientId);
     return;
   }
-  {
-    PoolSlotGuard slot;
-    if (!slot.ok()) {
-      WriteCode(pCtxt, kRcNoConnection);
-      return;
-    }
-    int loaded = 0;
-    std::optional<ClientKeyRecord> key = g_ClientKeyCache.Find(icid, slot.dbc(), &loaded);
-    if (!key) {
-      slot.Release();
-      WriteCode(pCtxt, kRcNoClientKey);
-      return;
-    }
-    // A mismatch with a cached key is tried once more when the stored key has changed since.
-    bool match = SignatureMatches(icid, stamp, key->capikey, md5);
-    if (!match && loaded == 0 && g_ClientKeyCache.Reload(*key, slot.dbc()) != 0) {
-      match = SignatureMatches(icid, stamp, key->capikey, md5);
-    }
-    slot.Release();
-    if (!match) {
-      WriteCode(pCtxt, kRcBadSignature);
-      return;
-    }
+  if (int code = CheckClientKey(icid, stamp, md5); code != 0) {
+    WriteCode(pCtxt, code);
+    return;
   }
-
-  bool handled = true;
-  {
-    RequestLog log(*this, "*DoApp", r.name, IdSuffix(icid).c_str(), body, kLogCategory);
+  Dispatch(*this, pCtxt, "*DoApp", r.name, IdSuffix(icid), body, kLogCategory, [&] {
     if (std::strcmp(r.name, "ClientInfo") == 0) {
       OnClientAuth(pCtxt, body, 0);
     } else if (ClientHandler handler = FindClientHandler(DoAppTable(), r.name)) {
       (this->*handler)(pCtxt, body, r.address);
     } else {
-      handled = false;
+      return false;
     }
-  }
-  if (!handled) WriteCode(pCtxt, kRcNameNotInTable);
+    return true;
+  });
 }
 
 void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
@@ -269,48 +279,25 @@ void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcBadClientId);
     return;
   }
-  const int64_t stamp = tw::JsonGetInt64("TimeStamp", body);
-  if (!TimeStampInWindow(stamp)) {
-    WriteCode(pCtxt, kRcBadTimeStamp);
-    return;
-  }
+  int64_t stamp = 0;
   char md5[kMd5FieldMax + 1];
-  ReadSignature(body, md5);
-  if (std::strlen(md5) != tw::kMd5HexSize - 1) {
-    WriteCode(pCtxt, kRcBadMd5Length);
+  if (int code = ReadTimeAndSignature(body, &stamp, md5); code != 0) {
+    WriteCode(pCtxt, code);
     return;
   }
-  bool match = false;
+  int code = 0;
   if (keySource == 2) {
-    match = SignatureMatches(icid, stamp, SiteKey().c_str(), md5);
+    code = SignatureMatches(icid, stamp, SiteKey().c_str(), md5) ? 0 : kRcBadSignature;
   } else if (keySource > 0) {
-    match = SignatureMatches(icid, stamp, ExtensionSettings.partnerKey, md5);
+    code = SignatureMatches(icid, stamp, ExtensionSettings.partnerKey, md5) ? 0 : kRcBadSignature;
   } else {
-    PoolSlotGuard slot;
-    if (!slot.ok()) {
-      WriteCode(pCtxt, kRcNoConnection);
-      return;
-    }
-    int loaded = 0;
-    std::optional<ClientKeyRecord> key = g_ClientKeyCache.Find(icid, slot.dbc(), &loaded);
-    if (!key) {
-      slot.Release();
-      WriteCode(pCtxt, kRcNoClientKey);
-      return;
-    }
-    match = SignatureMatches(icid, stamp, key->capikey, md5);
-    if (!match && loaded == 0 && g_ClientKeyCache.Reload(*key, slot.dbc()) != 0) {
-      match = SignatureMatches(icid, stamp, key->capikey, md5);
-    }
+    code = CheckClientKey(icid, stamp, md5);
   }
-  if (!match) {
-    WriteCode(pCtxt, kRcBadSignature);
+  if (code != 0) {
+    WriteCode(pCtxt, code);
     return;
   }
-
-  bool handled = true;
-  {
-    RequestLog log(*this, "*DoApi", r.name, IdSuffix(icid).c_str(), body, kLogCategory);
+  Dispatch(*this, pCtxt, "*DoApi", r.name, IdSuffix(icid), body, kLogCategory, [&] {
     if (std::strcmp(r.name, "EPostPdf") == 0) {
       OnEPostPdf(pCtxt, body);
     } else if (std::strcmp(r.name, "EPostUpload") == 0) {
@@ -326,10 +313,10 @@ void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
     } else if (ClientHandler handler = FindClientHandler(DoApiTable(), r.name)) {
       (this->*handler)(pCtxt, body, r.address);
     } else {
-      handled = false;
+      return false;
     }
-  }
-  if (!handled) WriteCode(pCtxt, kRcNameNotInTable);
+    return true;
+  });
 }
 
 void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {
@@ -353,15 +340,10 @@ void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcNoPdaUser);
     return;
   }
-  const int64_t stamp = tw::JsonGetInt64("TimeStamp", body);
-  if (!TimeStampInWindow(stamp)) {
-    WriteCode(pCtxt, kRcBadTimeStamp);
-    return;
-  }
+  int64_t stamp = 0;
   char md5[kMd5FieldMax + 1];
-  ReadSignature(body, md5);
-  if (std::strlen(md5) != tw::kMd5HexSize - 1) {
-    WriteCode(pCtxt, kRcBadMd5Length);
+  if (int code = ReadTimeAndSignature(body, &stamp, md5); code != 0) {
+    WriteCode(pCtxt, code);
     return;
   }
   // An id too long for a PDA user's record names no user.
@@ -387,16 +369,12 @@ void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {
     return;
   }
 
-  bool handled = true;
-  {
-    RequestLog log(*this, "*DoPda", r.name, (std::string(",") + pda).c_str(), body, kLogCategory);
-    if (PdaHandler handler = FindPdaHandler(DoPdaTable(), r.name)) {
-      (this->*handler)(pCtxt, body, *user);
-    } else {
-      handled = false;
-    }
-  }
-  if (!handled) WriteCode(pCtxt, kRcNameNotInTable);
+  Dispatch(*this, pCtxt, "*DoPda", r.name, std::string(",") + pda, body, kLogCategory, [&] {
+    PdaHandler handler = FindPdaHandler(DoPdaTable(), r.name);
+    if (handler == nullptr) return false;
+    (this->*handler)(pCtxt, body, *user);
+    return true;
+  });
 }
 
 void CTarnwickExtension::DoChk(CHttpServerContext* pCtxt, char* body, int) {
@@ -417,15 +395,10 @@ void CTarnwickExtension::DoChk(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcBadClientId);
     return;
   }
-  const int64_t stamp = tw::JsonGetInt64("TimeStamp", body);
-  if (!TimeStampInWindow(stamp)) {
-    WriteCode(pCtxt, kRcBadTimeStamp);
-    return;
-  }
+  int64_t stamp = 0;
   char md5[kMd5FieldMax + 1];
-  ReadSignature(body, md5);
-  if (std::strlen(md5) != tw::kMd5HexSize - 1) {
-    WriteCode(pCtxt, kRcBadMd5Length);
+  if (int code = ReadTimeAndSignature(body, &stamp, md5); code != 0) {
+    WriteCode(pCtxt, code);
     return;
   }
   if (!SignatureMatches(icid, stamp, SiteKey().c_str(), md5)) {
@@ -433,21 +406,31 @@ void CTarnwickExtension::DoChk(CHttpServerContext* pCtxt, char* body, int) {
     return;
   }
 
-  bool handled = true;
-  {
-    RequestLog log(*this, "*DoChk", r.name, IdSuffix(icid).c_str(), body, kLogCategory);
-    if (std::strcmp(r.name, "ReturnAddr") == 0) {
-      char entry[256];
-      if (g_ReturnAddressList.PickNext(entry, sizeof entry)) {
-        WriteReply(pCtxt, entry, 0);
-      } else {
-        WriteCode(pCtxt, kRcNotFound);  // no return address is available
-      }
+  Dispatch(*this, pCtxt, "*DoChk", r.name, IdSuffix(icid), body, kLogCategory, [&] {
+    if (std::strcmp(r.name, "ReturnAddr") != 0) return false;
+    char entry[256];
+    if (g_ReturnAddressList.PickNext(entry, sizeof entry)) {
+      WriteReply(pCtxt, entry, 0);
     } else {
-      handled = false;
+      WriteCode(pCtxt, kRcNotFound);  // no return address is available
     }
+    return true;
+  });
+}
+
+// The requests of the trusted doors (WeChat, Do): "ClientAuth", "EmsKindList", then the door's table.
+static bool RunTrustedRequest(CTarnwickExtension& ext, CHttpServerContext* pCtxt, char* body, const char* name,
+                              const unsigned char* address, std::span<const ClientRequest> table) {
+  if (std::strcmp(name, "ClientAuth") == 0) {
+    ext.OnClientAuth(pCtxt, body, 0);
+  } else if (std::strcmp(name, "EmsKindList") == 0) {
+    ext.OnEmsKindList(pCtxt);
+  } else if (ClientHandler handler = FindClientHandler(table, name)) {
+    (ext.*handler)(pCtxt, body, address);
+  } else {
+    return false;
   }
-  if (!handled) WriteCode(pCtxt, kRcNameNotInTable);
+  return true;
 }
 
 void CTarnwickExtension::WeChat(CHttpServerContext* pCtxt, char* body, int) {
@@ -463,20 +446,8 @@ void CTarnwickExtension::WeChat(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcNameNotInTable);
     return;
   }
-  bool handled = true;
-  {
-    RequestLog log(*this, "*DoApi", r.name, "", body, kWeChatCategory);
-    if (std::strcmp(r.name, "ClientAuth") == 0) {
-      OnClientAuth(pCtxt, body, 0);
-    } else if (std::strcmp(r.name, "EmsKindList") == 0) {
-      OnEmsKindList(pCtxt);
-    } else if (ClientHandler handler = FindClientHandler(WeChatTable(), r.name)) {
-      (this->*handler)(pCtxt, body, r.address);
-    } else {
-      handled = false;
-    }
-  }
-  if (!handled) WriteCode(pCtxt, kRcNameNotInTable);
+  Dispatch(*this, pCtxt, "*DoApi", r.name, "", body, kWeChatCategory,
+           [&] { return RunTrustedRequest(*this, pCtxt, body, r.name, r.address, WeChatTable()); });
 }
 
 void CTarnwickExtension::Do(CHttpServerContext* pCtxt, char* body, int) {
@@ -496,20 +467,8 @@ void CTarnwickExtension::Do(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcNoRequestName);
     return;
   }
-  bool handled = true;
-  {
-    RequestLog log(*this, "*Do", r.name, "", body, kLogCategory);
-    if (std::strcmp(r.name, "ClientAuth") == 0) {
-      OnClientAuth(pCtxt, body, 0);
-    } else if (std::strcmp(r.name, "EmsKindList") == 0) {
-      OnEmsKindList(pCtxt);
-    } else if (ClientHandler handler = FindClientHandler(DoTable(), r.name)) {
-      (this->*handler)(pCtxt, body, r.address);
-    } else {
-      handled = false;
-    }
-  }
-  if (!handled) WriteCode(pCtxt, kRcNameNotInTable);
+  Dispatch(*this, pCtxt, "*Do", r.name, "", body, kLogCategory,
+           [&] { return RunTrustedRequest(*this, pCtxt, body, r.name, r.address, DoTable()); });
 }
 
 void CTarnwickExtension::PayWsj(CHttpServerContext*, char*, int) {}
