@@ -138,7 +138,11 @@ BOOL CTarnwickExtension::GetExtensionVersion(HSE_VERSION_INFO* pVer) {
   if (pVer != nullptr) {
     std::snprintf(pVer->lpszExtensionDesc, sizeof pVer->lpszExtensionDesc, "%s", kExtensionDescription);
   }
-  // The kind alias table is refilled here (client services), on a slot taken like any other user's.
+  // The kind alias table, on a slot taken like any other user's (none when the pool did not open).
+  {
+    PoolSlotGuard slot;
+    if (slot.ok()) LoadEmsKindAliases(slot.slot());
+  }
   m_NumberLock.SetEvent();
   g_PayWsjLock.SetEvent();
   g_TransBagLock.SetEvent();

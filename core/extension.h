@@ -25,6 +25,7 @@ inline constexpr char kTarnwickVersion[] = "4.8";
 inline constexpr char kTarnwickUpdated[] = "2015-06-14";
 
 struct PdaUser;
+struct PoolSlot;
 
 class CTarnwickExtension : public CHttpServer {
  public:
@@ -98,6 +99,21 @@ class CTarnwickExtension : public CHttpServer {
   void OnEPostPdf(CHttpServerContext* pCtxt, char* body);
   void OnEPostUpload(CHttpServerContext* pCtxt, char* body);
   void OnRecTransBagSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+
+  // ----- Client services (reading) ------------------------------------------------------------------
+  // "ClientInfo" and "ClientAuth" are OnClientAuth, "EmsKindList" is OnEmsKindList (above).
+  void OnPreInputData(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnPreInputList(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnRecList(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnFeeList(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnPreInputTotal(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // LoadEmsKindAliases: refills g_EmsKindAliases with the kinds clients may enter, on the slot's
+  // connection; a query that fails or finds nothing keeps the table as it was. REQUIRES: the caller
+  // holds the slot.
+  static void LoadEmsKindAliases(PoolSlot& slot);
+  // GetEmsKindAlias: copies the input name of the first alias whose kind code equals `code` exactly
+  // into out; out stays as it was when there is none. Returns out.
+  static char* GetEmsKindAlias(const char* code, char out[16]);
 
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};

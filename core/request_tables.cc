@@ -12,14 +12,26 @@ constexpr ClientHandler kEmptyClient = static_cast<ClientHandler>(&X::OnEmptyReq
 constexpr PdaHandler kEmptyPda = static_cast<PdaHandler>(&X::OnEmptyRequest);
 
 const ClientRequest kDoApp[] = {
-    // "PreInputSet", "PreInputDel", "PreInputData", "PreInputList", "RecList", "PreInputTotal",
-    // "QueryPrice", "FeeList", "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
+    // "PreInputSet", "PreInputDel"
+    {"PreInputData", &X::OnPreInputData},
+    {"PreInputList", &X::OnPreInputList},
+    {"RecList", &X::OnRecList},
+    {"PreInputTotal", &X::OnPreInputTotal},
+    // "QueryPrice"
+    {"FeeList", &X::OnFeeList},
+    // "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
     {nullptr, nullptr},
 };
 
 const ClientRequest kDo[] = {
-    // "PreInputSet", "PreInputDel", "PreInputData", "PreInputList", "RecList", "PreInputTotal",
-    // "QueryPrice", "FeeList", "ClientCreate", "DoGetNo"
+    // "PreInputSet", "PreInputDel"
+    {"PreInputData", &X::OnPreInputData},
+    {"PreInputList", &X::OnPreInputList},
+    {"RecList", &X::OnRecList},
+    {"PreInputTotal", &X::OnPreInputTotal},
+    // "QueryPrice"
+    {"FeeList", &X::OnFeeList},
+    // "ClientCreate", "DoGetNo"
     {nullptr, nullptr},
 };
 
@@ -34,8 +46,13 @@ const ClientRequest kDoApi[] = {
 };
 
 const ClientRequest kWeChat[] = {
-    // "PreInputSet", "PreInputDel", "PreInputData", "PreInputList", "RecTransSet", "RecTransDel",
-    // "RecTransData", "RecTransList", "RecList", "FeeList", "DoIDCardPicSet"
+    // "PreInputSet", "PreInputDel"
+    {"PreInputData", &X::OnPreInputData},
+    {"PreInputList", &X::OnPreInputList},
+    // "RecTransSet", "RecTransDel", "RecTransData", "RecTransList"
+    {"RecList", &X::OnRecList},
+    {"FeeList", &X::OnFeeList},
+    // "DoIDCardPicSet"
     {nullptr, nullptr},
 };
 

@@ -1,0 +1,524 @@
+// The client's reading requests on its shipments: "PreInputData" (one pre-input shipment with its
+// goods lines), "PreInputList" (a page of pre-input shipments) and "RecList" (a page of shipment
+// records, each with its latest tracking event).
+
+#include <cstring>
+
+#include "core/db_columns.h"
+#include "core/extension.h"
+#include "core/paging.h"
+#include "core/pool.h"
+#include "core/result_codes.h"
+#include "services/client_codes.h"
+#include "util/datetime.h"
+#include "util/escape.h"
+#include "util/json.h"
+
+namespace {
+
+constexpr int kCents = 100;
+// "RecList" answers a missing client with -2.
+constexpr int kRcRecListBadClient = -2;
+// Numbers shorter than this do not name a pre-input shipment.
+constexpr size_t kNumberMinLength = 7;
+constexpr size_t kNumberMax = 30;
+constexpr size_t kDesFilterMax = 63;
+constexpr size_t kKindFilterMax = 15;
+constexpr size_t kMarkFilterMax = 15;
+constexpr size_t kReserveFilterMax = 30;
+
+// ---- pre-input shipments --------------------------------------------------------------------------
+
+// One rec_pre_input row as both reading requests select it.
+struct PreInputRow {
+  int32_t iid = 0;
+  int32_t irid = 0;
+  int32_t nitemtype = 0;
+  DbText<15> cemskind = "";
+  DbText<63> cdes = "";
+  double fweight = 0;
+  DbText<254> cunitname = "";
+  DbText<254> caddr = "";
+  DbText<126> ccity = "";
+  DbText<15> cpostcode = "";
+  DbText<63> cprovince = "";
+  DbText<126> ccountry = "";
+  DbText<63> creceiver = "";
+  DbText<63> cphone = "";
+  int32_t nstate = 0;
+  DbText<254> cmemo = "";
+  int32_t npayway = 0;
+  DbText<30> csender = "";
+  DbText<40> clwh = "";
+  int32_t iitem = 0;
+  double fgoods = 0;
+  double fgoodsc = 0;
+  DbText<254> cgoods = "";
+  int32_t iquantity = 0;
+  int64_t iprice = 0;  // cents
+  DbText<15> cpacking = "";
+  DbText<63> ctransnote = "";
+  int64_t idvalue = 0;  // cents
+  int64_t iivalue = 0;  // cents
+  DbText<3> cmoney = "";
+  DbText<127> csunitname = "";
+  DbText<127> csaddr = "";
+  DbText<63> csphone = "";
+  DbText<15> cspostcode = "";
+  DbText<63> cscountry = "";
+  DbText<30> csprovince = "";
+  DbText<63> cscity = "";
+  int32_t nlanguage = 0;
+  DbText<3> cpaydir = "";
+  double famount = 0;
+  DbText<30> crefer = "";
+  DbText<22> csmsnumber = "";
+  DbText<63> csemail = "";
+  DbText<63> cremail = "";
+  DbText<22> crsms = "";
+  DbText<15> cmark = "";
+  DbText<30> cdepart = "";
+  DbText<30> cno = "";
+  DbText<30> crno = "";
+  DbText<30> ccno = "";
+  DbText<30> creserve = "";
+  int32_t ireserve = 0;
+  DbText<15> cunit = "";
+  DbText<63> cby1 = "";
+  DbText<63> cby2 = "";
+  DbText<63> cby3 = "";
+  DbText<63> cby4 = "";
+  DbText<254> cby5 = "";
+  DbText<254> cgoodsa = "";
+  DbText<63> cgcodea = "";
+  DbText<63> cgcodeb = "";
+  DbText<63> cgcodec = "";
+  double fgcustom = 0;
+  double fgcrate = 0;
+  DbText<30> cnum = "";
+  DbText<63> caddrfrom = "";
+  DbText<3> corigin = "";
+  DbText<15> cemskindc = "";  // "PreInputData" only
+  DbText<15> cemskindw = "";  // "PreInputData" only
+  DbText<31> ddate = "";      // "PreInputList" only
+  double faget = 0;
+  double fasafe = 0;
+  double fapack = 0;
+  double faother = 0;
+  double facheck = 0;
+  double faremote = 0;
+  double faby = 0;
+};
+
+// The columns of both requests up to corigin; "PreInputData" goes on with the customer's and the
+// supplier's kind codes, "PreInputList" with the date, both then with the fee parts.
+#define TW_PRE_INPUT_COLUMNS                                                                           \
+  "iid,irid,nitemtype,cemskind,cdes,fweight,cunitname,caddr,ccity,cpostcode,cprovince,ccountry,"        \
+  "creceiver,cphone,nstate,cmemo,npayway,csender,clwh,iitem,fgoods,fgoodsc,cgoods,iquantity,iprice,"    \
+  "cpacking,ctransnote,idvalue,iivalue,cmoney,csunitname,csaddr,csphone,cspostcode,cscountry,"          \
+  "csprovince,cscity,nlanguage,cpaydir,famount,crefer,csmsnumber,csemail,cremail,crsms,cmark,cdepart," \
+  "cno,crno,ccno,creserve,ireserve,cunit,cby1,cby2,cby3,cby4,cby5,cgoodsa,cgcodea,cgcodeb,cgcodec,"     \
+  "fgcustom,fgcrate,cnum,caddrfrom,corigin,"
+#define TW_FEE_PART_COLUMNS "faget,fasafe,fapack,faother,facheck,faremote,faby"
+
+constexpr char kPreInputDataSql[] = "SELECT " TW_PRE_INPUT_COLUMNS "cemskindc,cemskindw," TW_FEE_PART_COLUMNS
+                                    " FROM dorvane.dbo.rec_pre_input WHERE icid=%d AND ";
+constexpr char kPreInputListColumns[] = " " TW_PRE_INPUT_COLUMNS "ddate," TW_FEE_PART_COLUMNS;
+constexpr char kPreInputListBase[] = " FROM dorvane.dbo.rec_pre_input WHERE icid=%d";
+constexpr char kPreInputListOrder[] = " ORDER BY iid DESC";
+constexpr char kGoodsSql[] =
+    "SELECT cgoods,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate FROM "
+    "dorvane.dbo.rec_pre_input_goods WHERE iid=%d ORDER BY wpos";
+
+#undef TW_PRE_INPUT_COLUMNS
+#undef TW_FEE_PART_COLUMNS
+
+enum class PreInputForm { kData, kList };
+
+void BindPreInput(DbStatement& st, PreInputRow& r, PreInputForm form) {
+  DbColumns b(st);
+  b.Int(r.iid).Int(r.irid).Int(r.nitemtype).Text(r.cemskind).Text(r.cdes).Double(r.fweight);
+  b.Text(r.cunitname).Text(r.caddr).Text(r.ccity).Text(r.cpostcode).Text(r.cprovince).Text(r.ccountry);
+  b.Text(r.creceiver).Text(r.cphone).Int(r.nstate).Text(r.cmemo).Int(r.npayway).Text(r.csender).Text(r.clwh);
+  b.Int(r.iitem).Double(r.fgoods).Double(r.fgoodsc).Text(r.cgoods).Int(r.iquantity).Int64(r.iprice);
+  b.Text(r.cpacking).Text(r.ctransnote).Int64(r.idvalue).Int64(r.iivalue).Text(r.cmoney);
+  b.Text(r.csunitname).Text(r.csaddr).Text(r.csphone).Text(r.cspostcode).Text(r.cscountry);
+  b.Text(r.csprovince).Text(r.cscity).Int(r.nlanguage).Text(r.cpaydir).Double(r.famount).Text(r.crefer);
+  b.Text(r.csmsnumber).Text(r.csemail).Text(r.cremail).Text(r.crsms).Text(r.cmark).Text(r.cdepart);
+  b.Text(r.cno).Text(r.crno).Text(r.ccno).Text(r.creserve).Int(r.ireserve).Text(r.cunit);
+  b.Text(r.cby1).Text(r.cby2).Text(r.cby3).Text(r.cby4).Text(r.cby5);
+  b.Text(r.cgoodsa).Text(r.cgcodea).Text(r.cgcodeb).Text(r.cgcodec).Double(r.fgcustom).Double(r.fgcrate);
+  b.Text(r.cnum).Text(r.caddrfrom).Text(r.corigin);
+  if (form == PreInputForm::kData) {
+    b.Text(r.cemskindc).Text(r.cemskindw);
+  } else {
+    b.Text(r.ddate);
+  }
+  b.Double(r.faget).Double(r.fasafe).Double(r.fapack).Double(r.faother).Double(r.facheck).Double(r.faremote);
+  b.Double(r.faby);
+}
+
+// The input name of a kind code, "" when the kind has none.
+struct KindAlias {
+  char text[16] = "";
+  explicit KindAlias(const char* code) { CTarnwickExtension::GetEmsKindAlias(code, text); }
+};
+
+// The keys both requests answer for a pre-input shipment, in their order.
+void PutPreInputCommon(CJsonFields& f, const PreInputRow& r, PreInputForm form) {
+  f.Str("cEmsKind", r.cemskind).Str("cEmsKindi", KindAlias(r.cemskind).text);
+  if (form == PreInputForm::kData) f.Str("cEmsKindc", r.cemskindc).Str("cEmsKindw", r.cemskindw);
+  int32_t length = 0, width = 0, height = 0;
+  ParseSides(r.clwh, &length, &width, &height);
+  f.Str("cAddrFrom", r.caddrfrom).Str("cDes", r.cdes).Real("fWeight", r.fweight, 3);
+  f.Int("iLong", length).Int("iWidth", width).Int("iHeight", height);
+  f.Int("iItem", r.iitem).Int("siPayWay", r.npayway).Real("fAmount", r.famount, 2);
+  f.Str("cReceiver", r.creceiver).Str("cRUnit", r.cunitname).Str("cRAddr", r.caddr).Str("cRCity", r.ccity);
+  f.Str("cRPostcode", r.cpostcode).Str("cRProvince", r.cprovince).Str("cRCountry", r.ccountry);
+  f.Str("cRPhone", r.cphone).Str("cREMail", r.cremail).Str("cRSms", r.crsms);
+  f.Str("cNum", r.cnum).Str("cNo", r.cno).Str("cRNo", r.crno).Str("cCNo", r.ccno);
+  f.Str("cSender", r.csender).Str("cSUnit", r.csunitname).Str("cSAddr", r.csaddr).Str("cSCity", r.cscity);
+  f.Str("cSPostcode", r.cspostcode).Str("cSProvince", r.csprovince).Str("cSCountry", r.cscountry);
+  f.Str("cSPhone", r.csphone).Str("cSEMail", r.csemail).Str("cSSms", r.csmsnumber);
+  f.Str("cDepart", r.cdepart).Str("cMark", r.cmark).Str("cMemo", r.cmemo).Str("cReserve", r.creserve);
+  f.Int("iReserve", r.ireserve);
+  f.Str("cBy1", r.cby1).Str("cBy2", r.cby2).Str("cBy3", r.cby3).Str("cBy4", r.cby4).Str("cBy5", r.cby5);
+  f.Str("cGoods", r.cgoods).Int("iQuantity", r.iquantity);
+  f.Real("fPrice", tw::Ratio64(r.iprice, kCents), 2).Real("fGoods", r.fgoods, 2).Real("fGoodsc", r.fgoodsc, 2);
+  f.Real("fDValue", tw::Ratio64(r.idvalue, kCents), 2).Real("fIValue", tw::Ratio64(r.iivalue, kCents), 2);
+  f.Str("cMoney", r.cmoney).Str("cPayDir", r.cpaydir).Str("cOrigin", r.corigin);
+  f.Str("cGoodsA", r.cgoodsa).Str("cGCodeA", r.cgcodea).Str("cGCodeB", r.cgcodeb).Str("cGCodeC", r.cgcodec);
+  f.Real("fGCustom", r.fgcustom, 2).Real("fGCRate", r.fgcrate, 4);
+  f.Real("faGet", r.faget, 2).Real("faSafe", r.fasafe, 2).Real("faPack", r.fapack, 2);
+  f.Real("faOther", r.faother, 2).Real("faCheck", r.facheck, 2).Real("faRemote", r.faremote, 2);
+  f.Real("faBy", r.faby, 2);
+  f.Str("cPacking", r.cpacking).Str("cTransNote", r.ctransnote);
+}
+
+// One goods line of a pre-input shipment.
+struct GoodsRow {
+  DbText<63> cgoods = "";
+  int32_t iquantity = 0;
+  double fprice = 0;
+  DbText<63> cgoodsa = "";
+  DbText<63> cgcodea = "";
+  DbText<63> cgcodeb = "";
+  DbText<63> cgcodec = "";
+  double fgcustom = 0;
+  double fgcrate = 0;
+};
+
+// Appends ,"GoodsList":[...] with the goods lines of the shipment; nothing when it has none or the
+// statement does not run. Lines that would outgrow the reply are left out.
+void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
+  char sql[sizeof kGoodsSql + 16];
+  if (!FormatSql(sql, sizeof sql, kGoodsSql, iid)) return;
+  DbStatement st(slot.hDbc);
+  if (!st.ok() || !DbOk(st.ExecDirect(sql))) return;
+  GoodsRow g;
+  DbColumns(st).Text(g.cgoods).Int(g.iquantity).Double(g.fprice).Text(g.cgoodsa).Text(g.cgcodea).Text(g.cgcodeb)
+      .Text(g.cgcodec).Double(g.fgcustom).Double(g.fgcrate);
+  for (bool first = true; DbOk(st.Fetch()); first = false) {
+    const size_t mark = out.Mark();
+    out.Append(first ? ",\"GoodsList\":[{" : ",{");
+    CJsonFields(out)
+        .Str("cxGoods", g.cgoods)
+        .Int("ixQuantity", g.iquantity)
+        .Real("fxPrice", g.fprice, 2)
+        .Str("cxGoodsA", g.cgoodsa)
+        .Str("cxGCodeA", g.cgcodea)
+        .Str("cxGCodeB", g.cgcodeb)
+        .Str("cxGCodeC", g.cgcodec)
+        .Real("fxGCustom", g.fgcustom, 2)
+        .Real("fxGCRate", g.fgcrate, 4);
+    out.AppendChar('}');
+    if (out.overflowed() || out.size() > kListReplyMaxBytes - 64) {
+      out.Rewind(mark);
+      if (first) return;
+      break;
+    }
+  }
+  out.AppendChar(']');
+}
+
+class CPreInputListRows : public CListRows {
+ public:
+  void Bind(DbStatement& st) override { BindPreInput(st, row_, PreInputForm::kList); }
+  void Put(tw::OutBuf& out) override {
+    char date[kReplyDateSize];
+    FormatReplyDate(row_.ddate, true, date);
+    out.AppendChar('{');
+    CJsonFields f(out);
+    f.Int("iID", row_.iid).Int("irID", row_.irid).Str("dDate", date);
+    f.Int("nItemType", row_.nitemtype).Int("nLanguage", row_.nlanguage);
+    PutPreInputCommon(f, row_, PreInputForm::kList);
+    out.AppendChar('}');
+  }
+
+ private:
+  PreInputRow row_;
+};
+
+// ---- shipment records -----------------------------------------------------------------------------
+
+constexpr char kRecListColumns[] =
+    " a.nitemtype,a.cdes,a.fweight,a.famount,a.ddate,a.ifid,a.cnum,a.iitem,a.cmark,a.cmemo,a.npayway,a.irid,"
+    "a.nstate,a.crno,a.creceiver,a.cserviceno,a.ccno,a.fsprice,a.cemskind,a.cemskindc,a.clwh,a.icubic,"
+    "a.ireserve,a.creserve,a.cgoods,a.iquantity,a.fgoods,a.fgoodsc,a.fabase,a.faaddon,a.facustom,a.faother,"
+    "a.faaddrate,a.faget,a.facarry,a.fasafe,a.fapack,a.facheck,a.faremote,a.faby,a.fdiscount,c.cdate,"
+    "c.cplace,c.cinfo,a.dsysdate";
+// Each record once: with its highest-numbered tracking event, or with none.
+constexpr char kRecListBase[] =
+    " FROM dorvane.dbo.client_rec AS a LEFT OUTER JOIN dorvane.dbo.check_detail AS c ON(a.irid=c.irid) "
+    "WHERE a.icid=%d AND (c.npos=(select COALESCE(max(npos),255) from dorvane.dbo.check_detail where "
+    "irid=a.irid) OR c.npos IS NULL)";
+constexpr char kRecListOrder[] = " ORDER BY a.ddate DESC,a.irid DESC";
+// "cqStateMask" of a shipment record list: one position per state 0..10.
+constexpr int kRecStates = 11;
+
+struct RecRow {
+  int32_t nitemtype = 0;
+  DbText<63> cdes = "";
+  double fweight = 0;
+  double famount = 0;
+  DbText<31> ddate = "";
+  int32_t ifid = 0;
+  DbText<30> cnum = "";
+  int32_t iitem = 0;
+  DbText<15> cmark = "";
+  DbText<254> cmemo = "";
+  int32_t npayway = 0;
+  int32_t irid = 0;
+  int32_t nstate = 0;
+  DbText<30> crno = "";
+  DbText<63> creceiver = "";
+  DbText<30> cserviceno = "";
+  DbText<30> ccno = "";
+  double fsprice = 0;
+  DbText<15> cemskind = "";
+  DbText<15> cemskindc = "";
+  DbText<40> clwh = "";
+  int32_t icubic = 0;
+  int32_t ireserve = 0;
+  DbText<30> creserve = "";
+  DbText<254> cgoods = "";
+  int32_t iquantity = 0;
+  double fgoods = 0;
+  double fgoodsc = 0;
+  double fabase = 0;
+  double faaddon = 0;
+  double facustom = 0;
+  double faother = 0;
+  double faaddrate = 0;
+  double faget = 0;
+  double facarry = 0;
+  double fasafe = 0;
+  double fapack = 0;
+  double facheck = 0;
+  double faremote = 0;
+  double faby = 0;
+  double fdiscount = 0;
+  DbText<31> cdate = "";  // the latest event's, empty without one
+  DbText<63> cplace = "";
+  DbText<254> cinfo = "";
+  DbText<31> dsysdate = "";
+};
+
+class CRecListRows : public CListRows {
+ public:
+  void Bind(DbStatement& st) override {
+    RecRow& r = row_;
+    DbColumns b(st);
+    b.Int(r.nitemtype).Text(r.cdes).Double(r.fweight).Double(r.famount).Text(r.ddate).Int(r.ifid).Text(r.cnum);
+    b.Int(r.iitem).Text(r.cmark).Text(r.cmemo).Int(r.npayway).Int(r.irid).Int(r.nstate).Text(r.crno);
+    b.Text(r.creceiver).Text(r.cserviceno).Text(r.ccno).Double(r.fsprice).Text(r.cemskind).Text(r.cemskindc);
+    b.Text(r.clwh).Int(r.icubic).Int(r.ireserve).Text(r.creserve).Text(r.cgoods).Int(r.iquantity);
+    b.Double(r.fgoods).Double(r.fgoodsc).Double(r.fabase).Double(r.faaddon).Double(r.facustom).Double(r.faother);
+    b.Double(r.faaddrate).Double(r.faget).Double(r.facarry).Double(r.fasafe).Double(r.fapack).Double(r.facheck);
+    b.Double(r.faremote).Double(r.faby).Double(r.fdiscount).Text(r.cdate).Text(r.cplace).Text(r.cinfo);
+    b.Text(r.dsysdate);
+  }
+  void Put(tw::OutBuf& out) override {
+    const RecRow& r = row_;
+    char date[kReplyDateSize], sysDate[kReplyDateSize];
+    FormatReplyDate(r.ddate, false, date);
+    FormatReplyDate(r.dsysdate, true, sysDate);
+    int32_t length = 0, width = 0, height = 0;
+    ParseSides(r.clwh, &length, &width, &height);
+    out.AppendChar('{');
+    CJsonFields f(out);
+    f.Int("irID", r.irid).Str("dDate", date).Str("dSysDate", sysDate).Int("nItemType", r.nitemtype);
+    f.Real("fWeight", r.fweight, 3).Int("iLong", length).Int("iWidth", width).Int("iHeight", height);
+    f.Int("iCubic", r.icubic).Real("fAmount", r.famount, 2).Real("fSPrice", r.fsprice, 2);
+    f.Int("nState", r.nstate).Int("nPayWay", r.npayway).Bool("bAudit", r.ifid > 0).Int("ifID", r.ifid);
+    f.Int("iItem", r.iitem).Str("cEmsKind", r.cemskind).Str("cEmsKindi", KindAlias(r.cemskind).text);
+    f.Str("cEmsKindc", r.cemskindc).Str("cEmsKindci", KindAlias(r.cemskindc).text);
+    f.Str("cDes", r.cdes).Str("cReceiver", r.creceiver).Str("cNum", r.cnum).Str("cNo", r.cserviceno);
+    f.Str("cRNo", r.crno).Str("cCNo", r.ccno).Str("cMark", r.cmark).Str("cMemo", r.cmemo).Str("cGoods", r.cgoods);
+    f.Str("cLTDate", r.cdate).Str("cLTPlace", r.cplace).Str("cLTInfo", r.cinfo);
+    f.Int("iReserve", r.ireserve).Int("iQuantity", r.iquantity).Real("fGoods", r.fgoods, 2);
+    f.Real("fGoodsc", r.fgoodsc, 2).Real("faBase", r.fabase, 2).Real("faAddOn", r.faaddon, 2);
+    f.Real("faCustom", r.facustom, 2).Real("faOther", r.faother, 2).Real("faAddRate", r.faaddrate, 4);
+    f.Real("faGet", r.faget, 2).Real("faCarry", r.facarry, 2).Real("faSafe", r.fasafe, 2);
+    f.Real("faPack", r.fapack, 2).Real("faCheck", r.facheck, 2).Real("faRemote", r.faremote, 2);
+    f.Real("faBy", r.faby, 2).Real("fDiscount", r.fdiscount, 4);
+    out.AppendChar('}');
+  }
+
+ private:
+  RecRow row_;
+};
+
+}  // namespace
+
+void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+  const int32_t icid = tw::JsonGetInt("icID", body, 0);
+  if (icid <= 0) {
+    WriteCode(pCtxt, kRcBadClientId);
+    return;
+  }
+  const int32_t iid = tw::JsonGetInt("iID", body, 0);
+  char number[kNumberMax + 1];
+  tw::JsonGetString("cNum", body, number, kNumberMax, tw::kJsonModeCodePage);
+  if (iid <= 0 && std::strlen(number) < kNumberMinLength) {
+    WriteCode(pCtxt, kRcNoLookupKey);
+    return;
+  }
+  PoolSlotGuard slot;
+  if (!slot.ok()) {
+    WriteCode(pCtxt, kRcNoConnection);
+    return;
+  }
+  PoolSlot& s = slot.slot();
+  tw::OutBuf sql(s.szSql, kSqlBytes);
+  sql.Printf(kPreInputDataSql, icid);
+  if (iid > 0) {
+    sql.Printf("iid=%d", iid);
+  } else {
+    sql.Append("cnum='");
+    sql.Append(tw::SqlEscape(number));
+    sql.AppendChar('\'');
+  }
+
+  PreInputRow r;
+  {
+    DbStatement st(slot.dbc());
+    if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
+      WriteCode(pCtxt, kRcDbFailed);
+      return;
+    }
+    BindPreInput(st, r, PreInputForm::kData);
+    const SQLRETURN rc = st.Fetch();
+    if (rc == SQL_NO_DATA) {
+      WriteCode(pCtxt, kRcRecordNotFound);
+      return;
+    }
+    if (!DbOk(rc)) {
+      WriteCode(pCtxt, kRcDbFailed);
+      return;
+    }
+  }
+
+  tw::OutBuf reply = tw::OutBuf::Growable(s.szReply, kReplyBytes, kListReplyMaxBytes);
+  reply.AppendChar('{');
+  CJsonFields f(reply);
+  f.Int("ReturnValue", kRcOk).Int("icID", icid).Int("iID", r.iid).Int("irID", r.irid);
+  f.Int("nItemType", r.nitemtype).Int("nLanguage", r.nlanguage);
+  PutPreInputCommon(f, r, PreInputForm::kData);
+  PutGoodsList(reply, s, r.iid);
+  reply.AppendChar('}');
+  if (reply.overflowed()) {
+    WriteCode(pCtxt, kRcDbFailed);
+    return;
+  }
+  WriteJsonReply(pCtxt, reply.data(), reply.size());
+}
+
+void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+  const int32_t icid = tw::JsonGetInt("icID", body, 0);
+  if (icid <= 0) {
+    WriteCode(pCtxt, kRcBadClientId);
+    return;
+  }
+  const PagingKeys keys = ReadPagingKeys(body);
+  PoolSlotGuard slot;
+  if (!slot.ok()) {
+    WriteCode(pCtxt, kRcNoConnection);
+    return;
+  }
+  PoolSlot& s = slot.slot();
+  char mask[kFilterMaskMax + 1], des[kDesFilterMax + 1], number[kNumberPatternMax + 1];
+  char kind[kKindFilterMax + 1], mark[kMarkFilterMax + 1], reserve[kReserveFilterMax + 1];
+  FilterDate begin, end;
+  tw::JsonGetString("cqStateMask", body, mask, kFilterMaskMax, tw::kJsonModeTable);
+  tw::JsonGetString("cqDes", body, des, kDesFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqEmsKind", body, kind, kKindFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqMark", body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqReserve", body, reserve, kReserveFilterMax, tw::kJsonModeCodePage);
+
+  CListFilter filter(s.szWork, kWorkBytes);
+  filter.Base(kPreInputListBase, icid);
+  filter.AddTwoStateMask(mask, " AND irid=0", " AND irid>0");
+  filter.ReadDateRange(body, "ddate", begin, end);
+  filter.AddLike("cdes", des);
+  filter.ReadNumberFilter(body, "cnum", number, sizeof number);
+  filter.AddEqual("cemskind", kind);
+  filter.AddLike("cmark", mark);
+  filter.AddLike("creserve", reserve);
+
+  const FilterEcho echo[] = {{"dqBDate", begin.text}, {"dqEDate", end.text}, {"cqDes", des},
+                             {"cqEmsKind", kind},     {"cqStateMask", mask}, {"cqNum", number},
+                             {"cqMark", mark},        {"cqReserve", reserve}};
+  PagedListSpec spec{kPreInputListColumns, kPreInputListOrder};
+  CPreInputListRows rows;
+  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, spec, rows);
+}
+
+void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+  const int32_t icid = tw::JsonGetInt("icID", body, 0);
+  if (icid <= 0) {
+    WriteCode(pCtxt, kRcRecListBadClient);
+    return;
+  }
+  const int32_t feeId = tw::JsonGetInt("iqfID", body, 0);
+  const PagingKeys keys = ReadPagingKeys(body);
+  PoolSlotGuard slot;
+  if (!slot.ok()) {
+    WriteCode(pCtxt, kRcNoConnection);
+    return;
+  }
+  PoolSlot& s = slot.slot();
+  char des[kDesFilterMax + 1], number[kNumberPatternMax + 1], kind[kKindFilterMax + 1];
+  char audit[kFilterMaskMax + 1], mask[kFilterMaskMax + 1], mark[kMarkFilterMax + 1];
+  char reserve[kReserveFilterMax + 1];
+  FilterDate begin, end;
+  tw::JsonGetString("cqDes", body, des, kDesFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqEmsKind", body, kind, kKindFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("bqAudit", body, audit, kFilterMaskMax, tw::kJsonModeTable);
+  tw::JsonGetString("cqStateMask", body, mask, kFilterMaskMax, tw::kJsonModeTable);
+  tw::JsonGetString("cqMark", body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqReserve", body, reserve, kReserveFilterMax, tw::kJsonModeCodePage);
+
+  CListFilter filter(s.szWork, kWorkBytes);
+  filter.Base(kRecListBase, icid);
+  filter.ReadDateRange(body, "a.ddate", begin, end);
+  if (feeId > 0) filter.Add(" AND a.ifid=%d", feeId);
+  filter.AddLike("a.cdes", des);
+  filter.ReadNumberFilter(body, "a.cnum", number, sizeof number);
+  filter.AddEqual("a.cemskind", kind);
+  if (std::strcmp(audit, "true") == 0) {
+    filter.Add(" AND a.ifid>0");
+  } else if (std::strcmp(audit, "false") == 0) {
+    filter.Add(" AND a.ifid=0");
+  }
+  filter.AddPositionMask("a.nstate", mask, kRecStates, kRecStates);
+  filter.AddLike("a.cmark", mark);
+  filter.AddLike("a.creserve", reserve);
+
+  const FilterEcho echo[] = {{"dqBDate", begin.text}, {"dqEDate", end.text},   {"cqDes", des},
+                             {"cqEmsKind", kind},     {"cqStateMask", mask},   {"bqAudit", audit},
+                             {"cqNum", number},       {"cqMark", mark},        {"cqReserve", reserve}};
+  PagedListSpec spec{kRecListColumns, kRecListOrder};
+  CRecListRows rows;
+  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, spec, rows);
+}

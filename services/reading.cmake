@@ -1,0 +1,6 @@
+# The client's reading road: pre-input and shipment queries, fees and totals, client information
+# and authentication, the service-kind list.
+target_sources(tw_server PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/client_info.cc
+  ${CMAKE_CURRENT_LIST_DIR}/fee_query.cc
+  ${CMAKE_CURRENT_LIST_DIR}/pre_input_query.cc)
