@@ -16,8 +16,6 @@
 namespace {
 
 constexpr char kLogCategory[] = "TARNWICK";
-// What a page keeps free below kListReplyMaxBytes for its closing "]}".
-constexpr size_t kCloseRoom = 64;
 // A condition that selects no row.
 constexpr char kSelectNothing[] = " AND 1=0";
 
@@ -312,7 +310,7 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
     if (!first) reply.AppendChar(',');
     rows.Put(reply);
     // A page that would outgrow the reply ends after its last whole row.
-    if (reply.overflowed() || reply.size() > kListReplyMaxBytes - kCloseRoom) {
+    if (reply.overflowed() || reply.size() > kListReplyMaxBytes - kListCloseRoom) {
       reply.Rewind(mark);
       break;
     }

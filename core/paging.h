@@ -32,6 +32,8 @@ class CTarnwickExtension;
 inline constexpr int32_t kPagePerMax = 1000;
 // A reply (page, record with its goods) grows up to this many bytes.
 inline constexpr size_t kListReplyMaxBytes = 32u << 20;
+// A list ends before its reply comes this close to kListReplyMaxBytes, so its closing brackets fit.
+inline constexpr size_t kListCloseRoom = 64;
 // The FROM-and-WHERE text and the statements built from it grow up to this many bytes (a long
 // number list makes them longer than the slot's 16 KB SQL buffer).
 inline constexpr size_t kListSqlMaxBytes = 256u << 10;

@@ -218,7 +218,8 @@ void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
   GoodsRow g;
   DbColumns(st).Text(g.cgoods).Int(g.iquantity).Double(g.fprice).Text(g.cgoodsa).Text(g.cgcodea).Text(g.cgcodeb)
       .Text(g.cgcodec).Double(g.fgcustom).Double(g.fgcrate);
-  for (bool first = true; DbOk(st.Fetch()); first = false) {
+  bool first = true;
+  for (; DbOk(st.Fetch()); first = false) {
     const size_t mark = out.Mark();
     out.Append(first ? ",\"GoodsList\":[{" : ",{");
     CJsonFields(out)
@@ -232,13 +233,12 @@ void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
         .Real("fxGCustom", g.fgcustom, 2)
         .Real("fxGCRate", g.fgcrate, 4);
     out.AppendChar('}');
-    if (out.overflowed() || out.size() > kListReplyMaxBytes - 64) {
+    if (out.overflowed() || out.size() > kListReplyMaxBytes - kListCloseRoom) {
       out.Rewind(mark);
-      if (first) return;
       break;
     }
   }
-  out.AppendChar(']');
+  if (!first) out.AppendChar(']');
 }
 
 class CPreInputListRows : public CListRows {
