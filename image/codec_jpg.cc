@@ -14,13 +14,17 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <cmath>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
 
+#include <new>
+
 #include "image/internal/raster_stream.h"
 #include "image/raster_codecs.h"
 #include "image/raster_errors.h"
+#include "image/raster_exif.h"
 #include "image/raster_file.h"
 
 namespace {
@@ -163,6 +167,15 @@ void TermDestination(j_compress_ptr cinfo) {
   if (!dest->file->Flush()) {
     ERREXIT(cinfo, JERR_FILE_WRITE);
   }
+}
+
+// Dots per inch of an EXIF resolution and its unit factor, or 0 when either is unusable.
+int32_t ExifDpi(float resolution, float unitFactor) {
+  if (!(resolution > 0) || !(unitFactor > 0)) {
+    return 0;
+  }
+  const double dpi = std::floor(resolution / unitFactor + 0.5);
+  return dpi >= 1 && dpi <= INT32_MAX ? static_cast<int32_t>(dpi) : 0;
 }
 
 int32_t DensityToDpi(int unit, unsigned density) {
@@ -345,8 +358,25 @@ bool CRasterImageJPG::Decode(CRasterFile* file) {
     SetLastError(raster_error::kNullFile);
     return false;
   }
+  // The marker sections first (EXIF parsed); a file the section reader refuses still decodes, only
+  // without them.
+  CRasterExifInfo* exif = nullptr;
+  if (GetEscape() != kRasterEscapeSizeOnly) {
+    const int64_t start = file->Tell();
+    exif = new (std::nothrow) CRasterExifInfo;
+    if (exif != nullptr && !exif->DecodeExif(file, kExifReadExif)) {
+      delete exif;
+      exif = nullptr;
+    }
+    if (!file->Seek(start, kRasterSeekSet)) {
+      delete exif;
+      SetLastError(raster_error::kJpegSeek);
+      return false;
+    }
+  }
   auto* ctx = static_cast<JpegDecodeCtx*>(std::calloc(1, sizeof(JpegDecodeCtx)));
   if (ctx == nullptr) {
+    delete exif;
     SetLastError(raster_error::kCreateAlloc);
     return false;
   }
@@ -360,7 +390,19 @@ bool CRasterImageJPG::Decode(CRasterFile* file) {
   }
   std::free(ctx->row);
   std::free(ctx);
-  return ok;
+  if (!ok || exif == nullptr) {
+    delete exif;
+    return ok;
+  }
+  const RasterExifRecord& r = exif->GetRecord();
+  const int32_t xDpi = r.isExif ? ExifDpi(r.xResolution, r.resolutionUnit) : 0;
+  const int32_t yDpi = r.isExif ? ExifDpi(r.yResolution, r.resolutionUnit) : 0;
+  if (xDpi != 0 && yDpi != 0) {
+    SetXDPI(xDpi);
+    SetYDPI(yDpi);
+  }
+  SetExif(exif);
+  return true;
 }
 
 bool CRasterImageJPG::Encode(CRasterFile* file) {
@@ -371,13 +413,21 @@ bool CRasterImageJPG::Encode(CRasterFile* file) {
     SetLastError(raster_error::kJpegSaveKind);
     return false;
   }
+  // A picture that carries an EXIF block is encoded into memory first, and the kept EXIF and comment
+  // sections are written around the new image data.
+  const bool withExif = GetExif() != nullptr && GetExif()->GetRecord().isExif;
+  CRasterMemFile fresh;
+  if (withExif && !fresh.Open()) {
+    SetLastError(raster_error::kCreateAlloc);
+    return false;
+  }
   auto* ctx = static_cast<JpegEncodeCtx*>(std::calloc(1, sizeof(JpegEncodeCtx)));
   if (ctx == nullptr) {
     SetLastError(raster_error::kCreateAlloc);
     return false;
   }
   ctx->img = this;
-  ctx->dest.file = file;
+  ctx->dest.file = withExif ? &fresh : file;
   SetupErrors(&ctx->err, this);
   ctx->cinfo.err = &ctx->err.pub;
   const bool ok = RunEncode(ctx);
@@ -385,5 +435,23 @@ bool CRasterImageJPG::Encode(CRasterFile* file) {
     jpeg_destroy_compress(&ctx->cinfo);
   }
   std::free(ctx);
-  return ok;
+  if (!ok || !withExif) {
+    return ok;
+  }
+  const uint8_t* bytes = fresh.GetBuffer(false);
+  const size_t size = static_cast<size_t>(fresh.Size());
+  CRasterExifInfo writer(*GetExif());
+  if (writer.EncodeExif(file, bytes, size)) {
+    return true;
+  }
+  if (std::strcmp(writer.GetLastError(), raster_error::kWriteError) == 0) {
+    SetLastError(raster_error::kWriteError);
+    return false;
+  }
+  // The sections could not be put together: the fresh file goes out as it is.
+  if (file->Write(bytes, 1, size) != size) {
+    SetLastError(raster_error::kWriteError);
+    return false;
+  }
+  return true;
 }

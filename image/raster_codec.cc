@@ -1,6 +1,7 @@
 // Decoding and encoding by format code, with format detection for code 0.
 
 #include <cstring>
+#include <type_traits>
 
 #include "image/internal/raster_stream.h"
 #include "image/raster_codecs.h"
@@ -53,7 +54,8 @@ bool CreateForDecode(CRasterImage& image, uint32_t width, uint32_t height, uint3
 namespace {
 
 using DecodeFn = bool (*)(CRasterImage& self, CRasterFile* file);
-using EncodeFn = bool (*)(CRasterImage& self, CRasterFile* file);
+// `type` is the format code asked for (one codec may write several).
+using EncodeFn = bool (*)(CRasterImage& self, CRasterFile* file, uint32_t type);
 
 // Decodes into a fresh codec object carrying this picture's settings; on success the result replaces
 // the picture (a size-only query hands back only the size and frame count).
@@ -75,18 +77,31 @@ bool DecodeAs(CRasterImage& self, CRasterFile* file) {
 
 // Encodes through a ghost: the codec sees the caller's planes and settings but owns nothing, and any
 // change it needs (a palette swap, an extra plane) it makes on its own copy.
-template <class Codec>
-bool EncodeAs(CRasterImage& self, CRasterFile* file) {
-  Codec codec;
+bool EncodeWith(CRasterImage& codec, bool (*encode)(CRasterImage&, CRasterFile*), CRasterImage& self,
+                CRasterFile* file) {
   codec.Ghost(self);
-  if (!codec.Encode(file)) {
+  if (!encode(codec, file)) {
     self.SetLastError(codec.GetLastError());
     return false;
   }
   return true;
 }
 
-bool EncodeWmfRefused(CRasterImage& self, CRasterFile*) {
+template <class Codec>
+bool EncodeAs(CRasterImage& self, CRasterFile* file, uint32_t type) {
+  auto encode = [](CRasterImage& codec, CRasterFile* f) { return static_cast<Codec&>(codec).Encode(f); };
+  // A codec that writes several formats is told which one.
+  if constexpr (std::is_constructible_v<Codec, uint32_t>) {
+    Codec codec(type);
+    return EncodeWith(codec, encode, self, file);
+  } else {
+    (void)type;
+    Codec codec;
+    return EncodeWith(codec, encode, self, file);
+  }
+}
+
+bool EncodeWmfRefused(CRasterImage& self, CRasterFile*, uint32_t) {
   self.SetLastError(raster_error::kWmfSave);
   return false;
 }
@@ -98,19 +113,19 @@ struct CodecEntry {
   EncodeFn encode;
 };
 
-// The codecs in the order that detection tries them. A codec that a later piece of the library adds
-// fills in its row here; until then its row stays in place with null functions, so the order holds.
+// The codecs in the order that detection tries them. A row with null functions would keep its place
+// in the order while its codec is not part of the build.
 constexpr CodecEntry kCodecs[] = {
     {kRasterFormatBmp, kRasterFormatBmp, &DecodeAs<CRasterImageBMP>, &EncodeAs<CRasterImageBMP>},
     {kRasterFormatJpg, kRasterFormatJpg, &DecodeAs<CRasterImageJPG>, &EncodeAs<CRasterImageJPG>},
     {kRasterFormatIco, kRasterFormatIco, &DecodeAs<CRasterImageICO>, &EncodeAs<CRasterImageICO>},
-    {kRasterFormatGif, kRasterFormatGif, nullptr, nullptr},
+    {kRasterFormatGif, kRasterFormatGif, &DecodeAs<CRasterImageGIF>, &EncodeAs<CRasterImageGIF>},
     {kRasterFormatPng, kRasterFormatPng, &DecodeAs<CRasterImagePNG>, &EncodeAs<CRasterImagePNG>},
-    {kRasterFormatTga, kRasterFormatTga, nullptr, nullptr},
-    {kRasterFormatPcx, kRasterFormatPcx, nullptr, nullptr},
-    {kRasterFormatWbmp, kRasterFormatWbmp, nullptr, nullptr},
-    {kRasterFormatWmf, kRasterFormatWmf, nullptr, &EncodeWmfRefused},
-    {kRasterFormatJp2, kRasterFormatRas, nullptr, nullptr},  // detects among its own formats
+    {kRasterFormatTga, kRasterFormatTga, &DecodeAs<CRasterImageTGA>, &EncodeAs<CRasterImageTGA>},
+    {kRasterFormatPcx, kRasterFormatPcx, &DecodeAs<CRasterImagePCX>, &EncodeAs<CRasterImagePCX>},
+    {kRasterFormatWbmp, kRasterFormatWbmp, &DecodeAs<CRasterImageWBMP>, &EncodeAs<CRasterImageWBMP>},
+    {kRasterFormatWmf, kRasterFormatWmf, &DecodeAs<CRasterImageWMF>, &EncodeWmfRefused},
+    {kRasterFormatJp2, kRasterFormatRas, &DecodeAs<CRasterImageJAS>, &EncodeAs<CRasterImageJAS>},  // detects among its own formats
 };
 
 const CodecEntry* FindCodec(uint32_t type) {
@@ -182,7 +197,7 @@ bool CRasterImage::Encode(CRasterFile* file, uint32_t type) {
     SetLastError(raster_error::kCodecAbsent);
     return false;
   }
-  return e->encode(*this, file);
+  return e->encode(*this, file, type);
 }
 
 bool CRasterImage::Encode(uint8_t*& buffer, int64_t& size, uint32_t type) {

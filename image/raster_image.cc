@@ -6,6 +6,7 @@
 
 #include "image/internal/raster_le.h"
 #include "image/raster_errors.h"
+#include "image/raster_exif.h"
 
 using raster_internal::DpiToPpm;
 
@@ -67,6 +68,7 @@ void CRasterImage::Startup(uint32_t type) {
   m_alpha = nullptr;
   m_layers = nullptr;
   m_layerCount = 0;
+  m_exif = nullptr;
   m_ghost = false;
   m_head = RasterInfoHeader{};
   m_rowBytes = 0;
@@ -131,6 +133,7 @@ void CRasterImage::ResetPlanes() {
   m_alpha = nullptr;
   m_layers = nullptr;
   m_layerCount = 0;
+  m_exif = nullptr;
 }
 
 bool CRasterImage::Destroy() {
@@ -138,6 +141,7 @@ bool CRasterImage::Destroy() {
     return false;
   }
   LayerDeleteAll();
+  delete m_exif;
   std::free(m_selection);
   std::free(m_alpha);
   std::free(m_block);
@@ -283,6 +287,9 @@ bool CRasterImage::Copy(const CRasterImage& src, bool copyPixels, bool copySelec
       std::memcpy(m_alpha, src.m_alpha, planeBytes);
     }
   }
+  if (src.m_exif != nullptr) {
+    m_exif = new (std::nothrow) CRasterExifInfo(*src.m_exif);
+  }
   return true;
 }
 
@@ -323,6 +330,7 @@ void CRasterImage::TakePlanesOf(const CRasterImage& from) {
   m_alpha = from.m_alpha;
   m_layers = from.m_layers;
   m_layerCount = from.m_layerCount;
+  m_exif = from.m_exif;
   m_head = from.m_head;
   m_rowBytes = from.m_rowBytes;
   m_selectionBox = from.m_selectionBox;

@@ -19,6 +19,8 @@
 #include <cstdint>
 
 class CRasterFile;
+class CRasterExifInfo;
+struct RasterExifRecord;
 
 // Format codes of the image library.
 inline constexpr uint32_t kRasterFormatUnknown = 0;
@@ -47,6 +49,12 @@ inline constexpr int32_t kRasterDefaultDpi = 96;
 inline constexpr int32_t kRasterNoTransparency = -1;
 // Escape value that asks a decoder for the picture's size only.
 inline constexpr int32_t kRasterEscapeSizeOnly = -1;
+
+// Resample modes: nearest pixel, cubic B-spline; any other value (the ID-card pictures use 0) averages
+// the covered area when a 24-bit picture shrinks both ways and interpolates bilinearly otherwise.
+inline constexpr int32_t kRasterResampleBilinear = 0;
+inline constexpr int32_t kRasterResampleNearest = 1;
+inline constexpr int32_t kRasterResampleBicubic = 2;
 
 // One palette entry or colour, in the byte order of a Windows RGBQUAD.
 struct RasterQuad {
@@ -123,6 +131,59 @@ class CRasterImage {
   // Encode into a new malloc'd block; REQUIRES: buffer == nullptr ("the buffer must be empty").
   // On success the caller owns *buffer and frees it with free().
   bool Encode(uint8_t*& buffer, int64_t& size, uint32_t type);
+
+  // DecodeForSize: Decode for a picture that will be fitted into width x height (Thumbnail). A JPEG is
+  // decoded at the smallest of the sizes 1/1, 1/2, 1/4, 1/8 that still covers the fitted size in both
+  // directions, which changes no fitted pixel by more than a rounding step and saves most of the work;
+  // every other format decodes as Decode does. Returns true on success.
+  bool DecodeForSize(const uint8_t* buffer, uint32_t size, uint32_t type, uint32_t width, uint32_t height);
+
+  // ---- transforms (raster_transform.cc) ----
+  // Resample: scales the picture to newx x newy with `mode` (kRasterResample...); palette pictures
+  // keep their depth and palette (interpolated colours take the nearest entry); an alpha plane is
+  // scaled with the pixels. The result replaces this picture, or goes to *iDst when given (this one
+  // then stays as it is). Returns false (nothing changed) for an empty picture, a size of 0, or a
+  // picture that cannot be made.
+  bool Resample(uint32_t newx, uint32_t newy, int32_t mode = kRasterResampleNearest, CRasterImage* iDst = nullptr);
+  // Thumbnail: fits the picture inside newx x newy keeping its aspect ratio (only ever shrinking, by
+  // Resample mode 0) and centres it on a newx x newy canvas of `canvasColour`; the odd border pixel
+  // goes to the right and to the bottom. Result to this picture or *iDst. Returns false (nothing
+  // changed) for an empty picture, a size of 0, or a picture that cannot be made.
+  bool Thumbnail(uint32_t newx, uint32_t newy, RasterQuad canvasColour, CRasterImage* iDst = nullptr);
+  // MixFrom: copies `source` into this picture with its pixel (0, 0) at (x, y) (picture coordinates,
+  // bottom row 0), clipped to this picture. Pixels of the source's transparent colour (only when it has
+  // one) are skipped; with an alpha plane the source is blended by its alpha. Returns false when either
+  // picture is empty.
+  bool MixFrom(const CRasterImage& source, int64_t x, int64_t y);
+
+  // ---- text (raster_text.cc) ----
+  // DrawString: draws `text` (GBK) in the font `font` (GBK face name such as "黑体" or "宋体", cut to 31
+  // bytes; the Chinese face names are mapped to installed CJK fonts, see raster_text.cc), `size` pixels
+  // of cell height (negative: of em height), `weight` 100..900, optionally italic and underlined, in
+  // `colour` blended with `opacity` (0: the colour solid, 1: the picture unchanged) and weighted by
+  // each pixel's glyph coverage. The text is rotated by `escapement` tenths of a degree counter-
+  // clockwise (-450 runs down to the right at 45 degrees).
+  // Placement: (x, y) is the top-left corner of the first character's cell in top-down coordinates
+  // (y = 0 is the top row, as on a screen), with or without an escapement; a rotated text turns about
+  // that point. Pixels outside the picture are never written. With `setAlpha` an alpha plane (when the
+  // picture has one) is made opaque under the text by the same weight.
+  // `hdc` is accepted for the callers' shape and not used. Safe to call from many threads at once on
+  // different pictures. Returns true when drawn (also for an empty picture or an empty text: nothing
+  // to do); false, picture unchanged, with the last-error text set, when no installed font can draw
+  // the text or an argument is out of range.
+  bool DrawString(void* hdc, int64_t x, int64_t y, const char* text, RasterQuad colour, const char* font,
+                  int32_t size, int32_t weight, bool italic, bool underline, bool setAlpha, float opacity,
+                  int32_t escapement);
+
+  // ---- JPEG sections and EXIF (raster_exif.cc) ----
+  // The marker sections and EXIF record of the JPEG file this picture was decoded from, or null. They
+  // travel with Transfer and Copy, are dropped by Create and Destroy, and a later JPEG encode writes
+  // the kept EXIF and comment sections back around the new image data.
+  [[nodiscard]] const CRasterExifInfo* GetExif() const { return m_exif; }
+  // GetExifInfo: the EXIF record, or null when the picture carries none.
+  [[nodiscard]] const RasterExifRecord* GetExifInfo() const;
+  // SetExif: hands `info` (owned from then on; may be null) to the picture, replacing what it had.
+  void SetExif(CRasterExifInfo* info);
 
   // ---- geometry ----
   [[nodiscard]] bool IsValid() const { return m_block != nullptr; }
@@ -326,6 +387,7 @@ class CRasterImage {
   uint8_t* m_alpha = nullptr;
   CRasterImage** m_layers = nullptr;
   uint32_t m_layerCount = 0;
+  CRasterExifInfo* m_exif = nullptr;  // sections of the decoded JPEG file
   bool m_ghost = false;
 
   // Geometry.

@@ -377,7 +377,8 @@ TEST(RasterCodec, RefusalsOfEncodersCarryTheirTexts) {
       {&wide, &mem, kRasterFormatWmf, raster_error::kWmfSave},
       {&wide, &mem, 15, raster_error::kEncodeUnknown},
       {&wide, &mem, kRasterFormatUnknown, raster_error::kEncodeUnknown},
-      {&wide, &mem, kRasterFormatGif, raster_error::kCodecAbsent},
+      {&wide, &mem, kRasterFormatWbmp, raster_error::kWbmpSave},
+      {&oneBit, &mem, kRasterFormatTga, raster_error::kTgaBitDepth},
       {&wide, nullptr, kRasterFormatPng, raster_error::kNullFile},
       {&empty, &mem, kRasterFormatPng, raster_error::kNullImage},
   };

@@ -208,8 +208,7 @@ TEST(RasterMalformed, EveryFileIsRefusedWithItsText) {
       {"JPEG width 0", JpegClaiming(0, 10), kRasterFormatJpg, nullptr},
       {"JPEG with 600 progressive scans", JpegWithRepeatedScan(600), kRasterFormatJpg, raster_error::kJpegScans},
 
-      {"GIF code before the GIF codec exists", Bytes{'G', 'I', 'F', '8', '9', 'a'}, kRasterFormatGif,
-       raster_error::kCodecAbsent},
+      {"GIF header cut short", Bytes{'G', 'I', 'F', '8', '9', 'a'}, kRasterFormatGif, raster_error::kGifNotGif},
       {"format code 99", Bytes{1, 2, 3}, 99, raster_error::kDecodeUnknown},
   };
   for (const MalformedRow& row : rows) {
