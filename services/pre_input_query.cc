@@ -208,13 +208,9 @@ struct GoodsRow {
   double fgcrate = 0;
 };
 
-// Appends ,"GoodsList":[...] with the goods lines of the shipment; nothing when it has none or the
-// statement does not run. Lines that would outgrow the reply are left out.
-void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
-  char sql[sizeof kGoodsSql + 16];
-  if (!FormatSql(sql, sizeof sql, kGoodsSql, iid)) return;
-  DbStatement st(slot.hDbc);
-  if (!st.ok() || !DbOk(st.ExecDirect(sql))) return;
+// Appends ,"GoodsList":[...] with the goods lines of the statement's current result set; nothing
+// when it has none. Lines that would outgrow the reply are left out.
+void PutGoodsRows(tw::OutBuf& out, DbStatement& st) {
   GoodsRow g;
   DbColumns(st).Text(g.cgoods).Int(g.iquantity).Double(g.fprice).Text(g.cgoodsa).Text(g.cgcodea).Text(g.cgcodeb)
       .Text(g.cgcodec).Double(g.fgcustom).Double(g.fgcrate);
@@ -239,6 +235,15 @@ void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
     }
   }
   if (!first) out.AppendChar(']');
+}
+
+// The goods lines of shipment iid by a statement of their own; nothing when it does not run.
+void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
+  char sql[sizeof kGoodsSql + 16];
+  if (!FormatSql(sql, sizeof sql, kGoodsSql, iid)) return;
+  DbStatement st(slot.hDbc);
+  if (!st.ok() || !DbOk(st.ExecDirect(sql))) return;
+  PutGoodsRows(out, st);
 }
 
 class CPreInputListRows : public CListRows {
@@ -390,33 +395,30 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
     return;
   }
   PoolSlot& s = slot.slot();
+  // By id, the shipment and its goods lines come back in one round trip, as two result sets.
+  const bool byId = iid > 0;
   tw::OutBuf sql(s.szSql, kSqlBytes);
   sql.Printf(kPreInputDataSql, icid);
-  if (iid > 0) {
-    sql.Printf("iid=%d", iid);
+  if (byId) {
+    sql.Printf("iid=%d;", iid);
+    sql.Printf(kGoodsSql, iid);
   } else {
     sql.Append("cnum='");
     sql.Append(tw::SqlEscape(number));
     sql.AppendChar('\'');
   }
 
+  DbStatement st(slot.dbc());
+  if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
+    WriteCode(pCtxt, kRcDbFailed);
+    return;
+  }
   PreInputRow r;
-  {
-    DbStatement st(slot.dbc());
-    if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
-    BindPreInput(st, r, PreInputForm::kData);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcRecordNotFound);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+  BindPreInput(st, r, PreInputForm::kData);
+  const SQLRETURN rc = st.Fetch();
+  if (!DbOk(rc)) {
+    WriteCode(pCtxt, rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed);
+    return;
   }
 
   tw::OutBuf reply = tw::OutBuf::Growable(s.szReply, kReplyBytes, kListReplyMaxBytes);
@@ -425,7 +427,13 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
   f.Int("ReturnValue", kRcOk).Int("icID", icid).Int("iID", r.iid).Int("irID", r.irid);
   f.Int("nItemType", r.nitemtype).Int("nLanguage", r.nlanguage);
   PutPreInputCommon(f, r, PreInputForm::kData);
-  PutGoodsList(reply, s, r.iid);
+  if (byId) {
+    // The shipment's buffers are unbound before the goods lines are bound over the same columns.
+    SQLFreeStmt(st.handle(), SQL_UNBIND);
+    if (DbOk(SQLMoreResults(st.handle()))) PutGoodsRows(reply, st);
+  } else {
+    PutGoodsList(reply, s, r.iid);
+  }
   reply.AppendChar('}');
   if (reply.overflowed()) {
     WriteCode(pCtxt, kRcDbFailed);
