@@ -1,0 +1,193 @@
+// Signed "PreInputData" (one pre-input shipment with three goods lines) through tarnwick-host against
+// pgbench running the handler's two SELECT statements on the same PostgreSQL, both with 64
+// connections, in the same run. Prints the rate of each, their ratio (target 0.7) and the
+// host's latency percentiles from wrk (target: p99 under 10 ms).
+//
+// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE), wrk and pgbench.
+//
+//   pre_input_bench [seconds] [host threads]
+//
+// With host threads > 0 the host serves from a pool of that many threads (--threads) instead of a
+// thread per connection.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "tests/support/e2e.h"
+#include "tests/support/http_client.h"
+#include "util/md5.h"
+
+namespace {
+
+constexpr int kConnections = 64;
+constexpr int kThreads = 8;
+constexpr int kClient = 990101;
+constexpr int kRecord = 990101;
+constexpr char kKey[] = "BenchKey0101";
+constexpr char kPgBench[] = "/usr/lib/postgresql/15/bin/pgbench";
+
+// The two statements of the handler, as it sends them for this record.
+constexpr char kRecordSql[] =
+    "SELECT iid,irid,nitemtype,cemskind,cdes,fweight,cunitname,caddr,ccity,cpostcode,cprovince,ccountry,"
+    "creceiver,cphone,nstate,cmemo,npayway,csender,clwh,iitem,fgoods,fgoodsc,cgoods,iquantity,iprice,cpacking,"
+    "ctransnote,idvalue,iivalue,cmoney,csunitname,csaddr,csphone,cspostcode,cscountry,csprovince,cscity,"
+    "nlanguage,cpaydir,famount,crefer,csmsnumber,csemail,cremail,crsms,cmark,cdepart,cno,crno,ccno,creserve,"
+    "ireserve,cunit,cby1,cby2,cby3,cby4,cby5,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate,cnum,caddrfrom,"
+    "corigin,cemskindc,cemskindw,faget,fasafe,fapack,faother,facheck,faremote,faby FROM dorvane.dbo.rec_pre_input "
+    "WHERE icid=990101 AND iid=990101;";
+constexpr char kGoodsSql[] =
+    "SELECT cgoods,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate FROM "
+    "dorvane.dbo.rec_pre_input_goods WHERE iid=990101 ORDER BY wpos;";
+
+std::string TempPath(const char* suffix) { return "/tmp/tarnwick-bench-" + std::to_string(getpid()) + suffix; }
+
+bool WriteText(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) return false;
+  std::fputs(text.c_str(), f);
+  return std::fclose(f) == 0;
+}
+
+bool PrepareRows(twtest::TestDb& db) {
+  const char* statements[] = {
+      "INSERT INTO dbo.client_arc (icid, capikey) VALUES (990101, 'BenchKey0101') ON CONFLICT (icid) DO UPDATE SET "
+      "capikey = EXCLUDED.capikey",
+      "DELETE FROM dbo.rec_pre_input_goods WHERE iid = 990101",
+      "DELETE FROM dbo.rec_pre_input WHERE iid = 990101",
+      "INSERT INTO dbo.rec_pre_input (iid, icid, cemskind, cdes, fweight, famount, cunitname, caddr, ccity, "
+      "cpostcode, ccountry, creceiver, cphone, cnum, csender, clwh, cgoods, iquantity, iprice, cmoney, idvalue, "
+      "csunitname, csaddr, csphone, cscity, creserve, cgoodsa, cgcodea, fgcustom, fgcrate) VALUES (990101, 990101, "
+      "'EMS', '美国', 2.35, 268, 'Acme Imports LLC', '1200 Market St, Suite 400', 'San Francisco', '94102', "
+      "'United States', 'John Carter', '+1 415 555 0134', 'TWBENCH000001', '李明', '30*20*15', '丝绸围巾', 1, 8800, "
+      "'USD', 17600, '深圳示例贸易有限公司', '深圳市南山区科技园南路 88 号', '0755-86001234', '深圳', 'R2026', "
+      "'Silk scarf', '6214.40', 176, 0.13)",
+      "INSERT INTO dbo.rec_pre_input_goods (iid, wpos, cgoods, iquantity, fprice, cgoodsa, cgcodea, fgcustom, fgcrate) "
+      "VALUES (990101, 0, '丝绸围巾', 2, 38, 'Silk scarf', '6214.40', 76, 0.13), (990101, 1, '陶瓷茶杯', 4, 15.5, "
+      "'Ceramic cup', '6912.00', 62, 0.1), (990101, 2, '竹制筷子', 5, 7.6, 'Bamboo chopsticks', '4419.90', 38, 0.08)",
+  };
+  for (const char* sql : statements) {
+    if (!db.Exec(sql)) {
+      std::fprintf(stderr, "cannot prepare the rows: %s\n", db.error().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+struct Figures {
+  double rps = 0;
+  std::string p50, p90, p99;
+};
+
+// Runs a command and hands every output line to `line`.
+template <typename Line>
+bool RunLines(const std::string& cmd, Line line) {
+  FILE* p = popen(cmd.c_str(), "r");
+  if (p == nullptr) return false;
+  char text[512];
+  while (std::fgets(text, sizeof text, p) != nullptr) line(text);
+  return pclose(p) == 0;
+}
+
+// wrk with 64 connections: requests per second and the latency percentiles.
+Figures RunWrk(const std::string& url, const std::string& script, int seconds) {
+  Figures f;
+  const std::string cmd = "wrk -t" + std::to_string(kThreads) + " -c" + std::to_string(kConnections) + " -d" +
+                          std::to_string(seconds) + "s --latency -s " + script + " " + url + " 2>&1";
+  RunLines(cmd, [&](const char* text) {
+    char value[32];
+    std::sscanf(text, "Requests/sec: %lf", &f.rps);
+    if (std::sscanf(text, " 50%% %31s", value) == 1) f.p50 = value;
+    if (std::sscanf(text, " 90%% %31s", value) == 1) f.p90 = value;
+    if (std::sscanf(text, " 99%% %31s", value) == 1) f.p99 = value;
+  });
+  return f;
+}
+
+// pgbench with 64 connections over the same two statements: transactions per second and the
+// average latency of one transaction.
+Figures RunPgBench(const std::string& script, int seconds) {
+  Figures f;
+  const std::string cmd = std::string(kPgBench) + " -n -c " + std::to_string(kConnections) + " -j " +
+                          std::to_string(kThreads) + " -T " + std::to_string(seconds) + " -f " + script + " 2>&1";
+  RunLines(cmd, [&](const char* text) {
+    char value[32];
+    std::sscanf(text, "tps = %lf", &f.rps);
+    if (std::sscanf(text, "latency average = %31s", value) == 1) f.p50 = std::string(value) + "ms (average)";
+  });
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+  const int hostThreads = argc > 2 ? std::atoi(argv[2]) : 0;
+  if (!twtest::DatabaseConfigured()) {
+    std::fprintf(stderr, "pre_input_bench needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD)\n");
+    return 1;
+  }
+  if (std::system("command -v wrk >/dev/null") != 0 || access(kPgBench, X_OK) != 0) {
+    std::fprintf(stderr, "pre_input_bench needs wrk and %s\n", kPgBench);
+    return 1;
+  }
+  twtest::TestDb db;
+  if (!db.ok() || !PrepareRows(db)) return 1;
+
+  twtest::HostConfig config;
+  config.iniText = "IP=127.0.0.1\r\n";
+  if (hostThreads > 0) config.extraArgs = {"--threads", std::to_string(hostThreads)};
+  twtest::TestHost host;
+  if (!host.Start(config)) {
+    std::fprintf(stderr, "cannot start tarnwick-host: %s\n", host.error().c_str());
+    return 1;
+  }
+
+  // One signed request, valid for the whole run (the time window is two hours).
+  const long long ts = static_cast<long long>(std::time(nullptr)) * 1000;
+  const std::string text = std::to_string(kClient) + std::to_string(ts) + kKey;
+  char md5[tw::kMd5HexSize];
+  tw::MD5Hex(text.data(), text.size(), md5);
+  const std::string body = "{\"RequestName\":\"PreInputData\",\"icID\":" + std::to_string(kClient) +
+                           ",\"TimeStamp\":" + std::to_string(ts) + ",\"MD5\":\"" + md5 + "\",\"iID\":" +
+                           std::to_string(kRecord) + "}";
+  const std::string url = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll?DoApp";
+  twtest::HttpClient check(host.port());
+  const std::string reply = check.Post("/cgi-bin/Tarnwick.dll?DoApp", body).body;
+  if (reply.find("\"GoodsList\":[") == std::string::npos) {
+    std::fprintf(stderr, "unexpected reply: %s\n", reply.c_str());
+    return 1;
+  }
+
+  std::string escaped;
+  for (char c : body) {
+    if (c == '"' || c == '\\') escaped.push_back('\\');
+    escaped.push_back(c);
+  }
+  const std::string wrkScript = TempPath(".lua");
+  const std::string pgScript = TempPath(".sql");
+  WriteText(wrkScript, "wrk.method = \"POST\"\nwrk.body = \"" + escaped +
+                           "\"\nwrk.headers[\"Content-Type\"] = \"application/json\"\n");
+  WriteText(pgScript, std::string(kRecordSql) + "\n" + kGoodsSql + "\n");
+
+  std::printf("PreInputData, %d connections, %d s each, reply %zu bytes, host %s\n", kConnections, seconds,
+              reply.size(), hostThreads > 0 ? ("--threads " + std::to_string(hostThreads)).c_str() : "thread per connection");
+  const Figures pg = RunPgBench(pgScript, seconds);
+  std::printf("  pgbench, the two SELECTs:  %8.0f per second, latency %s\n", pg.rps, pg.p50.c_str());
+  const Figures tw = RunWrk(url, wrkScript, seconds);
+  std::printf("  tarnwick-host, signed:     %8.0f per second, latency p50 %s p90 %s p99 %s\n", tw.rps, tw.p50.c_str(),
+              tw.p90.c_str(), tw.p99.c_str());
+  std::printf("  ratio %.2f (target 0.7), p99 target under 10 ms\n", pg.rps > 0 ? tw.rps / pg.rps : 0.0);
+
+  std::remove(wrkScript.c_str());
+  std::remove(pgScript.c_str());
+  host.Stop();
+  db.Exec("DELETE FROM dbo.rec_pre_input_goods WHERE iid = 990101");
+  db.Exec("DELETE FROM dbo.rec_pre_input WHERE iid = 990101");
+  return 0;
+}
