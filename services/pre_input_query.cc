@@ -374,6 +374,25 @@ class CRecListRows : public CListRows {
   RecRow row_;
 };
 
+// The text filters both shipment lists read, as the request gives them.
+struct ShipmentFilters {
+  char mask[kFilterMaskMax + 1] = "";
+  char des[kDesFilterMax + 1] = "";
+  char kind[kKindFilterMax + 1] = "";
+  char mark[kMarkFilterMax + 1] = "";
+  char reserve[kReserveFilterMax + 1] = "";
+  char number[kNumberPatternMax + 1] = "";  // filled by CListFilter::ReadNumberFilter
+  FilterDate begin, end;                   // filled by CListFilter::ReadDateRange
+
+  explicit ShipmentFilters(const char* body) {
+    tw::JsonGetString("cqStateMask", body, mask, kFilterMaskMax, tw::kJsonModeTable);
+    tw::JsonGetString("cqDes", body, des, kDesFilterMax, tw::kJsonModeCodePage);
+    tw::JsonGetString("cqEmsKind", body, kind, kKindFilterMax, tw::kJsonModeCodePage);
+    tw::JsonGetString("cqMark", body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
+    tw::JsonGetString("cqReserve", body, reserve, kReserveFilterMax, tw::kJsonModeCodePage);
+  }
+};
+
 }  // namespace
 
 void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
@@ -455,28 +474,20 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
     return;
   }
   PoolSlot& s = slot.slot();
-  char mask[kFilterMaskMax + 1], des[kDesFilterMax + 1], number[kNumberPatternMax + 1];
-  char kind[kKindFilterMax + 1], mark[kMarkFilterMax + 1], reserve[kReserveFilterMax + 1];
-  FilterDate begin, end;
-  tw::JsonGetString("cqStateMask", body, mask, kFilterMaskMax, tw::kJsonModeTable);
-  tw::JsonGetString("cqDes", body, des, kDesFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqEmsKind", body, kind, kKindFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqMark", body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqReserve", body, reserve, kReserveFilterMax, tw::kJsonModeCodePage);
-
+  ShipmentFilters q(body);
   CListFilter filter(s.szWork, kWorkBytes);
   filter.Base(kPreInputListBase, icid);
-  filter.AddTwoStateMask(mask, " AND irid=0", " AND irid>0");
-  filter.ReadDateRange(body, "ddate", begin, end);
-  filter.AddLike("cdes", des);
-  filter.ReadNumberFilter(body, "cnum", number, sizeof number);
-  filter.AddEqual("cemskind", kind);
-  filter.AddLike("cmark", mark);
-  filter.AddLike("creserve", reserve);
+  filter.AddTwoStateMask(q.mask, " AND irid=0", " AND irid>0");
+  filter.ReadDateRange(body, "ddate", q.begin, q.end);
+  filter.AddLike("cdes", q.des);
+  filter.ReadNumberFilter(body, "cnum", q.number, sizeof q.number);
+  filter.AddEqual("cemskind", q.kind);
+  filter.AddLike("cmark", q.mark);
+  filter.AddLike("creserve", q.reserve);
 
-  const FilterEcho echo[] = {{"dqBDate", begin.text}, {"dqEDate", end.text}, {"cqDes", des},
-                             {"cqEmsKind", kind},     {"cqStateMask", mask}, {"cqNum", number},
-                             {"cqMark", mark},        {"cqReserve", reserve}};
+  const FilterEcho echo[] = {{"dqBDate", q.begin.text}, {"dqEDate", q.end.text}, {"cqDes", q.des},
+                             {"cqEmsKind", q.kind},     {"cqStateMask", q.mask}, {"cqNum", q.number},
+                             {"cqMark", q.mark},        {"cqReserve", q.reserve}};
   PagedListSpec spec{kPreInputListColumns, kPreInputListOrder};
   CPreInputListRows rows;
   RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, spec, rows);
@@ -496,36 +507,28 @@ void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const 
     return;
   }
   PoolSlot& s = slot.slot();
-  char des[kDesFilterMax + 1], number[kNumberPatternMax + 1], kind[kKindFilterMax + 1];
-  char audit[kFilterMaskMax + 1], mask[kFilterMaskMax + 1], mark[kMarkFilterMax + 1];
-  char reserve[kReserveFilterMax + 1];
-  FilterDate begin, end;
-  tw::JsonGetString("cqDes", body, des, kDesFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqEmsKind", body, kind, kKindFilterMax, tw::kJsonModeCodePage);
+  ShipmentFilters q(body);
+  char audit[kFilterMaskMax + 1];
   tw::JsonGetString("bqAudit", body, audit, kFilterMaskMax, tw::kJsonModeTable);
-  tw::JsonGetString("cqStateMask", body, mask, kFilterMaskMax, tw::kJsonModeTable);
-  tw::JsonGetString("cqMark", body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqReserve", body, reserve, kReserveFilterMax, tw::kJsonModeCodePage);
-
   CListFilter filter(s.szWork, kWorkBytes);
   filter.Base(kRecListBase, icid);
-  filter.ReadDateRange(body, "a.ddate", begin, end);
+  filter.ReadDateRange(body, "a.ddate", q.begin, q.end);
   if (feeId > 0) filter.Add(" AND a.ifid=%d", feeId);
-  filter.AddLike("a.cdes", des);
-  filter.ReadNumberFilter(body, "a.cnum", number, sizeof number);
-  filter.AddEqual("a.cemskind", kind);
+  filter.AddLike("a.cdes", q.des);
+  filter.ReadNumberFilter(body, "a.cnum", q.number, sizeof q.number);
+  filter.AddEqual("a.cemskind", q.kind);
   if (std::strcmp(audit, "true") == 0) {
     filter.Add(" AND a.ifid>0");
   } else if (std::strcmp(audit, "false") == 0) {
     filter.Add(" AND a.ifid=0");
   }
-  filter.AddPositionMask("a.nstate", mask, kRecStates, kRecStates);
-  filter.AddLike("a.cmark", mark);
-  filter.AddLike("a.creserve", reserve);
+  filter.AddPositionMask("a.nstate", q.mask, kRecStates, kRecStates);
+  filter.AddLike("a.cmark", q.mark);
+  filter.AddLike("a.creserve", q.reserve);
 
-  const FilterEcho echo[] = {{"dqBDate", begin.text}, {"dqEDate", end.text},   {"cqDes", des},
-                             {"cqEmsKind", kind},     {"cqStateMask", mask},   {"bqAudit", audit},
-                             {"cqNum", number},       {"cqMark", mark},        {"cqReserve", reserve}};
+  const FilterEcho echo[] = {{"dqBDate", q.begin.text}, {"dqEDate", q.end.text},   {"cqDes", q.des},
+                             {"cqEmsKind", q.kind},     {"cqStateMask", q.mask},   {"bqAudit", audit},
+                             {"cqNum", q.number},       {"cqMark", q.mark},        {"cqReserve", q.reserve}};
   PagedListSpec spec{kRecListColumns, kRecListOrder};
   CRecListRows rows;
   RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, spec, rows);
