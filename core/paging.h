@@ -55,8 +55,8 @@ struct PageWindow {
   int32_t limit = 0;
 };
 
-// ChoosePage: the page for `total` rows: "iPage" 0 or less is the first page, one above the last
-// page the last page (the first when there are no rows). Page p shows the rows from position
+// ChoosePage: the page for `total` rows: "iPage" 0 or less is the first page, a page beyond the
+// last is the last page (the first when there are no rows). Page p shows the rows from position
 // (p - 1) x per on in the newest-first order, which are the rows the nested form "the newest `per`
 // of the oldest total - (p - 1) x per" selects. REQUIRES: keys.iPagePer > 0.
 [[nodiscard]] PageWindow ChoosePage(int64_t total, PagingKeys keys);
