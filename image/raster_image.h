@@ -133,9 +133,10 @@ class CRasterImage {
   bool Encode(uint8_t*& buffer, int64_t& size, uint32_t type);
 
   // DecodeForSize: Decode for a picture that will be fitted into width x height (Thumbnail). A JPEG is
-  // decoded at the smallest of the sizes 1/1, 1/2, 1/4, 1/8 that still covers the fitted size in both
-  // directions, which changes no fitted pixel by more than a rounding step and saves most of the work;
-  // every other format decodes as Decode does. Returns true on success.
+  // decoded at the smallest of the sizes 1/1, 1/2, 1/4, 1/8 that still covers the box (and the fitted
+  // size) and stays larger than the box where the full picture is; libjpeg scales in the DCT, so the
+  // thumbnail stays within a few levels of the full-size one at a fraction of the work. Every other
+  // format decodes as Decode does. Returns true on success.
   bool DecodeForSize(const uint8_t* buffer, uint32_t size, uint32_t type, uint32_t width, uint32_t height);
 
   // ---- transforms (raster_transform.cc) ----

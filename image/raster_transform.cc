@@ -6,6 +6,7 @@
 // is clamped to the picture. Area averaging and bilinear interpolation are fixed-point, in thousandths
 // of a source pixel.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -514,13 +515,17 @@ bool CRasterImage::DecodeForSize(const uint8_t* buffer, uint32_t size, uint32_t 
           fh = h * width / w;
         }
       }
-      // The largest reduction that still covers the fitted size and keeps a side that was larger than
-      // the box larger than it (so a caller comparing the decoded size with the box decides alike).
+      // The largest reduction that still covers the fitted size and the box (or the picture, where it
+      // is smaller than the box), and keeps a side that was larger than the box larger than it, so a
+      // caller comparing the decoded size with the box decides alike and never stretches a shrunk
+      // picture.
       constexpr uint8_t kDenominators[] = {8, 4, 2};
       for (uint8_t denom : kDenominators) {
         const uint64_t sw = (w + denom - 1) / denom;  // libjpeg rounds scaled sizes up
         const uint64_t sh = (h + denom - 1) / denom;
-        const bool covers = sw >= fw && sh >= fh;
+        const uint64_t needW = std::max<uint64_t>(fw, std::min<uint64_t>(w, width));
+        const uint64_t needH = std::max<uint64_t>(fh, std::min<uint64_t>(h, height));
+        const bool covers = sw >= needW && sh >= needH;
         const bool keepsOrder = (w <= width || sw > width) && (h <= height || sh > height);
         if (covers && keepsOrder) {
           chosen = denom;
