@@ -16,6 +16,7 @@
 #include "carriers/carrier_clients.h"
 #include "carriers/return_address.h"
 #include "core/numbering.h"
+#include "pricing/field_check.h"
 #include "pricing/kind_fill.h"
 #include "pricing/ostrum_container.h"
 #include "util/registry.h"
@@ -312,7 +313,7 @@ int CTarnwickExtension::LoadConfiguration() {
   g_TransferNumberRules = ParseNumberRules(text, kTransferRulesStart, kTransferRulesEnd);
   g_InternalNumberRules = ParseNumberRules(text, kInternalRulesStart, kInternalRulesEnd);
   // The field-check block, from its start marker on, goes to the field-check loader (pricing).
-  (void)fieldChecks;
+  g_FieldCheckList.Load(fieldChecks);
   LoadEmsKindExFields(text);
 
   ExtensionSettings.ownAddress = GetLocalIp();

@@ -147,7 +147,8 @@ BOOL CTarnwickExtension::GetExtensionVersion(HSE_VERSION_INFO* pVer) {
   g_PayWsjLock.SetEvent();
   g_TransBagLock.SetEvent();
   g_bLogEnabled.store(1);
-  // The postcode zone and price tables are loaded here (pricing).
+  // The postcode zone and price tables.
+  LoadZipChoiceTables();
   return TRUE;
 }
 

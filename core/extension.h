@@ -19,6 +19,7 @@
 
 #include "platform/event.h"
 #include "platform/httpserver.h"
+#include "pricing/zone_table.h"
 
 // The library's version, shown by the about page.
 inline constexpr char kTarnwickVersion[] = "4.8";
@@ -26,6 +27,8 @@ inline constexpr char kTarnwickUpdated[] = "2015-06-14";
 
 struct PdaUser;
 struct PoolSlot;
+struct QuoteRequest;
+struct SysPlace;
 
 class CTarnwickExtension : public CHttpServer {
  public:
@@ -114,6 +117,29 @@ class CTarnwickExtension : public CHttpServer {
   // GetEmsKindAlias: copies the input name of the first alias whose kind code equals `code` exactly
   // into out; out stays as it was when there is none. Returns out.
   static char* GetEmsKindAlias(const char* code, char out[16]);
+
+  // ----- Prices and quotes --------------------------------------------------------------------------
+  // "QueryPrice" (DoApp, Do): what a shipment to a destination costs the client, for one kind or for
+  // every kind that serves the destination, with the explanation of each price.
+  void OnQueryPrice(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // QuoteOneKind, QuoteAllKinds: the two quotes of "QueryPrice" for a request that passed its key
+  // checks; each answers the request (its price list or a refusal code).
+  void QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequest& request);
+  void QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteRequest& request);
+  // QuerySysPlace: the place the database knows for a destination text of 1..63 bytes
+  // (cp_query_sys_place), on the slot's connection. Returns 1 with *place filled, 0 when there is
+  // none (or the text is empty or too long), -9 when the call failed.
+  static int QuerySysPlace(PoolSlot& slot, const char* text, SysPlace* place);
+  // GetBasePriceByProc: the base price in cents of `grams` to the place for the kind and item type
+  // (cp_get_base_price) on the slot's connection: the procedure's return value (-4 when it gives
+  // none), -9 when the call failed.
+  static int GetBasePriceByProc(PoolSlot& slot, const char* place, const char* kind, int itemType, int32_t grams);
+  // LoadZipChoiceTables: fills m_ZoneTable from the zone definitions of file_share (grade 188,
+  // "Zip_Choice_Zone_0", "_1" ... then "Zip_Choice_Price_0" ...), on a slot of its own. REQUIRES: the
+  // start-up thread, before requests are served.
+  void LoadZipChoiceTables();
+  // The postcode zones of the quote and sorting lists.
+  CZoneTable m_ZoneTable;
 
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};

@@ -17,7 +17,7 @@ const ClientRequest kDoApp[] = {
     {"PreInputList", &X::OnPreInputList},
     {"RecList", &X::OnRecList},
     {"PreInputTotal", &X::OnPreInputTotal},
-    // "QueryPrice"
+    {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
     // "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
     {nullptr, nullptr},
@@ -29,7 +29,7 @@ const ClientRequest kDo[] = {
     {"PreInputList", &X::OnPreInputList},
     {"RecList", &X::OnRecList},
     {"PreInputTotal", &X::OnPreInputTotal},
-    // "QueryPrice"
+    {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
     // "ClientCreate", "DoGetNo"
     {nullptr, nullptr},

@@ -7,7 +7,7 @@
 // served; until then the container is empty and the PDA door refuses. The place and base-price
 // tables are read-only once loaded. The lists grow while requests search them: searches take the
 // list's lock shared, inserts exclusively. PDA users are copied out (an insert waits up to 5000 ms
-// for the lock); service kinds are held by unique_ptr and never removed, so a kind pointer handed
+// for the lock); service kinds and suppliers are held by unique_ptr and never removed, so a pointer handed
 // out stays valid for the life of the container.
 
 #include <atomic>
@@ -22,7 +22,9 @@
 #include "core/pool.h"
 #include "pricing/base_price.h"
 #include "pricing/ems_kind.h"
+#include "pricing/pieces.h"
 #include "pricing/place_table.h"
+#include "pricing/prices.h"
 
 class COstrumContainer {
  public:
@@ -57,6 +59,45 @@ class COstrumContainer {
   // when a kind of that code was kept before).
   const CEmsKind* InsertEmsKind(const EmsKindRow& row);
   size_t EmsKindCount() const;
+
+  // ----- Chargeable weight -------------------------------------------------------------------------
+  // CalcVolumeWeight: the chargeable grams of one piece of sides L x W x H cm and `weight` grams.
+  // With a volume code 1..4 (divisors 5, 6, 8, 3 cm3 per gram): the larger of the real and the volume
+  // weight, rounded up to a multiple of 500 g. Otherwise by the divisor letter ('D' 5, 'T' 3, 'E' 8,
+  // else 6): percent 0 charges the real weight; else the volume weight (rounded to 10 g by
+  // weightRounding when that is not -1), or the real weight when it is not smaller, or with a
+  // percent below 100 the blend percent x volume + (100 - percent) x real, / 100 (rounded the same
+  // way). Integer arithmetic throughout; a result beyond the 32-bit range is held at INT32_MAX.
+  [[nodiscard]] int32_t CalcVolumeWeight(int32_t length, int32_t width, int32_t height, int32_t weight, int percent,
+                                         char letter, int code) const;
+  // CalcChargeWeight: the chargeable weight in kg of the pieces: per piece (the sum of
+  // CalcVolumeWeight) unless the shipment is weighed whole (wholeShipmentWeight or bWholeShipment,
+  // and no volume code), when the summed volume and the summed real weight are compared once with
+  // the last piece's percent. With weightRounding set and no volume code the grams are then kept in
+  // whole 10 g ((grams + 1) / 10 tens). Outputs: *grams the chargeable grams (the result x 1000),
+  // *realKg the summed real weight, *cubicMetres the summed volume in m3 (0 below 500 cm3, whole
+  // litres rounded, at most 2100). All outputs 0 without pieces.
+  [[nodiscard]] double CalcChargeWeight(const PieceList& pieces, char letter, int bWholeShipment, int32_t* grams,
+                                        double* realKg, double* cubicMetres, int code) const;
+
+  // ----- Suppliers and prices -----------------------------------------------------------------------
+  // LoadSupplier: the active supplier (sp_arc, nstate 0) from the list or, on a miss, from the
+  // database on the slot's connection (then kept). Null when none or the statement failed.
+  [[nodiscard]] const SupplierRecord* LoadSupplier(int32_t isid, PoolSlot& slot);
+  [[nodiscard]] const SupplierRecord* FindSupplier(int32_t isid) const;
+  // GetClientPrice: prices q (kind, client, destination, grams, item type, customs flag) for the
+  // client: the table or base price, the client's special price, discount row and discount codes,
+  // then the fuel surcharge and the customs fee; fills q's results. priceKind (kPriceKindBytes, or
+  // null) receives the price kind's name ("无差别价", "同行价", "特殊价") or "". Returns 0 when priced,
+  // -1 when there is no price or a statement failed. REQUIRES: q.kind set.
+  [[nodiscard]] int GetClientPrice(PriceQuery& q, PoolSlot& slot, char* priceKind = nullptr) const;
+  // GetSupplierPrice: prices q for the supplier: its special price (cp_ee_get_sp_price) or the
+  // standard client price with the supplier's discount, its coefficient, the fuel surcharge, the
+  // customs fee and the fixed fee (taken from the supplier's price record when bTakeFixedFee and q
+  // gives none). Appends the explanation lines to *breakdown when given. Returns 0 when priced, -1
+  // when there is no price, no supplier price record, or a statement failed. REQUIRES: q.kind set.
+  [[nodiscard]] int GetSupplierPrice(SupplierPriceQuery& q, int bTakeFixedFee, PoolSlot& slot,
+                                     std::string* breakdown = nullptr) const;
 
   // ----- PDA users ----------------------------------------------------------------------------------
   // GetPdaUser: the user from the list or, on a miss, from the database on `dbc` (then kept). Empty
@@ -101,6 +142,8 @@ class COstrumContainer {
   std::vector<std::unique_ptr<PdaUser>> pdaUsers_;
   mutable std::shared_mutex kindsLock_;
   std::vector<std::unique_ptr<CEmsKind>> kinds_;
+  mutable std::shared_mutex suppliersLock_;
+  std::vector<std::unique_ptr<SupplierRecord>> suppliers_;
   char status_[256] = "";
 };
 
