@@ -480,7 +480,10 @@ bool CRasterExifInfo::ProcessDirectory(const uint8_t* tiff, uint64_t length, uin
     return false;
   }
   const ByteOrder order(m_motorola);
-  // The chain of linked directories is followed in this loop; only sub-directories recurse.
+  // The chain of linked directories is followed in this loop; only sub-directories recurse. The
+  // directories linked after the first of the block (IFD1: the thumbnail's) give only the thumbnail:
+  // their resolution, orientation and the like describe the thumbnail, not the picture.
+  bool thumbnailOnly = false;
   for (;;) {
     for (uint32_t i = 0; i < m_visitedCount; ++i) {
       if (m_visited[i] == offset) {
@@ -507,7 +510,7 @@ bool CRasterExifInfo::ProcessDirectory(const uint8_t* tiff, uint64_t length, uin
     uint64_t thumbSize = 0;
     for (uint32_t e = 0; e < entries; ++e) {
       const uint8_t* entry = tiff + offset + 2 + static_cast<uint64_t>(e) * kDirectoryEntrySize;
-      if (!ProcessEntry(tiff, length, entry, depth, &thumbOffset, &thumbSize)) {
+      if (!ProcessEntry(tiff, length, entry, depth, thumbnailOnly, &thumbOffset, &thumbSize)) {
         return false;
       }
     }
@@ -525,11 +528,12 @@ bool CRasterExifInfo::ProcessDirectory(const uint8_t* tiff, uint64_t length, uin
       return false;
     }
     offset = link;
+    thumbnailOnly = thumbnailOnly || depth == 0;
   }
 }
 
 bool CRasterExifInfo::ProcessEntry(const uint8_t* tiff, uint64_t length, const uint8_t* entry, uint32_t depth,
-                                   uint64_t* thumbOffset, uint64_t* thumbSize) {
+                                   bool thumbnailOnly, uint64_t* thumbOffset, uint64_t* thumbSize) {
   const ByteOrder order(m_motorola);
   const uint16_t tag = order.Get16(entry);
   const uint16_t format = order.Get16(entry + 2);
@@ -553,6 +557,9 @@ bool CRasterExifInfo::ProcessEntry(const uint8_t* tiff, uint64_t length, const u
   }
   // A number needs one whole component; a value without any reads as 0.
   const double number = bytes >= kBytesPerFormat[format] && format != 0 ? order.Number(value, format) : 0.0;
+  if (thumbnailOnly && tag != kTagThumbnailOffset && tag != kTagThumbnailLength) {
+    return true;
+  }
   RasterExifRecord& r = m_record;
   switch (tag) {
     case kTagMake:

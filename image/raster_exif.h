@@ -117,7 +117,7 @@ class CRasterExifInfo {
  private:
   // Walks the directory at `offset` of the EXIF block and the directories it links to.
   bool ProcessDirectory(const uint8_t* tiff, uint64_t length, uint64_t offset, uint32_t depth);
-  bool ProcessEntry(const uint8_t* tiff, uint64_t length, const uint8_t* entry, uint32_t depth,
+  bool ProcessEntry(const uint8_t* tiff, uint64_t length, const uint8_t* entry, uint32_t depth, bool thumbnailOnly,
                     uint64_t* thumbOffset, uint64_t* thumbSize);
   void StoreComment(const uint8_t* text, uint32_t length);
   void SetError(const char* text);
