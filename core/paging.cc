@@ -8,6 +8,7 @@
 #include "core/extension.h"
 #include "core/result_codes.h"
 #include "platform/codepage.h"
+#include "util/codepage.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr char kLogCategory[] = "TARNWICK";
-// A condition that selects no row.
-constexpr char kSelectNothing[] = " AND 1=0";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -54,6 +53,16 @@ PageWindow ChoosePage(int64_t total, PagingKeys keys) {
 
 // ---- Filters ----------------------------------------------------------------------------------------
 
+bool IsGbkText(const char* text) {
+  if (text == nullptr) return true;
+  for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != '\0'; ++p) {
+    if (*p <= 0x80) continue;  // ASCII, and 0x80 (the euro sign) on its own
+    if (p[1] == '\0' || tw::UnitOfGbkPair(p[0], p[1]) == 0) return false;
+    ++p;
+  }
+  return true;
+}
+
 CListFilter::CListFilter(char* buf, size_t size) : out_(tw::OutBuf::Growable(buf, size, kListSqlMaxBytes)) {}
 
 void CListFilter::Base(const char* fmt, ...) {
@@ -84,6 +93,10 @@ void CListFilter::ReadDateRange(std::string_view body, const char* column, Filte
 void CListFilter::AddLike(const char* column, const char* text) {
   const std::string pattern = tw::MakeLikePattern(text, tw::kLikeContains);
   if (pattern.empty()) return;
+  if (!IsGbkText(text)) {
+    out_.Append(kSqlSelectNothing);
+    return;
+  }
   out_.Printf(" AND %s LIKE '", column);
   out_.Append(pattern);
   out_.AppendChar('\'');
@@ -91,6 +104,10 @@ void CListFilter::AddLike(const char* column, const char* text) {
 
 void CListFilter::AddEqual(const char* column, const char* text) {
   if (text == nullptr || text[0] == '\0') return;
+  if (!IsGbkText(text)) {
+    out_.Append(kSqlSelectNothing);
+    return;
+  }
   out_.Printf(" AND %s='", column);
   out_.Append(tw::SqlEscape(text));
   out_.AppendChar('\'');
@@ -116,7 +133,7 @@ void CListFilter::AddPositionMask(const char* column, const char* mask, int posi
   }
   if (in.empty()) {
     // Only positions no value can take are asked for.
-    out_.Append(kSelectNothing);
+    out_.Append(kSqlSelectNothing);
     return;
   }
   out_.Printf(" AND %s IN(%s)", column, in.c_str());
@@ -131,11 +148,13 @@ void CListFilter::ReadNumberFilter(std::string_view body, const char* column, ch
   if (value.find(',') != std::string::npos && value.size() < kNumberListMax) {
     std::snprintf(echo, echoSize, "%s", text);
     std::string in;
+    bool anyItem = false;
     const std::string_view list = value;
     for (size_t start = 0;;) {
       const size_t comma = list.find(',', start);
       const std::string item(TrimmedItem(list.substr(start, comma == std::string_view::npos ? comma : comma - start)));
-      if (!item.empty()) {
+      anyItem = anyItem || !item.empty();
+      if (!item.empty() && IsGbkText(item.c_str())) {
         in += in.empty() ? "'" : ",'";
         in += tw::SqlEscape(item.c_str());
         in += '\'';
@@ -143,7 +162,10 @@ void CListFilter::ReadNumberFilter(std::string_view body, const char* column, ch
       if (comma == std::string_view::npos) break;
       start = comma + 1;
     }
-    if (in.empty()) return;  // nothing but commas: no number asked for
+    if (in.empty()) {
+      if (anyItem) out_.Append(kSqlSelectNothing);  // only numbers no record can have
+      return;                                    // nothing but commas: no number asked for
+    }
     out_.Printf(" AND %s IN(", column);
     out_.Append(in);
     out_.AppendChar(')');

@@ -71,6 +71,14 @@ inline constexpr size_t kFilterMaskMax = 15;
 inline constexpr size_t kNumberListMax = 12000;
 inline constexpr size_t kNumberPatternMax = 30;
 
+// A condition that selects no row.
+inline constexpr char kSqlSelectNothing[] = " AND 1=0";
+
+// IsGbkText: true when every byte of 0x81 or more leads a GBK character with its trail byte. A
+// request text that is not (a stray lead byte, say) matches no stored value, so the filters and
+// look-ups that meet one select nothing instead of sending the database text it cannot read.
+[[nodiscard]] bool IsGbkText(const char* text);
+
 // A date bound as read and as applied (normalised in place; empty when invalid).
 struct FilterDate {
   char text[kFilterDateMax + 1] = "";
@@ -96,9 +104,11 @@ class CListFilter {
   // bounds into begin and end (empty when invalid), each valid one added as
   // " AND <column>>='...'" / " AND <column><='...'".
   void ReadDateRange(std::string_view body, const char* column, FilterDate& begin, FilterDate& end);
-  // AddLike: " AND <column> LIKE '%text%'" when the trimmed text is not empty.
+  // AddLike: " AND <column> LIKE '%text%'" when the trimmed text is not empty (a text that is not
+  // GBK selects nothing).
   void AddLike(const char* column, const char* text);
-  // AddEqual: " AND <column>='text'" when the text is not empty.
+  // AddEqual: " AND <column>='text'" when the text is not empty (a text that is not GBK selects
+  // nothing).
   void AddEqual(const char* column, const char* text);
   // AddTwoStateMask: mask "10" adds ifFirst, "01" ifSecond, anything else nothing.
   void AddTwoStateMask(const char* mask, const char* ifFirst, const char* ifSecond);
@@ -108,7 +118,8 @@ class CListFilter {
   void AddPositionMask(const char* column, const char* mask, int positions, size_t exactLength);
   // ReadNumberFilter: the "cqNum" key: a value holding "," (a trailing one dropped) and shorter than
   // kNumberListMax bytes gives " AND <column> IN('a','b',...)" with each number trimmed and
-  // sanitised (empty ones skipped); any other non-empty value, cut to 30 bytes and upper-cased, a
+  // sanitised (empty ones and ones that are not GBK skipped; when only such ones are given, the
+  // filter selects nothing); any other non-empty value, cut to 30 bytes and upper-cased, a
   // LIKE piece with "%" on both sides. echo receives that 30-byte text (echoSize bytes).
   void ReadNumberFilter(std::string_view body, const char* column, char* echo, size_t echoSize);
 

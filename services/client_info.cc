@@ -127,6 +127,10 @@ void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int
     WriteCode(pCtxt, kRcNoLookupKey);
     return;
   }
+  if (!IsGbkText(webAccount) || !IsGbkText(weChat)) {
+    WriteCode(pCtxt, kRcRecordNotFound);  // no stored account reads so
+    return;
+  }
 
   PoolSlotGuard slot;
   if (!slot.ok()) {

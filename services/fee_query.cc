@@ -175,11 +175,16 @@ void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, 
   if (!reserves.empty()) {
     std::string in;
     for (const std::string& r : reserves) {
+      if (!IsGbkText(r.c_str())) continue;  // no stored reserve reads so
       in += in.empty() ? "'" : ",'";
       in += tw::SqlEscape(r.c_str());
       in += '\'';
     }
-    sql.Add(" AND creserve IN(%s)", in.c_str());
+    if (in.empty()) {
+      sql.Add("%s", kSqlSelectNothing);
+    } else {
+      sql.Add(" AND creserve IN(%s)", in.c_str());
+    }
   }
   sql.Add("%s", kTotalGroup);
   if (!sql.ok()) {

@@ -408,6 +408,10 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
     WriteCode(pCtxt, kRcNoLookupKey);
     return;
   }
+  if (iid <= 0 && !IsGbkText(number)) {
+    WriteCode(pCtxt, kRcRecordNotFound);  // no stored number reads so
+    return;
+  }
   PoolSlotGuard slot;
   if (!slot.ok()) {
     WriteCode(pCtxt, kRcNoConnection);

@@ -224,6 +224,12 @@ TEST_F(ClientReadTest, RefusalCodesOfEachRequest) {
       {"ClientAuth", ",\"icID\":\"0\"", -3},
       {"ClientAuth", ",\"icID\":\"919999\"", -2},
       {"ClientAuth", ",\"cWebAccount\":\"x' OR '1'='1\"", -2},
+      // A stray GBK lead byte before a quote: nothing can match, and nothing reaches the database.
+      {"PreInputData", Client(kListClient) + ",\"cNum\":\"\x81' OR '1'='1\"", -2},
+      {"PreInputList", Client(kListClient) + ",\"cqMark\":\"\x81') OR 1=1 --\"", 0},
+      {"PreInputList", Client(kListClient) + ",\"cqEmsKind\":\"\x81' OR '1'='1\"", 0},
+      {"PreInputTotal", Client(kListClient) + ",\"cqReserves\":[\"\x81') OR 1=1 --\"]", 0},
+      {"ClientAuth", ",\"cWeChat\":\"\x81' OR '1'='1\"", -2},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Do(http, c.name, c.more), Code(c.code)) << c.name << c.more;

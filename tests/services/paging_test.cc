@@ -94,6 +94,47 @@ TEST_F(ListFilterTest, TextsCannotLeaveTheirQuotes) {
   }
 }
 
+TEST(IsGbkText, EveryLeadByteWithItsTrail) {
+  struct Case {
+    const char* text;
+    bool gbk;
+  } cases[] = {
+      {"", true},
+      {"TW001", true},
+      {"中文", true},         // GBK literal: two pairs
+      {"\x80", true},         // the euro sign stands alone
+      {"\xA1\xA1", true},     // the full-width blank
+      {"A\x81", false},       // a lead byte at the end
+      {"\x81'", false},       // a lead byte before a quote: no GBK trail
+      {"\xFF\xA1", false},    // 0xFF leads nothing
+      {"\x81\x7F", false},    // 0x7F is no trail
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsGbkText(c.text), c.gbk) << c.text;
+}
+
+TEST_F(ListFilterTest, TextsThatAreNotGbkSelectNothing) {
+  struct Case {
+    std::string body;
+    const char* want;
+  } cases[] = {
+      {"{\"cqNum\":\"A1,\x81',B2\"}", " AND cnum IN('A1','B2')"},  // the stray item is left out
+      {"{\"cqNum\":\"\x81',\xFF\"}", " AND 1=0"},                 // only stray items
+      {"{\"cqNum\":\"\x81' OR 1=1\"}", " AND 1=0"},                // a pattern
+  };
+  for (const Case& c : cases) {
+    CListFilter f(buf, sizeof buf);
+    char echo[31];
+    f.ReadNumberFilter(c.body, "cnum", echo, sizeof echo);
+    EXPECT_EQ(f.text(), c.want) << c.body;
+  }
+  CListFilter like(buf, sizeof buf);
+  like.AddLike("cmark", "\x81') OR 1=1 --");
+  EXPECT_EQ(like.text(), " AND 1=0");
+  CListFilter equal(buf, sizeof buf);
+  equal.AddEqual("cemskind", "\x81' OR '1'='1");
+  EXPECT_EQ(equal.text(), " AND 1=0");
+}
+
 TEST_F(ListFilterTest, StateMasks) {
   struct Case {
     const char* mask;
