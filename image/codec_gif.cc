@@ -5,6 +5,7 @@
 // the frame's data, pixels past the frame are dropped, and every frame is checked against the
 // screen and the picture memory limit before anything is allocated.
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -424,7 +425,7 @@ void EncodeLzw(CodePacker& out, int32_t codeSize, uint64_t count, PixelSource pi
 class DecoderModel {
  public:
   DecoderModel(CodePacker& out, int32_t codeSize)
-      : m_out(out), m_codeSize(codeSize), m_clear(1 << codeSize) {
+      : m_out(out), m_codeSize(codeSize), m_clear(1 << codeSize), m_width(codeSize + 1) {
     Clear();
   }
   void Clear() {
@@ -634,9 +635,11 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
     SetLastError(raster_error::kCreateAlloc);
     return false;
   }
-  CRasterImage screen;
+  // The combined screen is this picture itself (Create keeps the codec's settings).
+  CRasterImage& screen = *this;
   GraphicControl gce;
   GraphicControl previous;
+  RasterQuad previousClear;  // the colour a true-colour screen is cleared to for disposal 2
   bool havePrevious = false;
   int32_t frame = 0;
   bool done = false;
@@ -775,10 +778,8 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
       break;
     }
     if (pieces) {
-      if (!screen.IsValid() &&
-          !raster_internal::CreateForDecode(screen, screenW, screenH, 24, kRasterFormatGif,
-                                            raster_error::kCreateAlloc)) {
-        SetLastError(screen.GetLastError());
+      if (!screen.IsValid() && !raster_internal::CreateForDecode(screen, screenW, screenH, 24, kRasterFormatGif,
+                                                                  raster_error::kCreateAlloc)) {
         return false;
       }
       for (uint32_t y = 0; y < d.height; ++y) {
@@ -795,44 +796,84 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
       }
     } else {
       // Frames are combined on a screen-size picture of the frame's depth (widened when a later
-      // frame is deeper), cleared at the start and when the frame before asked for it.
-      if (!screen.IsValid() || screen.GetBpp() < bpp) {
-        CRasterImage widened;
-        if (!raster_internal::CreateForDecode(widened, screenW, screenH, bpp, kRasterFormatGif,
+      // frame is deeper), cleared at the start and when the frame before asked for it. While the
+      // frames share one palette they combine by index; a frame whose palette differs turns the
+      // screen into true colour first, so the pixels of earlier frames keep their colours.
+      const bool samePalette =
+          !screen.IsValid() || screen.GetBpp() == 24 ||
+          std::memcmp(screen.GetPalette(), image.GetPalette(),
+                      std::min(screen.GetNumColors(), image.GetNumColors()) * sizeof(RasterQuad)) == 0;
+      if (screen.IsValid() && screen.GetBpp() != 24 && !samePalette) {
+        CRasterImage indexed;
+        if (!indexed.Transfer(screen) ||
+            !raster_internal::CreateForDecode(screen, screenW, screenH, 24, kRasterFormatGif,
                                               raster_error::kCreateAlloc)) {
-          SetLastError(widened.GetLastError());
           return false;
         }
-        if (screen.IsValid()) {
+        for (uint32_t y = 0; y < screenH; ++y) {
+          for (uint32_t x = 0; x < screenW; ++x) {
+            screen.SetPixelColor(x, y, indexed.GetPixelColor(x, y, false));
+          }
+        }
+        if (indexed.GetTransIndex() >= 0) {
+          screen.SetTransColor(indexed.GetTransColor());
+          screen.SetTransIndex(0);
+        }
+      } else if (!screen.IsValid() || (screen.GetBpp() != 24 && screen.GetBpp() < bpp)) {
+        CRasterImage narrower;
+        if (screen.IsValid() && !narrower.Transfer(screen)) {
+          return false;
+        }
+        if (!raster_internal::CreateForDecode(screen, screenW, screenH, bpp, kRasterFormatGif,
+                                              raster_error::kCreateAlloc)) {
+          return false;
+        }
+        if (narrower.IsValid()) {
           for (uint32_t y = 0; y < screenH; ++y) {
             for (uint32_t x = 0; x < screenW; ++x) {
-              widened.SetPixelIndex(x, y, screen.GetPixelIndex(x, y));
+              screen.SetPixelIndex(x, y, narrower.GetPixelIndex(x, y));
             }
           }
         } else {
-          widened.Clear(gce.transIndex);
+          screen.Clear(gce.transIndex);
         }
-        screen.Transfer(widened);
       }
+      const bool trueColour = screen.GetBpp() == 24;
       if (havePrevious && previous.Disposal() == kDisposeToBackground) {
-        screen.Clear(previous.transIndex);
+        if (trueColour) {
+          for (uint32_t y = 0; y < screenH; ++y) {
+            for (uint32_t x = 0; x < screenW; ++x) {
+              screen.SetPixelColor(x, y, previousClear);
+            }
+          }
+        } else {
+          screen.Clear(previous.transIndex);
+        }
       }
       for (uint32_t y = 0; y < d.height; ++y) {
         const uint32_t row = d.height - 1 - y;
         const uint32_t target = screenH - 1 - (d.top + y);
         for (uint32_t x = 0; x < d.width; ++x) {
           const uint8_t index = image.GetPixelIndex(x, row);
-          if (!transparent || index != gce.transIndex) {
+          if (transparent && index == gce.transIndex) {
+            continue;
+          }
+          if (trueColour) {
+            screen.SetPixelColor(d.left + x, target, image.GetPaletteColor(index));
+          } else {
             screen.SetPixelIndex(d.left + x, target, index);
           }
         }
       }
-      screen.SetPalette(image.GetPalette(), image.GetNumColors());
-      screen.SetTransIndex(transparent ? gce.transIndex : kRasterNoTransparency);
+      if (!trueColour) {
+        screen.SetPalette(image.GetPalette(), image.GetNumColors());
+        screen.SetTransIndex(transparent ? gce.transIndex : kRasterNoTransparency);
+      }
       if (frame == GetFrame()) {
         done = true;
       }
     }
+    previousClear = image.GetPaletteColor(gce.transIndex);
     previous = gce;
     havePrevious = true;
     gce = GraphicControl{};
@@ -842,16 +883,7 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
     SetLastError(raster_error::kGifTruncated);
     return false;
   }
-  // The combined screen becomes this picture, with this codec's settings and the screen's transparency.
-  const int32_t transIndex = screen.GetTransIndex();
-  const RasterQuad transColor = screen.GetTransColor();
-  screen.CopySettings(*this);
-  screen.SetTransIndex(transIndex);
-  screen.SetTransColor(transColor);
-  screen.SetHeaderSize(screenW, screenH);
-  screen.SetXDPI(GetXDPI());
-  screen.SetYDPI(GetYDPI());
-  return Transfer(screen);
+  return true;
 }
 
 bool CRasterImageGIF::Encode(CRasterFile* file) {

@@ -1,6 +1,9 @@
 #include "tests/image/periphery_test_util.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "image/raster_file.h"
@@ -56,6 +59,26 @@ bool DecodeBytes(const Bytes& bytes, uint32_t type, CRasterImage& img) {
   copy.reserve(copy.size() + 1);
   CRasterMemFile mem(copy.data(), copy.size());
   return img.Decode(&mem, type);
+}
+
+bool HaveConvert() { return std::system("/usr/bin/convert -version >/dev/null 2>&1") == 0; }
+
+Bytes ImageMagickRgba(const Bytes& bytes, const std::string& suffix, bool coalesce) {
+  char dir[] = "/tmp/tw_convert_XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    return {};
+  }
+  const std::string in = std::string(dir) + "/in" + suffix;
+  const std::string out = std::string(dir) + "/out.rgba";
+  raster_test::WriteFile(in, bytes);
+  const std::string cmd = "/usr/bin/convert -regard-warnings '" + in + "'" + (coalesce ? " -coalesce" : "") +
+                          " -depth 8 'rgba:" + out + "' >/dev/null 2>&1";
+  const int rc = std::system(cmd.c_str());
+  Bytes rgba = rc == 0 ? raster_test::ReadFile(out) : Bytes{};
+  std::remove(in.c_str());
+  std::remove(out.c_str());
+  rmdir(dir);
+  return rgba;
 }
 
 void PutBe16(Bytes& b, uint32_t v) {

@@ -33,6 +33,12 @@ void FillPattern(CRasterImage& img, uint32_t seed = 0);
 // Decodes `bytes` with `type`; false with the text in `error` when it fails.
 bool DecodeBytes(const Bytes& bytes, uint32_t type, CRasterImage& img);
 
+// True when ImageMagick's convert is installed.
+bool HaveConvert();
+// The pixels ImageMagick decodes from `bytes` (written to a temporary file with `suffix`) as raw
+// 8-bit RGBA, every frame one after the other (coalesced when `coalesce`). Empty when it fails.
+Bytes ImageMagickRgba(const Bytes& bytes, const std::string& suffix, bool coalesce = false);
+
 // Big-endian writers for hand-made files.
 void PutBe16(Bytes& b, uint32_t v);
 void PutBe32(Bytes& b, uint32_t v);
