@@ -441,7 +441,7 @@ void CTarnwickExtension::QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequ
     WriteCode(pCtxt, kRcDbFailed);
     return;
   }
-  if (!entries[0].bPriced) {
+  if (!entries[0].bPriced || entries[0].priceCents <= 0) {
     WriteCode(pCtxt, kRcNoPrice);
     return;
   }
