@@ -177,7 +177,13 @@ std::string MakeLikePattern(const char* text, int mode) {
     out.push_back('%');
   }
   for (size_t i = start; i < end;) {
+    // A pair is taken whole only when its second byte can follow a lead byte in GBK, so a quote or
+    // a wildcard after a stray lead byte is still doubled or escaped.
     size_t n = GbkCharLength(text, end, i);
+    if (n == 2) {
+      const unsigned char trail = static_cast<unsigned char>(text[i + 1]);
+      if (trail < 0x40 || trail == 0x7F || trail == 0xFF) n = 1;
+    }
     char c = text[i];
     if (n == 2) {
       out.append(text + i, 2);

@@ -48,6 +48,8 @@ TEST(MakeLikePatternTest, Cases) {
       {"[x]", kLikeEndsWith, "%[x]", "brackets are ordinary in PostgreSQL"},
       {GBK_TRAIL_UNDERSCORE GBK_TRAIL_BACKSLASH, kLikeContains,
        "%" GBK_TRAIL_UNDERSCORE GBK_TRAIL_BACKSLASH "%", "trail bytes are never escaped"},
+      {"\x81'x", 9, "\x81''x", "a stray lead byte does not swallow the quote after it"},
+      {"\xB0%", 9, "\xB0\\%", "nor the wildcard after it"},
       {"   ", kLikeContains, "", "only blanks"},
       {"", kLikeContains, "", "empty"},
   };
