@@ -1,5 +1,7 @@
 #include "pricing/prices.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -28,6 +30,14 @@ constexpr int64_t kRatioMaxSteps = 99999;  // 9.9999
 
 // ceil(x / y) for y > 0 and x >= 0.
 int64_t CeilDiv(int64_t x, int64_t y) { return x / y + (x % y != 0 ? 1 : 0); }
+
+// Amounts are held within +-10^15 cents, so that no product or sum of them leaves 64 bits whatever
+// a table row holds.
+constexpr int64_t kCentsLimit = 1000000000000000;
+
+int64_t ClampCents(__int128 v) {
+  return static_cast<int64_t>(v > kCentsLimit ? kCentsLimit : v < -kCentsLimit ? -kCentsLimit : v);
+}
 
 // Runs a band statement that reads the seven band columns (and, with area, the area number).
 // Returns 1 with the band filled, 0 no row, -9 failure.
@@ -78,10 +88,11 @@ int64_t AdjustByDiscount(int64_t cents, int32_t code) {
   if (code < 1 || code == kDiscountNone) {
     return cents;
   }
+  const __int128 p = ClampCents(cents);
   if (code < kDiscountNone) {
-    return cents - ((kDiscountNone - code) * cents + 5000) / 10000;
+    return ClampCents(p - ((kDiscountNone - code) * p + 5000) / 10000);
   }
-  return cents + ((static_cast<int64_t>(code) - kDiscountNone) * cents + 5000) / 10000;
+  return ClampCents(p + ((static_cast<__int128>(code) - kDiscountNone) * p + 5000) / 10000);
 }
 
 double DiscountToFactor(int32_t code) { return code == kDiscountNone ? 0.0 : code * 0.0001; }
@@ -92,7 +103,7 @@ double DiscountRatio(double base, double price) {
   if (baseCents < 1 || priceCents == baseCents) {
     return 0;
   }
-  int64_t steps = priceCents * kRatioSteps / baseCents;
+  int64_t steps = ClampCents(static_cast<__int128>(priceCents) * kRatioSteps / baseCents);
   if (steps > kRatioMaxSteps) {
     steps = kRatioMaxSteps;
   }
@@ -109,13 +120,14 @@ int64_t PercentOfCents(double rate, int64_t cents) {
   }
   double v = rate * Yuan(cents) / 100.0;
   tw::RoundCents(v);
-  return std::llround(v * 100.0);
+  const double limit = static_cast<double>(kCentsLimit);
+  return std::llround(std::clamp(v * 100.0, -limit, limit));
 }
 
 int64_t PerKgCents(int64_t w, int64_t perKg) {
   // w g x perKg cents/kg = w x perKg / 1000 cents = w x perKg / 100 thousandths of a yuan.
-  const int64_t milli = w * perKg / 100;
-  return milli >= 0 ? (milli + 5) / 10 : -((-milli + 5) / 10);
+  const __int128 milli = static_cast<__int128>(w) * perKg / 100;
+  return ClampCents(milli >= 0 ? (milli + 5) / 10 : -((-milli + 5) / 10));
 }
 
 // ----- Bands -----------------------------------------------------------------------------------------
@@ -123,6 +135,7 @@ int64_t PerKgCents(int64_t w, int64_t perKg) {
 BandPrice ClientBandPrice(const PriceBand& band, int32_t w) {
   BandPrice p;
   p.accounted = band.ibweight;
+  const int64_t w64 = w > 0 ? w : 0;
   switch (band.ntype) {
     case kBandFixed:
       p.cents = band.itopprice;
@@ -131,13 +144,13 @@ BandPrice ClientBandPrice(const PriceBand& band, int32_t w) {
       if (band.iweightper <= 0) {
         return p;
       }
-      p.steps = CeilDiv(w > 0 ? w : 0, band.iweightper);
-      p.accounted = band.iweightper * (w > 0 ? w / band.iweightper : 0);
-      p.cents = p.steps * band.iprice;
+      p.steps = CeilDiv(w64, band.iweightper);
+      p.accounted = static_cast<int32_t>(band.iweightper * (w64 / band.iweightper));
+      p.cents = ClampCents(static_cast<__int128>(p.steps) * band.iprice);
       break;
     case kBandPerKg:
       p.amountCents = PerKgCents(w, band.iprice);
-      p.cents = p.amountCents + band.itopprice;
+      p.cents = ClampCents(static_cast<__int128>(p.amountCents) + band.itopprice);
       break;
     default: {
       if (band.iweightper <= 0) {
@@ -145,8 +158,9 @@ BandPrice ClientBandPrice(const PriceBand& band, int32_t w) {
       }
       const int64_t over = w > band.ibweight ? static_cast<int64_t>(w) - band.ibweight : 0;
       p.steps = CeilDiv(over, band.iweightper);
-      p.accounted = static_cast<int32_t>(band.ibweight + band.iweightper * (over / band.iweightper));
-      p.cents = band.itopprice + p.steps * band.iprice;
+      p.accounted = static_cast<int32_t>(
+          std::clamp<int64_t>(band.ibweight + band.iweightper * (over / band.iweightper), INT32_MIN, INT32_MAX));
+      p.cents = ClampCents(band.itopprice + static_cast<__int128>(p.steps) * band.iprice);
       break;
     }
   }
@@ -182,7 +196,7 @@ void AppendBandLines(std::string& text, const PriceBand& band, const BandPrice& 
     }
     default:
       std::snprintf(line, sizeof line, "　%10.2f(首重%d克)<BR>+ %10.2f(续重%.2f元/%d克:%.2f*%lld)<BR>",
-                    Yuan(band.itopprice), band.ibweight, Yuan(price.steps * band.iprice), step, band.iweightper,
+                    Yuan(band.itopprice), band.ibweight, Yuan(price.cents - band.itopprice), step, band.iweightper,
                     step, static_cast<long long>(price.steps));
       text += line;
       break;

@@ -1,6 +1,7 @@
 // The suppliers the container keeps, and the supplier's cost of a shipment: its special price or the
 // standard client price with the supplier's discount, its coefficient and the surcharges.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
@@ -34,10 +35,12 @@ struct SpPriceReply {
   int32_t segmentCode = 0;
 };
 
+// cents x coefficient, rounded to cents (held within +-10^15 cents).
 int64_t TimesCoefficient(int64_t cents, double coefficient) {
   double v = Yuan(cents) * coefficient;
   tw::RoundCents(v);
-  return std::llround(v * 100.0);
+  constexpr double kLimit = 1e15;
+  return std::llround(std::clamp(v * 100.0, -kLimit, kLimit));
 }
 
 }  // namespace
