@@ -1,5 +1,6 @@
 #include "core/pool.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -13,8 +14,9 @@ std::atomic<int32_t> g_bStopping{0};
 
 namespace {
 
-constexpr int kSearchPasses = 3;
-constexpr uint32_t kPassSleepMs = 100;
+// When every slot is taken the search waits this long in all for a holder to give one back (what
+// three passes of 100 ms came to), and is woken as soon as one does.
+constexpr uint32_t kSearchWaitMs = 300;
 constexpr SQLULEN kLoginTimeoutSeconds = 20;
 
 // Makes the reply buffer of a slot read as empty: what its last holder wrote is zeroed.
@@ -23,10 +25,14 @@ void ClearReply(PoolSlot& slot) {
   std::memset(slot.szReply, 0, used < kReplyBytes ? used + 1 : kReplyBytes);
 }
 
+// Woken by a release while searchers wait; the count tells releasers whether anyone waits.
+std::condition_variable g_PoolReleased;
+std::atomic<int32_t> g_nPoolWaiters{0};
+
 // Takes slot i when it is free. Called with g_PoolLock held.
 bool TryTake(int i) {
   PoolSlot& slot = g_PoolSlots[i];
-  if (slot.bFree.load(std::memory_order_acquire) == 0) return false;
+  if (slot.bFree.load(std::memory_order_seq_cst) == 0) return false;
   ClearReply(slot);
   slot.bFree.store(0, std::memory_order_relaxed);
   g_nPoolHint = i + 1;
@@ -49,26 +55,45 @@ int AcquirePoolSlot() {
   if (g_bStopping.load(std::memory_order_relaxed) != 0) return -1;
   // A pool that never opened (a failed start-up) would make every caller wait for ever.
   if (g_bPoolOpen.load(std::memory_order_acquire) == 0) return -1;
-  std::lock_guard<std::mutex> lock(g_PoolLock);
+  std::unique_lock<std::mutex> lock(g_PoolLock);
+  // The search starts at the slot after the last one handed out and wraps around.
   const int hint = g_nPoolHint;
-  for (int pass = 0; pass < kSearchPasses; ++pass) {
-    // The first pass starts at the slot after the last one handed out; the others start at 0.
-    const int start = pass == 0 ? hint : 0;
-    for (int i = start; i < kPoolSlotCount; ++i) {
-      if (TryTake(i)) return i;
+  for (int i = hint; i < kPoolSlotCount; ++i) {
+    if (TryTake(i)) return i;
+  }
+  for (int i = 0; i < hint && i < kPoolSlotCount; ++i) {
+    if (TryTake(i)) return i;
+  }
+  // Every slot is taken: wait for one to come back. The waiter count goes up before the scan, and a
+  // release stores its flag before it looks at the count, so either the scan sees the freed slot or
+  // the release wakes the waiter.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSearchWaitMs);
+  for (;;) {
+    g_nPoolWaiters.fetch_add(1, std::memory_order_seq_cst);
+    for (int i = 0; i < kPoolSlotCount; ++i) {
+      if (TryTake(i)) {
+        g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
+        return i;
+      }
     }
-    for (int i = 0; pass == 0 && i < hint && i < kPoolSlotCount; ++i) {
-      if (TryTake(i)) return i;
-    }
-    if (g_bStopping.load(std::memory_order_relaxed) != 0) break;
-    tw::Sleep(kPassSleepMs);  // keeping the lock: one searcher at a time
+    const bool timedOut = g_PoolReleased.wait_until(lock, deadline) == std::cv_status::timeout;
+    g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
+    if (timedOut || g_bStopping.load(std::memory_order_relaxed) != 0) break;
+  }
+  for (int i = 0; i < kPoolSlotCount; ++i) {
+    if (TryTake(i)) return i;
   }
   g_nPoolHint = 1;
   return -1;
 }
 
 void ReleasePoolSlot(int slot) {
-  if (slot >= 0 && slot < kPoolSlotCount) g_PoolSlots[slot].bFree.store(1, std::memory_order_release);
+  if (slot < 0 || slot >= kPoolSlotCount) return;
+  g_PoolSlots[slot].bFree.store(1, std::memory_order_seq_cst);
+  if (g_nPoolWaiters.load(std::memory_order_seq_cst) > 0) {
+    std::lock_guard<std::mutex> lock(g_PoolLock);
+    g_PoolReleased.notify_one();
+  }
 }
 
 bool ConnectPool(const char* dsn, const char* user, const char* password, char* why, size_t whySize) {

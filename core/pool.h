@@ -43,11 +43,11 @@ extern std::atomic<int32_t> g_bPoolOpen;
 extern std::atomic<int32_t> g_bStopping;
 
 // AcquirePoolSlot: the index (0..49) of a slot now held by the caller, with a reply buffer that reads
-// as empty; -1 when the library is stopping, the pool never opened, or no slot came free within three
-// passes of 100 ms.
+// as empty; -1 when the library is stopping, the pool never opened, or no slot came free within
+// 300 ms (a release wakes a waiting search at once).
 [[nodiscard]] int AcquirePoolSlot();
 
-// Gives the slot back (a plain store of its free flag).
+// Gives the slot back: a store of its free flag, and a wake-up when a search is waiting.
 void ReleasePoolSlot(int slot);
 
 // Holds a pool slot for a scope and gives it back on every path.
