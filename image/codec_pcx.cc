@@ -168,8 +168,8 @@ bool CRasterImagePCX::Decode(CRasterFile* file) {
     }
   }
 
-  // Palette: 256 entries after the data for 8-bit single-plane files (the byte 12 first), black and
-  // white for 1-bit files, else the 16 entries of the header.
+  // Palette: 256 entries after the data for 8-bit single-plane files (the byte 12 first), else the 16
+  // entries of the header; a 1-bit file whose header holds no two colours is black and white.
   if (bits == 8 && planes == 1) {
     // Right after the data, or else (a writer that padded the data) as the last 769 bytes of the file.
     uint8_t map[kPaletteBytes];
@@ -184,7 +184,7 @@ bool CRasterImagePCX::Decode(CRasterFile* file) {
       return false;
     }
     SetPaletteRgb(map, 256);
-  } else if (depth == 1) {
+  } else if (depth == 1 && std::memcmp(h + kMapOffset, h + kMapOffset + 3, 3) == 0) {
     SetPaletteColor(0, 0, 0, 0);
     SetPaletteColor(1, 255, 255, 255);
   } else if (!colour) {

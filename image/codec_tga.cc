@@ -132,6 +132,10 @@ bool CRasterImageTGA::Decode(CRasterFile* file) {
   const uint64_t pixels = static_cast<uint64_t>(h.width) * h.height;
   // The smallest coded size of the data: every pixel once, or one full packet per 128 pixels.
   const uint64_t leastData = rle ? (pixels + kMaxPacket - 1) / kMaxPacket * (1 + pixelBytes) : pixels * pixelBytes;
+  if (!FitsMemoryLimit(h.width, h.height, h.depth == 8 ? 8 : 24)) {
+    SetLastError(raster_error::kMaxMemory);
+    return false;
+  }
   const int64_t remaining = raster_internal::StreamRemaining(file);
   const uint64_t before = h.idLength + static_cast<uint64_t>(h.mapLength) * entryBytes;
   if (remaining >= 0 && static_cast<uint64_t>(remaining) < before + leastData) {

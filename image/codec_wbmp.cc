@@ -75,6 +75,10 @@ bool CRasterImageWBMP::Decode(CRasterFile* file) {
     return false;
   }
   const uint64_t rowBytes = (static_cast<uint64_t>(width) + 7) / 8;
+  if (width != 0 && height != 0 && !FitsMemoryLimit(width, height, 1)) {
+    SetLastError(raster_error::kMaxMemory);
+    return false;
+  }
   const int64_t remaining = raster_internal::StreamRemaining(file);
   if (width == 0 || height == 0 || (remaining >= 0 && static_cast<uint64_t>(remaining) != rowBytes * height)) {
     SetLastError(raster_error::kWbmpCorrupted);

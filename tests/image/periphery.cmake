@@ -6,6 +6,8 @@ tw_unit_test(raster_periphery_test
     ${CMAKE_CURRENT_LIST_DIR}/raster_text_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/raster_exif_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/raster_gif_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/raster_codecs_more_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/raster_periphery_malformed_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/periphery_test_util.cc
     ${CMAKE_CURRENT_LIST_DIR}/raster_test_util.cc
   LIBS tw_image)

@@ -71,8 +71,9 @@ Bytes ImageMagickRgba(const Bytes& bytes, const std::string& suffix, bool coales
   const std::string in = std::string(dir) + "/in" + suffix;
   const std::string out = std::string(dir) + "/out.rgba";
   raster_test::WriteFile(in, bytes);
+  // -auto-orient: ImageMagick keeps a TGA's rows in file order and only notes the origin.
   const std::string cmd = "/usr/bin/convert -regard-warnings '" + in + "'" + (coalesce ? " -coalesce" : "") +
-                          " -depth 8 'rgba:" + out + "' >/dev/null 2>&1";
+                          " -auto-orient -depth 8 'rgba:" + out + "' >/dev/null 2>&1";
   const int rc = std::system(cmd.c_str());
   Bytes rgba = rc == 0 ? raster_test::ReadFile(out) : Bytes{};
   std::remove(in.c_str());

@@ -36,7 +36,8 @@ bool DecodeBytes(const Bytes& bytes, uint32_t type, CRasterImage& img);
 // True when ImageMagick's convert is installed.
 bool HaveConvert();
 // The pixels ImageMagick decodes from `bytes` (written to a temporary file with `suffix`) as raw
-// 8-bit RGBA, every frame one after the other (coalesced when `coalesce`). Empty when it fails.
+// 8-bit RGBA, top row first, every frame one after the other (coalesced when `coalesce`). Empty when
+// it fails.
 Bytes ImageMagickRgba(const Bytes& bytes, const std::string& suffix, bool coalesce = false);
 
 // Big-endian writers for hand-made files.
