@@ -122,10 +122,11 @@ class CTarnwickExtension : public CHttpServer {
   // "QueryPrice" (DoApp, Do): what a shipment to a destination costs the client, for one kind or for
   // every kind that serves the destination, with the explanation of each price.
   void OnQueryPrice(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
-  // QuoteOneKind, QuoteAllKinds: the two quotes of "QueryPrice" for a request that passed its key
-  // checks; each answers the request (its price list or a refusal code).
-  void QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequest& request);
-  void QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteRequest& request);
+  // QuoteOneKind, QuoteAllKinds: the two quotes of "QueryPrice" for a request that passed its key,
+  // destination and weight checks, on the slot the caller holds; each answers the request (its price
+  // list or a refusal code).
+  void QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequest& request, PoolSlot& slot);
+  void QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteRequest& request, PoolSlot& slot);
   // QuerySysPlace: the place the database knows for a destination text of 1..63 bytes
   // (cp_query_sys_place), on the slot's connection. Returns 1 with *place filled, 0 when there is
   // none (or the text is empty or too long), -9 when the call failed.

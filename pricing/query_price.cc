@@ -322,6 +322,24 @@ int CheckQuote(const QuoteRequest& q, double maxKg) {
   return 0;
 }
 
+// The kinds a quote prices: the destination's place and the rows of the kind statement, on the slot's
+// connection. Returns 0, or the refusal code: for a place the database does not know -14 (one kind)
+// or -15 (every kind), -9 when a statement failed.
+int ReadQuoteKinds(PoolSlot& slot, const QuoteRequest& q, bool bOneKind, SysPlace* place,
+                   std::vector<QuoteEntry>& entries) {
+  const int found = CTarnwickExtension::QuerySysPlace(slot, q.destination, place);
+  if (found == kRcDbFailed) {
+    return kRcDbFailed;
+  }
+  if (found != 1) {
+    return bOneKind ? kRcBadQuote : kRcNoDestination;
+  }
+  if (!BuildKindSql(slot, q, bOneKind) || !ReadKindRows(slot, entries)) {
+    return kRcDbFailed;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int CTarnwickExtension::QuerySysPlace(PoolSlot& slot, const char* text, SysPlace* place) {
@@ -403,15 +421,9 @@ void CTarnwickExtension::OnQueryPrice(CHttpServerContext* pCtxt, char* body, con
   if (q.grams <= 0) {
     q.quotedKg = 0;
   }
-  if (q.kind[0] != '\0') {
-    QuoteOneKind(pCtxt, q);
-  } else {
-    QuoteAllKinds(pCtxt, q);
-  }
-}
-
-void CTarnwickExtension::QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequest& q) {
-  if (CheckQuote(q, HUGE_VAL) != 0) {
+  // Both quotes check the destination and the weight (every kind only below 99999 kg) first.
+  const bool bOneKind = q.kind[0] != '\0';
+  if (CheckQuote(q, bOneKind ? HUGE_VAL : kAllKindsMaxKg) != 0) {
     WriteCode(pCtxt, kRcBadQuote);
     return;
   }
@@ -420,16 +432,18 @@ void CTarnwickExtension::QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequ
     WriteCode(pCtxt, kRcNoConnection);
     return;
   }
-  PoolSlot& slot = guard.slot();
-  SysPlace place;
-  const int found = QuerySysPlace(slot, q.destination, &place);
-  if (found != 1) {
-    WriteCode(pCtxt, found == kRcDbFailed ? kRcDbFailed : kRcBadQuote);
-    return;
+  if (bOneKind) {
+    QuoteOneKind(pCtxt, q, guard.slot());
+  } else {
+    QuoteAllKinds(pCtxt, q, guard.slot());
   }
+}
+
+void CTarnwickExtension::QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequest& q, PoolSlot& slot) {
+  SysPlace place;
   std::vector<QuoteEntry> entries;
-  if (!BuildKindSql(slot, q, true) || !ReadKindRows(slot, entries)) {
-    WriteCode(pCtxt, kRcDbFailed);
+  if (const int rc = ReadQuoteKinds(slot, q, true, &place, entries); rc != 0) {
+    WriteCode(pCtxt, rc);
     return;
   }
   if (entries.empty()) {
@@ -448,26 +462,11 @@ void CTarnwickExtension::QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequ
   SendQuote(*this, pCtxt, slot, q, kRcOk, true, {&entries[0]});
 }
 
-void CTarnwickExtension::QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteRequest& q) {
-  if (CheckQuote(q, kAllKindsMaxKg) != 0) {
-    WriteCode(pCtxt, kRcBadQuote);
-    return;
-  }
-  PoolSlotGuard guard;
-  if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
-  PoolSlot& slot = guard.slot();
+void CTarnwickExtension::QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteRequest& q, PoolSlot& slot) {
   SysPlace place;
-  const int found = QuerySysPlace(slot, q.destination, &place);
-  if (found != 1) {
-    WriteCode(pCtxt, found == kRcDbFailed ? kRcDbFailed : kRcNoDestination);
-    return;
-  }
   std::vector<QuoteEntry> entries;
-  if (!BuildKindSql(slot, q, false) || !ReadKindRows(slot, entries)) {
-    WriteCode(pCtxt, kRcDbFailed);
+  if (const int rc = ReadQuoteKinds(slot, q, false, &place, entries); rc != 0) {
+    WriteCode(pCtxt, rc);
     return;
   }
   std::vector<const QuoteEntry*> priced;

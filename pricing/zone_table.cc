@@ -22,6 +22,23 @@ constexpr size_t kKindMin = 1, kKindMax = 15;
 constexpr size_t kZoneListMin = 6;
 constexpr int kLettersPerRank = 26;
 
+// Postcode text as it is compared: without blanks, "-", CR, LF and TAB, ASCII letters upper-cased,
+// two-byte characters whole.
+std::string CleanPostcodes(std::string_view text) {
+  std::string cleaned;
+  cleaned.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80 && i + 1 < text.size()) {
+      cleaned.append(text.substr(i, 2));
+      ++i;
+    } else if (c != ' ' && c != '-' && c != '\r' && c != '\n' && c != '\t') {
+      cleaned.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c));
+    }
+  }
+  return cleaned;
+}
+
 // The postcode list of zone u in text, cleaned, as "," + list + ","; "" when the zone is missing,
 // unclosed or too short (which ends the zones).
 std::string ReadZoneList(const char* text, unsigned u) {
@@ -40,19 +57,7 @@ std::string ReadZoneList(const char* text, unsigned u) {
   if (comma == nullptr) {
     return std::string();
   }
-  std::string list(comma + 1, close);
-  std::string cleaned;
-  cleaned.reserve(list.size() + 2);
-  cleaned.push_back(',');
-  for (size_t i = 0; i < list.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(list[i]);
-    if (c >= 0x80 && i + 1 < list.size()) {
-      cleaned.append(list, i, 2);  // a two-byte character stays whole
-      ++i;
-    } else if (c != ' ' && c != '-' && c != '\r' && c != '\n' && c != '\t') {
-      cleaned.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c));
-    }
-  }
+  std::string cleaned = "," + CleanPostcodes(std::string_view(comma + 1, static_cast<size_t>(close - comma - 1)));
   if (cleaned.size() - 1 < kZoneListMin) {
     return std::string();
   }
@@ -177,21 +182,9 @@ std::string ZoneKey(const char* postcode) {
   if (postcode == nullptr) {
     return std::string();
   }
-  std::string key(1, ',');
-  for (const char* p = postcode; *p != '\0'; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (c >= 0x80 && p[1] != '\0') {
-      key.append(p, 2);
-      ++p;
-    } else if (c == ',') {
-      return std::string();
-    } else if (c != ' ' && c != '-') {
-      key.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c));
-    }
-  }
-  if (key.size() == 1) {
+  const std::string cleaned = CleanPostcodes(postcode);
+  if (cleaned.empty() || cleaned.find(',') != std::string::npos) {
     return std::string();
   }
-  key.push_back(',');
-  return key;
+  return "," + cleaned + ",";
 }

@@ -86,6 +86,6 @@ class CZoneTable {
 // 27 is "AA"); "" for n below 1 or above kZoneMax. Returns out.
 char* ZoneLetter(int n, char out[kZoneLetterBytes]);
 
-// ZoneKey: the lookup key of a postcode: blanks and "-" removed, ASCII letters upper-cased, "," before
-// and after. "" for a postcode that is empty then or holds a ",".
+// ZoneKey: the lookup key of a postcode: blanks, "-", CR, LF and TAB removed, ASCII letters
+// upper-cased, "," before and after. "" for a postcode that is empty then or holds a ",".
 [[nodiscard]] std::string ZoneKey(const char* postcode);

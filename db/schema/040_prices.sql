@@ -51,73 +51,46 @@ ALTER TABLE dbo.client_discount
   ADD COLUMN IF NOT EXISTS iother integer NOT NULL DEFAULT 0;
 CREATE UNIQUE INDEX IF NOT EXISTS client_discount_kind ON dbo.client_discount (icid, cemskind);
 
--- A client's special prices: bands as in ems_price for one destination (carea, with narea 0) or for
--- one price area of the kind (narea, with carea ''); baddons 1 charges the fuel surcharge on them.
--- The kind '无差别价格' holds special prices of the undifferentiated base price.
-CREATE TABLE IF NOT EXISTS dbo.client_special_price (
-  iid serial PRIMARY KEY
-);
-ALTER TABLE dbo.client_special_price
-  ADD COLUMN IF NOT EXISTS icid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cemskind citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS carea citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS narea smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS nitemtype smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ibweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ieweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS iweightper integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ntype smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS iprice integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS itopprice integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS baddons smallint NOT NULL DEFAULT 1;
-CREATE INDEX IF NOT EXISTS client_special_price_kind ON dbo.client_special_price (icid, cemskind);
-
--- A client's discount codes by weight segment (ibweight, ieweight] of a kind and item type, in
--- hundredths of a percent (9500 takes 5 % off, 10500 adds 5 %).
-CREATE TABLE IF NOT EXISTS dbo.client_discount_seg (
-  iid serial PRIMARY KEY
-);
-ALTER TABLE dbo.client_discount_seg
-  ADD COLUMN IF NOT EXISTS icid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cemskind citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS nitemtype smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ibweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ieweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS idiscount integer NOT NULL DEFAULT 10000;
-CREATE INDEX IF NOT EXISTS client_discount_seg_kind ON dbo.client_discount_seg (icid, cemskind);
-
--- ---- suppliers -----------------------------------------------------------------------------------
--- A supplier's special prices (as the client's, per destination or per price area) and its discount
--- codes by weight segment.
-CREATE TABLE IF NOT EXISTS dbo.sp_special_price (
-  iid serial PRIMARY KEY
-);
-ALTER TABLE dbo.sp_special_price
-  ADD COLUMN IF NOT EXISTS isid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cemskind citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS carea citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS narea smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS nitemtype smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ibweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ieweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS iweightper integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ntype smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS iprice integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS itopprice integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS baddons smallint NOT NULL DEFAULT 1;
-CREATE INDEX IF NOT EXISTS sp_special_price_kind ON dbo.sp_special_price (isid, cemskind);
-
-CREATE TABLE IF NOT EXISTS dbo.sp_discount_seg (
-  iid serial PRIMARY KEY
-);
-ALTER TABLE dbo.sp_discount_seg
-  ADD COLUMN IF NOT EXISTS isid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cemskind citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS nitemtype smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ibweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ieweight integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS idiscount integer NOT NULL DEFAULT 10000;
-CREATE INDEX IF NOT EXISTS sp_discount_seg_kind ON dbo.sp_discount_seg (isid, cemskind);
+-- Special prices and segment discounts, of clients (icid) and of suppliers (isid):
+-- client_special_price and sp_special_price hold bands as in ems_price for one destination (carea,
+-- with narea 0) or for one price area of the kind (narea, with carea ''); baddons 1 charges the fuel
+-- surcharge on them. The kind '无差别价格' holds a client's special prices of the undifferentiated
+-- base price. client_discount_seg and sp_discount_seg hold discount codes by weight segment
+-- (ibweight, ieweight] of a kind and item type, in hundredths of a percent (9500 takes 5 % off,
+-- 10500 adds 5 %).
+DO $$
+DECLARE
+  t record;
+BEGIN
+  FOR t IN SELECT * FROM (VALUES ('client', 'icid'), ('sp', 'isid')) AS v(owner, id) LOOP
+    EXECUTE format('CREATE TABLE IF NOT EXISTS dbo.%I (iid serial PRIMARY KEY)', t.owner || '_special_price');
+    EXECUTE format('ALTER TABLE dbo.%I
+      ADD COLUMN IF NOT EXISTS %I integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS cemskind citext NOT NULL DEFAULT '''',
+      ADD COLUMN IF NOT EXISTS carea citext NOT NULL DEFAULT '''',
+      ADD COLUMN IF NOT EXISTS narea smallint NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS nitemtype smallint NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS ibweight integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS ieweight integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS iweightper integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS ntype smallint NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS iprice integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS itopprice integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS baddons smallint NOT NULL DEFAULT 1', t.owner || '_special_price', t.id);
+    EXECUTE format('CREATE INDEX IF NOT EXISTS %I ON dbo.%I (%I, cemskind)', t.owner || '_special_price_kind',
+                   t.owner || '_special_price', t.id);
+    EXECUTE format('CREATE TABLE IF NOT EXISTS dbo.%I (iid serial PRIMARY KEY)', t.owner || '_discount_seg');
+    EXECUTE format('ALTER TABLE dbo.%I
+      ADD COLUMN IF NOT EXISTS %I integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS cemskind citext NOT NULL DEFAULT '''',
+      ADD COLUMN IF NOT EXISTS nitemtype smallint NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS ibweight integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS ieweight integer NOT NULL DEFAULT 0,
+      ADD COLUMN IF NOT EXISTS idiscount integer NOT NULL DEFAULT 10000', t.owner || '_discount_seg', t.id);
+    EXECUTE format('CREATE INDEX IF NOT EXISTS %I ON dbo.%I (%I, cemskind)', t.owner || '_discount_seg_kind',
+                   t.owner || '_discount_seg', t.id);
+  END LOOP;
+END $$;
 
 -- ---- quote columns -------------------------------------------------------------------------------
 -- A kind's name in quotes (cemskindd) and its quote memo (cpmemo); an area's memo and the limits it

@@ -133,6 +133,17 @@ class PricesDbTest : public ::testing::Test {
 
   const CEmsKind* Kind(const char* code) { return container_.LoadEmsKind(code, slot_.slot(), kKindByCode); }
 
+  // A supplier's query for parcels of kind QPA.
+  SupplierPriceQuery SupplierQuery(int32_t supplier, const char* destination, int32_t weight) {
+    SupplierPriceQuery q;
+    q.kind = Kind("QPA");
+    q.supplierId = supplier;
+    std::snprintf(q.destination, sizeof q.destination, "%s", destination);
+    q.weight = weight;
+    q.itemType = 1;
+    return q;
+  }
+
   PoolSlotGuard slot_;
   COstrumContainer container_;
 };
@@ -272,13 +283,8 @@ TEST_F(PricesDbTest, SupplierPrice) {
       {920001, kNowhere, 2000, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, 0, "no standard price"},
   };
   for (const Case& c : cases) {
-    SupplierPriceQuery q;
-    q.kind = Kind("QPA");
+    SupplierPriceQuery q = SupplierQuery(c.supplier, c.destination, c.weight);
     ASSERT_NE(q.kind, nullptr);
-    q.supplierId = c.supplier;
-    std::snprintf(q.destination, sizeof q.destination, "%s", c.destination);
-    q.weight = c.weight;
-    q.itemType = 1;
     q.customsFlag = c.customs;
     ASSERT_EQ(container_.GetSupplierPrice(q, c.bTakeFixedFee, slot_.slot()), c.result) << c.why;
     if (c.result != 0) {
@@ -295,24 +301,14 @@ TEST_F(PricesDbTest, SupplierPrice) {
     EXPECT_DOUBLE_EQ(q.customsSetting, 6) << c.why;
   }
   // The breakdown of the first case, line by line; a coefficient of 1 writes no coefficient line.
-  SupplierPriceQuery q;
-  q.kind = Kind("QPA");
-  q.supplierId = 920001;
-  std::snprintf(q.destination, sizeof q.destination, "%s", kPlace);
-  q.weight = 2000;
-  q.itemType = 1;
+  SupplierPriceQuery q = SupplierQuery(920001, kPlace, 2000);
   std::string text;
   ASSERT_EQ(container_.GetSupplierPrice(q, 1, slot_.slot(), &text), 0);
   EXPECT_EQ(text,
             "　     50.00(首重1000克)<BR>+      20.00(续重10.00元/500克:10.00*2)<BR>-      10.50(折扣:70.00*15.00%)<BR>"
             "*     1.1000(系数)<BR>=      65.45<BR>+       3.27(燃附5.00%)<BR>+       3.00(固定杂费)\r\n"
             "────────────────<BR> =     71.72");
-  q = SupplierPriceQuery{};
-  q.kind = Kind("QPA");
-  q.supplierId = 920002;
-  std::snprintf(q.destination, sizeof q.destination, "%s", kNoBasePlace);
-  q.weight = 2000;
-  q.itemType = 1;
+  q = SupplierQuery(920002, kNoBasePlace, 2000);
   text.clear();
   ASSERT_EQ(container_.GetSupplierPrice(q, 0, slot_.slot(), &text), 0);
   EXPECT_DOUBLE_EQ(q.total, 66.00) << "discount 10000, coefficient 1, no fuel below position 1000";
