@@ -2,6 +2,7 @@
 // serves the destination, each price with its explanation text.
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -412,7 +413,8 @@ void CTarnwickExtension::OnQueryPrice(CHttpServerContext* pCtxt, char* body, con
 
   q.quotedKg = QuotedWeightKg(q.weight, q.length, q.width, q.height, g_OstrumContainer.volumeDivisor);
   int64_t grams = tw::ScaleToInt(q.quotedKg, kGramsPerKg);
-  if (grams <= 0 && !std::isnan(q.quotedKg) && volume >= kMinVolumeCm3) {
+  if (grams <= 0 && !std::isnan(q.quotedKg) && volume >= kMinVolumeCm3 && q.length > 0 && q.width > 0 &&
+      q.height > 0) {
     q.quotedKg = kMinQuotedKg;
     grams = tw::ScaleToInt(q.quotedKg, kGramsPerKg);
   }
