@@ -23,7 +23,8 @@ db/init.sh
 
 status=0
 ctest --test-dir build --output-on-failure -j "$(nproc)" || status=1
-ctest --test-dir build-asan -L unit --output-on-failure -j "$(nproc)" || status=1
+LSAN_OPTIONS="suppressions=$TW_ROOT/tools/lsan-suppressions.txt:print_suppressions=0" \
+  ctest --test-dir build-asan -L unit --output-on-failure -j "$(nproc)" || status=1
 ctest --test-dir build-fuzz -L fuzz --output-on-failure -j "$(nproc)" || status=1
 if [ "$status" = 0 ]; then tw_log "all tests passed"; else tw_log "tests FAILED"; fi
 exit "$status"
