@@ -38,7 +38,6 @@ constexpr uint32_t kOpjMaxResolutions = 6;
 constexpr uint32_t kSunMagic = 0x59A66A95;
 constexpr uint32_t kSunHeaderSize = 32;
 constexpr uint8_t kSunEscape = 0x80;
-constexpr uint32_t kSunTypeOld = 0;
 constexpr uint32_t kSunTypeStandard = 1;
 constexpr uint32_t kSunTypeByteEncoded = 2;
 constexpr uint32_t kSunTypeRgb = 3;
@@ -47,12 +46,32 @@ constexpr size_t kHeadProbe = 12;
 
 enum class Family { kNone, kJp2, kJpc, kPgx, kPnm, kRas };
 
-// One plane of samples, top row first.
+// One plane of samples, top row first: its own, or a view of OpenJPEG's signed 32-bit samples (which
+// are shifted by `offset` and clamped to 0 .. maxval as they are read).
 struct Component {
   uint32_t width = 0;
   uint32_t height = 0;
   uint32_t maxval = 255;  // the largest sample (2^precision - 1 for OpenJPEG)
   std::vector<uint32_t> samples;
+  const int32_t* view = nullptr;
+  int64_t offset = 0;
+  [[nodiscard]] uint32_t At(size_t k) const {
+    if (view == nullptr) {
+      return samples[k];
+    }
+    const int64_t v = static_cast<int64_t>(view[k]) + offset;
+    return static_cast<uint32_t>(v < 0 ? 0 : (v > maxval ? maxval : v));
+  }
+  // Own: copies a view into the plane's own samples.
+  void Own() {
+    if (view != nullptr) {
+      samples.resize(static_cast<size_t>(width) * height);
+      for (size_t k = 0; k < samples.size(); ++k) {
+        samples[k] = At(k);
+      }
+      view = nullptr;
+    }
+  }
 };
 
 struct Components {
@@ -116,13 +135,14 @@ bool ToPicture(const Components& c, CRasterImage& img, uint32_t type) {
     }
     for (uint32_t y = 0; y < h; ++y) {
       uint8_t* row = img.GetBits(h - 1 - y);
+      uint8_t* alpha = p.size() == 4 ? img.AlphaGetPointer() + static_cast<size_t>(h - 1 - y) * w : nullptr;
       const size_t at = static_cast<size_t>(y) * w;
       for (uint32_t x = 0; x < w; ++x) {
-        row[x * 3 + 2] = static_cast<uint8_t>(Scale(p[0].samples[at + x], p[0].maxval, 255));
-        row[x * 3 + 1] = static_cast<uint8_t>(Scale(p[1].samples[at + x], p[1].maxval, 255));
-        row[x * 3] = static_cast<uint8_t>(Scale(p[2].samples[at + x], p[2].maxval, 255));
-        if (p.size() == 4) {
-          img.AlphaSet(x, h - 1 - y, static_cast<uint8_t>(Scale(p[3].samples[at + x], p[3].maxval, 255)));
+        row[x * 3 + 2] = static_cast<uint8_t>(Scale(p[0].At(at + x), p[0].maxval, 255));
+        row[x * 3 + 1] = static_cast<uint8_t>(Scale(p[1].At(at + x), p[1].maxval, 255));
+        row[x * 3] = static_cast<uint8_t>(Scale(p[2].At(at + x), p[2].maxval, 255));
+        if (alpha != nullptr) {
+          alpha[x] = static_cast<uint8_t>(Scale(p[3].At(at + x), p[3].maxval, 255));
         }
       }
     }
@@ -146,8 +166,14 @@ bool ToPicture(const Components& c, CRasterImage& img, uint32_t type) {
   for (uint32_t y = 0; y < g.height; ++y) {
     const uint32_t row = g.height - 1 - y;
     const size_t at = static_cast<size_t>(y) * g.width;
+    uint8_t* bits = img.GetBits(row);
     for (uint32_t x = 0; x < g.width; ++x) {
-      img.SetPixelIndex(x, row, static_cast<uint8_t>(Scale(g.samples[at + x], g.maxval, top)));
+      const uint8_t v = static_cast<uint8_t>(Scale(g.At(at + x), g.maxval, top));
+      if (bpp == 8) {
+        bits[x] = v;
+      } else {
+        img.SetPixelIndex(x, row, v);
+      }
     }
   }
   img.SetNumFrames(frames);
@@ -245,7 +271,10 @@ void YccToRgb(Components& c) {
   // Now red, green, blue in planes 0, 1, 2.
 }
 
-bool DecodeOpenJpeg(CRasterFile* file, bool jp2, CRasterImage& img, Components* out) {
+// Decodes a jp2 file or jpc code stream and makes the picture of it (while OpenJPEG's samples live).
+bool DecodeOpenJpeg(CRasterFile* file, bool jp2, CRasterImage& img, uint32_t type) {
+  Components components;
+  Components* out = &components;
   OpjStream user{file, file->Tell()};
   const int64_t remaining = raster_internal::StreamRemaining(file);
   OpjCall call;
@@ -292,6 +321,10 @@ bool DecodeOpenJpeg(CRasterFile* file, bool jp2, CRasterImage& img, Components* 
     img.SetHeaderSize(static_cast<uint32_t>(fullW), static_cast<uint32_t>(fullH));
     return true;
   }
+  if (img.GetEscape() != 0) {
+    img.SetLastError(raster_error::kCancelled);
+    return false;
+  }
   if (!opj_decode(call.codec, call.stream, call.image) || !opj_end_decompress(call.codec, call.stream)) {
     img.SetLastError(raster_error::kJasLoad);
     return false;
@@ -308,12 +341,8 @@ bool DecodeOpenJpeg(CRasterFile* file, bool jp2, CRasterImage& img, Components* 
     c.width = comp.w;
     c.height = comp.h;
     c.maxval = static_cast<uint32_t>((1ull << comp.prec) - 1);
-    c.samples.resize(static_cast<size_t>(c.width) * c.height);
-    const int64_t offset = comp.sgnd != 0 ? (1ll << (comp.prec - 1)) : 0;
-    for (size_t k = 0; k < c.samples.size(); ++k) {
-      const int64_t v = static_cast<int64_t>(comp.data[k]) + offset;
-      c.samples[k] = static_cast<uint32_t>(v < 0 ? 0 : (v > c.maxval ? c.maxval : v));
-    }
+    c.view = comp.data;
+    c.offset = comp.sgnd != 0 ? (1ll << (comp.prec - 1)) : 0;
     out->planes.push_back(std::move(c));
   }
   const bool ycc = im->color_space == OPJ_CLRSPC_SYCC || im->color_space == OPJ_CLRSPC_EYCC;
@@ -321,9 +350,12 @@ bool DecodeOpenJpeg(CRasterFile* file, bool jp2, CRasterImage& img, Components* 
       out->planes[0].width == out->planes[2].width && out->planes[0].height == out->planes[1].height &&
       out->planes[0].height == out->planes[2].height && out->planes[0].maxval == out->planes[1].maxval &&
       out->planes[0].maxval == out->planes[2].maxval) {
+    for (size_t i = 0; i < 3; ++i) {
+      out->planes[i].Own();
+    }
     YccToRgb(*out);
   }
-  return true;
+  return ToPicture(components, img, type);
 }
 
 // ---- our small readers (they read the whole rest of the stream: a few bytes of header and the data) ----
@@ -817,12 +849,11 @@ bool CRasterImageJAS::Decode(CRasterFile* file) {
     SetLastError(raster_error::kJasLoad);
     return false;
   }
-  Components c;
   if (family == Family::kJp2 || family == Family::kJpc) {
-    if (!DecodeOpenJpeg(file, family == Family::kJp2, *this, &c)) {
-      return false;
-    }
-  } else {
+    return DecodeOpenJpeg(file, family == Family::kJp2, *this, CodeOf(family));
+  }
+  Components c;
+  {
     std::vector<uint8_t> data;
     if (!ReadRest(file, &data)) {
       SetLastError(raster_error::kJasLoad);

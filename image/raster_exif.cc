@@ -642,7 +642,7 @@ bool CRasterExifInfo::ProcessEntry(const uint8_t* tiff, uint64_t length, const u
       break;
     case kTagIsoEquivalent:
       r.isoEquivalent = ToInt(number);
-      if (r.isoEquivalent < kIsoStepLimit) {
+      if (r.isoEquivalent >= 0 && r.isoEquivalent < kIsoStepLimit) {
         r.isoEquivalent *= kIsoStep;
       }
       break;

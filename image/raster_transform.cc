@@ -50,68 +50,99 @@ void ScaleNearest(const Plane& s, const Plane& d) {
 
 // The source span of each target pixel in thousandths: [start, end) with start = x * old * 1000 / new.
 // A source pixel i covers [i * 1000, (i + 1) * 1000), so the weights of one target pixel are the
-// overlaps and add up to end - start.
-struct AreaTap {
-  uint32_t first = 0;  // first source pixel
+// overlaps and add up to end - start. Kept flat: target pixel x has weights[at[x] .. at[x + 1]) for
+// the source pixels from first[x] on.
+struct AreaTaps {
+  std::vector<uint32_t> first;
+  std::vector<uint32_t> at;
   std::vector<uint32_t> weights;
-  uint64_t total = 0;
+  std::vector<uint64_t> total;
 };
 
-std::vector<AreaTap> AreaTaps(uint32_t from, uint32_t to) {
-  std::vector<AreaTap> taps(to);
+AreaTaps MakeAreaTaps(uint32_t from, uint32_t to) {
+  AreaTaps t;
+  t.first.resize(to);
+  t.at.resize(static_cast<size_t>(to) + 1);
+  t.total.resize(to);
   for (uint32_t x = 0; x < to; ++x) {
     const uint64_t start = static_cast<uint64_t>(x) * from * kUnit / to;
     const uint64_t end = static_cast<uint64_t>(x + 1) * from * kUnit / to;
-    AreaTap& t = taps[x];
-    t.first = static_cast<uint32_t>(start / kUnit);
-    for (uint64_t i = t.first; i * kUnit < end && i < from; ++i) {
+    t.first[x] = static_cast<uint32_t>(start / kUnit);
+    t.at[x] = static_cast<uint32_t>(t.weights.size());
+    for (uint64_t i = t.first[x]; i * kUnit < end && i < from; ++i) {
       const uint64_t lo = i * kUnit > start ? i * kUnit : start;
       const uint64_t hi = (i + 1) * kUnit < end ? (i + 1) * kUnit : end;
       t.weights.push_back(static_cast<uint32_t>(hi - lo));
     }
-    t.total = end - start;
+    t.total[x] = end - start;
   }
-  return taps;
+  t.at[to] = static_cast<uint32_t>(t.weights.size());
+  return t;
 }
 
 // Area averaging (REQUIRES d.width <= s.width and d.height <= s.height): every target pixel is the
-// mean of the source area it covers, partly covered pixels weighted by the covered fraction.
-void ScaleArea(const Plane& s, const Plane& d) {
-  const std::vector<AreaTap> cols = AreaTaps(s.width, d.width);
-  const std::vector<AreaTap> rows = AreaTaps(s.height, d.height);
+// mean of the source area it covers, partly covered pixels weighted by the covered fraction. For each
+// target row the source rows it covers are summed down first (a loop over whole rows that the compiler
+// vectorises), then that one row is summed across; `Acc` holds a sum down (255 x the rows' weights).
+template <class Acc>
+void ScaleAreaWith(const Plane& s, const Plane& d, const AreaTaps& cols, const AreaTaps& rows) {
   const uint32_t c = s.channels;
-  const size_t rowValues = static_cast<size_t>(d.width) * c;
-  std::vector<uint64_t> across(rowValues);  // one source row averaged across
-  std::vector<uint64_t> sum(rowValues);
+  const size_t rowValues = static_cast<size_t>(s.width) * c;
+  std::vector<Acc> down(rowValues);
   for (uint32_t y = 0; y < d.height; ++y) {
-    const AreaTap& ry = rows[y];
-    std::fill(sum.begin(), sum.end(), 0);
-    for (size_t k = 0; k < ry.weights.size(); ++k) {
-      const uint8_t* sr = s.Row(ry.first + static_cast<uint32_t>(k));
-      for (uint32_t x = 0; x < d.width; ++x) {
-        const AreaTap& tx = cols[x];
-        const uint8_t* p = sr + static_cast<size_t>(tx.first) * c;
-        for (uint32_t ch = 0; ch < c; ++ch) {
-          uint64_t v = 0;
-          for (size_t i = 0; i < tx.weights.size(); ++i) {
-            v += static_cast<uint64_t>(tx.weights[i]) * p[i * c + ch];
-          }
-          across[static_cast<size_t>(x) * c + ch] = v;
-        }
-      }
-      const uint64_t wy = ry.weights[k];
+    std::fill(down.begin(), down.end(), 0);
+    for (uint32_t k = rows.at[y]; k < rows.at[y + 1]; ++k) {
+      const uint8_t* sr = s.Row(rows.first[y] + (k - rows.at[y]));
+      const Acc w = rows.weights[k];
+      Acc* acc = down.data();
       for (size_t i = 0; i < rowValues; ++i) {
-        sum[i] += across[i] * wy;
+        acc[i] += w * sr[i];
       }
     }
     uint8_t* dr = d.Row(y);
     for (uint32_t x = 0; x < d.width; ++x) {
-      const uint64_t area = cols[x].total * ry.total;
+      const uint64_t area = cols.total[x] * rows.total[y];
+      const Acc* p = down.data() + static_cast<size_t>(cols.first[x]) * c;
+      if (c == 3) {
+        uint64_t v0 = 0;
+        uint64_t v1 = 0;
+        uint64_t v2 = 0;
+        for (uint32_t k = cols.at[x]; k < cols.at[x + 1]; ++k, p += 3) {
+          const uint64_t w = cols.weights[k];
+          v0 += w * p[0];
+          v1 += w * p[1];
+          v2 += w * p[2];
+        }
+        uint8_t* o = dr + static_cast<size_t>(x) * 3;
+        o[0] = static_cast<uint8_t>((v0 + area / 2) / area);
+        o[1] = static_cast<uint8_t>((v1 + area / 2) / area);
+        o[2] = static_cast<uint8_t>((v2 + area / 2) / area);
+        continue;
+      }
       for (uint32_t ch = 0; ch < c; ++ch) {
-        const size_t i = static_cast<size_t>(x) * c + ch;
-        dr[i] = static_cast<uint8_t>((sum[i] + area / 2) / area);
+        uint64_t v = 0;
+        for (uint32_t k = cols.at[x], i = 0; k < cols.at[x + 1]; ++k, ++i) {
+          v += static_cast<uint64_t>(cols.weights[k]) * p[static_cast<size_t>(i) * c + ch];
+        }
+        dr[static_cast<size_t>(x) * c + ch] = static_cast<uint8_t>((v + area / 2) / area);
       }
     }
+  }
+}
+
+void ScaleArea(const Plane& s, const Plane& d) {
+  const AreaTaps cols = MakeAreaTaps(s.width, d.width);
+  const AreaTaps rows = MakeAreaTaps(s.height, d.height);
+  uint64_t tallest = 0;
+  for (uint64_t t : rows.total) {
+    tallest = t > tallest ? t : tallest;
+  }
+  // 32-bit sums down while 255 x the largest row weight fits (it does unless one target row covers
+  // more than 16000 source rows).
+  if (tallest * 255 <= UINT32_MAX) {
+    ScaleAreaWith<uint32_t>(s, d, cols, rows);
+  } else {
+    ScaleAreaWith<uint64_t>(s, d, cols, rows);
   }
 }
 
@@ -126,8 +157,10 @@ struct LinearTap {
 std::vector<LinearTap> LinearTaps(uint32_t from, uint32_t to) {
   std::vector<LinearTap> taps(to);
   for (uint32_t x = 0; x < to; ++x) {
-    // In thousandths: (2x + 1) * from * 1000 / (2 * to) - 500.
-    int64_t pos = (static_cast<int64_t>(2 * x + 1) * from * kUnit) / (2 * static_cast<int64_t>(to)) - kUnit / 2;
+    // In thousandths: (2x + 1) * from * 1000 / (2 * to) - 500 (the product needs more than 64 bits
+    // only for sizes far past the memory limit, but never overflows).
+    const unsigned __int128 scaled = static_cast<unsigned __int128>(2 * static_cast<uint64_t>(x) + 1) * from * kUnit;
+    int64_t pos = static_cast<int64_t>(scaled / (2 * static_cast<uint64_t>(to))) - kUnit / 2;
     const int64_t last = static_cast<int64_t>(from - 1) * kUnit;
     pos = pos < 0 ? 0 : (pos > last ? last : pos);
     LinearTap& t = taps[x];
