@@ -140,6 +140,29 @@ std::string DbStatement::Diagnostic() const {
   return std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(message);
 }
 
+DbTransaction::DbTransaction(SQLHDBC dbc) : dbc_(dbc) {
+  if (dbc_ == SQL_NULL_HDBC) return;
+  open_ = DbOk(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
+                                 SQL_IS_UINTEGER));
+}
+
+DbTransaction::~DbTransaction() {
+  if (open_) End(SQL_ROLLBACK);
+}
+
+bool DbTransaction::Commit() {
+  if (!open_) return false;
+  const bool committed = DbOk(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT));
+  End(committed ? SQL_COMMIT : SQL_ROLLBACK);
+  return committed;
+}
+
+void DbTransaction::End(SQLSMALLINT completion) {
+  if (completion == SQL_ROLLBACK) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+  SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+  open_ = false;
+}
+
 bool FormatSql(char* buf, size_t size, const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);

@@ -75,6 +75,31 @@ class DbStatement {
   size_t usedIndicators_ = 0;
 };
 
+// DbTransaction: the statements run on the connection while it lives form one transaction.
+// Construction switches the connection's autocommit off; Commit makes the statements permanent; a
+// transaction left without a successful Commit is rolled back. Either way the connection is in
+// autocommit mode again afterwards, as every other user of the pool slot expects.
+// Thread-safety: belongs to the thread that holds the pool slot of its connection.
+class DbTransaction {
+ public:
+  explicit DbTransaction(SQLHDBC dbc);
+  DbTransaction(const DbTransaction&) = delete;
+  DbTransaction& operator=(const DbTransaction&) = delete;
+  ~DbTransaction();
+
+  // True when the connection is in the transaction (autocommit could be switched off).
+  [[nodiscard]] bool ok() const { return open_; }
+  // Commit: ends the transaction keeping its changes. False when it was not open or the commit
+  // failed (the changes are then rolled back).
+  [[nodiscard]] bool Commit();
+
+ private:
+  void End(SQLSMALLINT completion);
+
+  SQLHDBC dbc_;
+  bool open_ = false;
+};
+
 // Formats into buf (size bytes). Returns false, with buf cut to an empty text, when the result does
 // not fit: a statement is never run half-built.
 [[nodiscard]] bool FormatSql(char* buf, size_t size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));

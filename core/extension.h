@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/event.h"
@@ -28,6 +29,7 @@ inline constexpr char kTarnwickUpdated[] = "2015-06-14";
 struct PdaUser;
 struct PoolSlot;
 struct QuoteRequest;
+struct ShipmentEntryResult;
 struct SysPlace;
 
 class CTarnwickExtension : public CHttpServer {
@@ -117,6 +119,23 @@ class CTarnwickExtension : public CHttpServer {
   // GetEmsKindAlias: copies the input name of the first alias whose kind code equals `code` exactly
   // into out; out stays as it was when there is none. Returns out.
   static char* GetEmsKindAlias(const char* code, char out[16]);
+
+  // ----- Client services (writing) ------------------------------------------------------------------
+  // "PreInputSet" (DoApp, Do, DoApi, WeChat): stores the records of "RecList" as pre-input shipments,
+  // each through SavePreInputRecord, and answers the batch reply with one entry per record.
+  void OnPreInputSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // "PreInputDel" (DoApp, Do, WeChat): withdraws the client's pre-input shipments of "iIDs" and
+  // answers the batch reply with one entry per id that was not withdrawn.
+  void OnPreInputDel(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // SavePreInputRecord: stores one shipment record (its JSON text, "iID" first) of the client as a
+  // pre-input shipment, with its goods lines, numbers, zone and kind fill fields, on the slot's
+  // connection; a carrier order, when the kind goes to one, is made on the slot too. Returns the
+  // stored shipment's id (> 0); -1 when the record was refused before storing, -9 when the database
+  // did not run the statements, or the procedure's own refusal (<= 0). result (value-initialised by
+  // the caller, iIndex set) receives the numbers and fields as stored, and on failure the reason in
+  // cMess. address: the caller's four address bytes. REQUIRES: the caller holds the slot.
+  int SavePreInputRecord(PoolSlot& slot, int32_t clientId, std::string_view record, ShipmentEntryResult& result,
+                         const unsigned char* address);
 
   // ----- Prices and quotes --------------------------------------------------------------------------
   // "QueryPrice" (DoApp, Do): what a shipment to a destination costs the client, for one kind or for

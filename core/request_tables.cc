@@ -12,7 +12,8 @@ constexpr ClientHandler kEmptyClient = static_cast<ClientHandler>(&X::OnEmptyReq
 constexpr PdaHandler kEmptyPda = static_cast<PdaHandler>(&X::OnEmptyRequest);
 
 const ClientRequest kDoApp[] = {
-    // "PreInputSet", "PreInputDel"
+    {"PreInputSet", &X::OnPreInputSet},
+    {"PreInputDel", &X::OnPreInputDel},
     {"PreInputData", &X::OnPreInputData},
     {"PreInputList", &X::OnPreInputList},
     {"RecList", &X::OnRecList},
@@ -24,7 +25,8 @@ const ClientRequest kDoApp[] = {
 };
 
 const ClientRequest kDo[] = {
-    // "PreInputSet", "PreInputDel"
+    {"PreInputSet", &X::OnPreInputSet},
+    {"PreInputDel", &X::OnPreInputDel},
     {"PreInputData", &X::OnPreInputData},
     {"PreInputList", &X::OnPreInputList},
     {"RecList", &X::OnRecList},
@@ -36,7 +38,8 @@ const ClientRequest kDo[] = {
 };
 
 const ClientRequest kDoApi[] = {
-    // "PreInputSet", "RecTransSet", "RecDataRG", "DoIDCardPicSet", "DoGetNo", "wOrderSet"
+    {"PreInputSet", &X::OnPreInputSet},
+    // "RecTransSet", "RecDataRG", "DoIDCardPicSet", "DoGetNo", "wOrderSet"
     {"wOrderDel", kEmptyClient},
     // "wGoodsInfo", "wInQuery", "wInTotal"
     {"wOutQuery", kEmptyClient},
@@ -46,7 +49,8 @@ const ClientRequest kDoApi[] = {
 };
 
 const ClientRequest kWeChat[] = {
-    // "PreInputSet", "PreInputDel"
+    {"PreInputSet", &X::OnPreInputSet},
+    {"PreInputDel", &X::OnPreInputDel},
     {"PreInputData", &X::OnPreInputData},
     {"PreInputList", &X::OnPreInputList},
     // "RecTransSet", "RecTransDel", "RecTransData", "RecTransList"

@@ -591,7 +591,7 @@ const char* NextOutsideQuotes(std::string_view text, char wanted) {
       return text.data() + i;
     }
     if (c == '"') {
-      size_t q = text.find('"', i + 1);
+      size_t q = FindClosingQuote(text, i);
       if (q == kNone) {
         return nullptr;
       }

@@ -83,8 +83,8 @@ char* JsonGetString(const char* key, std::string_view text, char* out, size_t ma
 // length plus 10 bytes of the key's opening quote. Returns items.size() afterwards.
 size_t JsonGetStringArray(const char* key, std::string_view text, std::vector<std::string>& items,
                           size_t minLen, size_t maxLen);
-// JsonNextObjectStart / JsonNextObjectEnd: the next "{" / "}" outside quoted strings (quotes are
-// skipped from one double quote to the next, without escape handling); null when none.
+// JsonNextObjectStart / JsonNextObjectEnd: the next "{" / "}" outside quoted strings (a quoted
+// string runs to the next double quote that no backslash escapes); null when none.
 [[nodiscard]] const char* JsonNextObjectStart(std::string_view text);
 [[nodiscard]] const char* JsonNextObjectEnd(std::string_view text);
 // JsonNextObject: walks a list of objects. Finds the next "{...}" in `rest`, sets item to it (braces

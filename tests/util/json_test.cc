@@ -187,6 +187,19 @@ TEST(JsonReadTest, WalkingAListOfObjects) {
   EXPECT_EQ(JsonNextObjectEnd(R"(a"})"), nullptr);
 }
 
+TEST(JsonReadTest, AnEscapedQuoteStaysInsideItsString) {
+  // The reader takes \" as part of a value; the object walk must too, or the brace after it would
+  // end the object.
+  std::string_view rest = R"([{"cxGoods":"12\" TV}","n":1},{"cxGoods":"x\\","n":2}])";
+  std::string_view item;
+  ASSERT_TRUE(JsonNextObject(rest, item));
+  EXPECT_EQ(item, R"({"cxGoods":"12\" TV}","n":1})");
+  EXPECT_EQ(JsonGetString("cxGoods", item, 31, 0), "12\" TV}");
+  ASSERT_TRUE(JsonNextObject(rest, item));  // an escaped backslash ends no string early
+  EXPECT_EQ(item, R"({"cxGoods":"x\\","n":2})");
+  EXPECT_EQ(JsonGetInt("n", item, 0), 2);
+}
+
 TEST(JsonReadTest, UnescapeOfLongValuesIsARawCopy) {
   std::string value(kJsonUnescapeMax, 'a');
   value.replace(0, 4, "\\x41");

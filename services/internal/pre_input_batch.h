@@ -1,0 +1,48 @@
+#pragma once
+// The batch side of "PreInputSet" and "PreInputDel": cutting a batch into its records, reading the
+// list of ids to withdraw, and the bound that keeps every batch reply whole.
+//
+// All functions are reentrant and read only the text they are given.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace tw::entry {
+
+// A batch holds at most this many records (or ids); a longer one is refused before anything is
+// stored. Together with the largest reply entry this bounds the reply, which is always sent whole.
+inline constexpr size_t kBatchRecordsMax = 20000;
+// The largest "ErrList" entry of a record: its ten texts (855 bytes of GBK at most) at four reply
+// bytes per byte at worst (an escaped special), the keys and two numbers.
+inline constexpr size_t kBatchEntryMaxBytes = 4096;
+inline constexpr size_t kBatchReplyMaxBytes = kBatchRecordsMax * kBatchEntryMaxBytes + 256;
+
+// CutRecords: the records of a batch, from `list` (the text from the "RecList" key on). Each record
+// starts at the byte before a quoted "iID" key (normally its "{") and ends before the byte that
+// precedes the next record's "iID" key; the last one runs to the end of the text. So "iID" must be
+// the first key of every record. Only a quoted "iID" followed by a colon counts as a key. Returns
+// false (records cleared) when there are more than `max` records.
+[[nodiscard]] bool CutRecords(std::string_view list, size_t max, std::vector<std::string_view>& records);
+
+// ReadIdList: the ids of the "iIDs" list of body ([12,13]): the first run of digits in the list,
+// then the first run of digits after each further ","; a "-" before digits is not part of an id and
+// a number beyond the int range reads as the largest int. Returns false (ids cleared) when the key
+// is missing, its value is not a list closed by "]", or it holds more than `max` ids.
+[[nodiscard]] bool ReadIdList(std::string_view body, size_t max, std::vector<int32_t>& ids);
+
+}  // namespace tw::entry
+
+namespace tw::entry {
+
+// The texts of a procedure's refusals of a pre-input shipment, shared by storing and withdrawing.
+inline constexpr char kMessTakenOver[] = "记录已经处理。";  // -4: the shipment record exists already
+inline constexpr char kMessNotFound[] = "记录不存在。";     // -2: no such pre-input of the client
+
+// Results of cp_rec_pre_input_set and cp_rec_pre_input_del.
+inline constexpr int kProcDuplicateNumber = -1;
+inline constexpr int kProcNotFound = -2;
+inline constexpr int kProcTakenOver = -4;
+
+}  // namespace tw::entry

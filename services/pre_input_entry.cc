@@ -1,0 +1,205 @@
+// The shipment-entry worker of the client road: one record of a "PreInputSet" batch (or of a
+// partner's orders) becomes a pre-input shipment. The record is read and refused early when it has
+// no usable internal number, kind or destination; its number is drawn when it has none; its goods
+// lines are read; the field checks run; the zone, the transfer number (a carrier's mail number or a
+// local one) and the kind's fill fields are added; then cp_rec_pre_input_set stores it, and its
+// goods rows go in with it, in the same transaction.
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "carriers/carrier_choice.h"
+#include "core/config.h"
+#include "core/db.h"
+#include "core/extension.h"
+#include "core/numbering.h"
+#include "core/pool.h"
+#include "core/result_codes.h"
+#include "pricing/field_check.h"
+#include "pricing/kind_fill.h"
+#include "services/internal/pre_input_batch.h"
+#include "services/internal/pre_input_record.h"
+#include "services/shipment_entry.h"
+#include "util/text.h"
+
+namespace {
+
+using tw::entry::PreInputRecord;
+
+constexpr char kLogCategory[] = "TARNWICK";
+
+// The worker's own results besides the new id and the procedure's refusals.
+constexpr int kEntryRefused = -1;
+
+constexpr char kMessBadNumber[] = "内单号不合法(7-30字符)";
+constexpr char kMessNoKind[] = "快递类别空";
+constexpr char kMessNoDestination[] = "目的地空";
+constexpr char kMessNoNumber[] = "内单号获取失败";
+constexpr char kMessBusy[] = "系统忙";
+constexpr char kMessNotRun[] = "系统未执行";
+constexpr char kMessDuplicate[] = "同样内单号的记录已经存在。";
+constexpr char kMessFailed[] = "系统执行错误";
+
+template <size_t N>
+void Copy(char (&out)[N], const char* text) {
+  tw::CopyTextLimited(out, text, N - 1);
+}
+
+// The text of a procedure result of 0 or less.
+const char* ProcedureMessage(int result) {
+  switch (result) {
+    case tw::entry::kProcTakenOver:
+      return tw::entry::kMessTakenOver;
+    case tw::entry::kProcNotFound:
+      return tw::entry::kMessNotFound;
+    case tw::entry::kProcDuplicateNumber:
+      return kMessDuplicate;
+    default:
+      return kMessFailed;
+  }
+}
+
+// Replaces each field that the kind's fill record sets.
+void ApplyKindFill(const EmsKindExFields& fill, PreInputRecord& r) {
+  if (fill.cReserve[0] != '\0') Copy(r.cReserve, fill.cReserve);
+  if (fill.cBy1[0] != '\0') Copy(r.cBy1, fill.cBy1);
+  if (fill.cBy2[0] != '\0') Copy(r.cBy2, fill.cBy2);
+  if (fill.cBy3[0] != '\0') Copy(r.cBy3, fill.cBy3);
+  if (fill.cBy4[0] != '\0') Copy(r.cBy4, fill.cBy4);
+  if (fill.cBy5[0] != '\0') Copy(r.cBy5, fill.cBy5);
+}
+
+}  // namespace
+
+int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std::string_view text,
+                                           ShipmentEntryResult& result, const unsigned char* address) {
+  WriteLog(std::string(text).c_str(), kLogCategory);
+  auto refuse = [&result](const char* why) {
+    Copy(result.cMess, why);
+    return kEntryRefused;
+  };
+
+  // ---- the record and its first refusals ----
+  PreInputRecord r;
+  tw::entry::ReadRecord(text, r);
+  Copy(result.cNum, r.cNum);
+  result.iID = r.iID;
+  const int32_t defaultRule = ExtensionSettings.defaultInternalRuleId;
+  if (defaultRule <= 0 && std::strlen(r.cNum) < tw::entry::kNumberMinLength) return refuse(kMessBadNumber);
+  if (r.cEmsKind[0] == '\0') return refuse(kMessNoKind);
+  if (r.cDes[0] == '\0') return refuse(kMessNoDestination);
+
+  // The rule that drew the internal number, when one did.
+  bool bDrawn = false;
+  int32_t internalRule = -1;
+  if (std::strlen(r.cNum) < tw::entry::kNumberMinLength) {
+    if (GenerateInternalNumber(clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
+    bDrawn = true;
+  }
+  const bool bDefaultRule = bDrawn && internalRule == defaultRule;
+  tw::MakeUpperAscii(r.cNum);
+  Copy(result.cNum, r.cNum);
+
+  // ---- goods lines ----
+  const tw::entry::GoodsListText list = tw::entry::FindGoodsList(text);
+  if (!list.list.empty()) WriteLog(std::string(list.list).c_str(), kLogCategory);
+  for (std::string_view object : list.objects) {
+    WriteLog(std::string(object).c_str(), kLogCategory);
+    GoodsLine line;
+    if (!tw::entry::ReadGoodsLine(object, line)) break;
+    r.goods.push_back(line);
+  }
+  tw::entry::FoldGoodsLines(r);
+
+  // ---- checks ----
+  if (tw::entry::CheckFields(r, g_FieldCheckList, result.cMess, sizeof result.cMess) != 0) return kEntryRefused;
+  tw::entry::Normalize(r);
+  if (tw::entry::CheckStorable(r, result.cMess, sizeof result.cMess) != 0) return kEntryRefused;
+
+  char zoneNumber[kZoneNumberBytes], zoneLetter[kZoneLetterBytes];
+  if (m_ZoneTable.FindZone(r.cRPostcode, r.cEmsKind, zoneNumber, zoneLetter) != 0) {
+    if (zoneNumber[0] != '\0') Copy(r.cBy1, zoneNumber);
+    if (zoneLetter[0] != '\0') Copy(r.cBy2, zoneLetter);
+  }
+
+  // ---- transfer number: the client's own, the internal number, a carrier's or a local one ----
+  if (std::strlen(r.cNo) < tw::entry::kNumberMinLength) {
+    const int32_t transferRule = FindTransferNumberRuleId(r.cEmsKind);
+    if (transferRule == -1 || (bDrawn && transferRule == internalRule)) {
+      Copy(r.cNo, r.cNum);
+    } else if (const int32_t carrier = CarrierHandOver().FindCarrier(r.cEmsKind); carrier != kCarrierNone) {
+      CarrierShipment shipment;
+      tw::entry::FillCarrierShipment(r, clientId, shipment);
+      CarrierOrderResult order;
+      if (CarrierHandOver().CreateOrder(slot, carrier, shipment, order) == 0) {
+        WriteLog(order.message, kLogCategory);
+        return refuse(order.message);
+      }
+      Copy(r.cNo, order.mailNumber);
+      if (order.bReserveFields) {
+        Copy(r.cReserve, order.reserve);
+        Copy(r.cBy1, order.by1);
+      }
+      if (bDefaultRule) {
+        Copy(r.cNum, order.mailNumber);
+        Copy(result.cNum, r.cNum);
+      }
+    } else {
+      // A failed drawing is no refusal: the record keeps what the generator left.
+      int32_t usedRule = -1;
+      (void)GenerateTransferNumber(clientId, r.cEmsKind, r.cNo, &usedRule);
+    }
+  }
+  tw::MakeUpperAscii(r.cNo);
+  Copy(result.cNo, r.cNo);
+
+  EmsKindExFields fill;
+  if (FindEmsKindExFields(r.cEmsKind, &fill) != 0) ApplyKindFill(fill, r);
+  Copy(result.cReserve, r.cReserve);
+  Copy(result.cBy1, r.cBy1);
+  Copy(result.cBy2, r.cBy2);
+  Copy(result.cBy3, r.cBy3);
+  Copy(result.cBy4, r.cBy4);
+  Copy(result.cBy5, r.cBy5);
+
+  // ---- storing: the shipment and its goods rows, all or nothing ----
+  const bool bGoodsRows = tw::entry::StoresGoodsRows(r);
+  DbStatement st(slot.hDbc);
+  if (!st.ok()) {
+    Copy(result.cMess, kMessBusy);
+    return kRcDbFailed;
+  }
+  std::optional<DbTransaction> transaction;
+  if (bGoodsRows) {
+    transaction.emplace(slot.hDbc);
+    if (!transaction->ok()) {
+      Copy(result.cMess, kMessNotRun);
+      return kRcDbFailed;
+    }
+  }
+  int32_t stored = 0;
+  st.BindOutInt(1, &stored);
+  const std::string call = tw::entry::BuildSetCall(r, clientId, address);
+  if (!DbOk(st.ExecDirect(call.c_str()))) {
+    WriteLog(st.Diagnostic().c_str(), kLogCategory);
+    Copy(result.cMess, kMessNotRun);
+    return kRcDbFailed;
+  }
+  if (stored <= 0) {
+    Copy(result.cMess, ProcedureMessage(stored));
+    return stored;
+  }
+  if (bGoodsRows) {
+    DbStatement goods(slot.hDbc);
+    const std::string insert = tw::entry::BuildGoodsInsert(r.goods, stored);
+    const bool inserted = goods.ok() && DbOk(goods.ExecDirect(insert.c_str()));
+    if (!inserted) WriteLog(goods.Diagnostic().c_str(), kLogCategory);
+    if (!inserted || !transaction->Commit()) {
+      Copy(result.cMess, kMessNotRun);
+      return kRcDbFailed;
+    }
+  }
+  result.iID = stored;
+  return stored;
+}

@@ -1,0 +1,140 @@
+// The client's writing requests on its pre-input shipments: "PreInputSet" stores a batch of them
+// (each through the shipment-entry worker) and "PreInputDel" withdraws a list of them. Both answer
+// with the batch reply {"ReturnValue":n,"OK":k[,"ErrList":[...]]}, which is always sent whole.
+
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "core/db.h"
+#include "core/extension.h"
+#include "core/paging.h"
+#include "core/pool.h"
+#include "core/result_codes.h"
+#include "services/client_codes.h"
+#include "services/internal/pre_input_batch.h"
+#include "services/shipment_entry.h"
+#include "util/json.h"
+#include "util/outbuf.h"
+
+namespace {
+
+constexpr char kDelCallSql[] = "{?=CALL dorvane.dbo.cp_rec_pre_input_del(%d,%d)}";
+constexpr char kMessDelFailed[] = "处理失败。";
+// A procedure result that ends a whole "PreInputDel".
+constexpr int kProcFailed = -9;
+
+// The reply buffer of a batch: the slot's, growing on the heap up to the largest batch reply.
+tw::OutBuf BatchReplyBuffer(PoolSlot& slot) {
+  return tw::OutBuf::Growable(slot.szReply, kReplyBytes, tw::entry::kBatchReplyMaxBytes);
+}
+
+void SendBatchReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply, CBatchReply& batch) {
+  if (!batch.Finish()) {
+    ext.WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the batch bounds
+    return;
+  }
+  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
+}
+
+}  // namespace
+
+void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address) {
+  const std::string_view text(body);
+  const int32_t icid = tw::JsonGetInt("icID", text, 0);
+  if (icid <= 0) {
+    WriteCode(pCtxt, kRcBadClientId);
+    return;
+  }
+  const char* list = tw::JsonFindKey("RecList", text);
+  std::vector<std::string_view> records;
+  if (list == nullptr ||
+      !tw::entry::CutRecords(text.substr(static_cast<size_t>(list - body)), tw::entry::kBatchRecordsMax, records)) {
+    WriteCode(pCtxt, kRcNoBatchList);
+    return;
+  }
+  PoolSlotGuard slot;
+  if (!slot.ok()) {
+    WriteCode(pCtxt, kRcNoConnection);
+    return;
+  }
+
+  std::vector<ShipmentEntryResult> results(records.size());
+  int32_t stored = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    results[i].iIndex = static_cast<int32_t>(i);
+    if (SavePreInputRecord(slot.slot(), icid, records[i], results[i], address) > 0) ++stored;
+  }
+
+  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
+  for (const ShipmentEntryResult& r : results) {
+    batch.BeginEntry(r.iIndex)
+        .Int("iID", r.iID)
+        .Str("cNum", r.cNum)
+        .Str("cNo", r.cNo)
+        .Str("cMess", r.cMess)
+        .Str("cReserve", r.cReserve)
+        .Str("cBy1", r.cBy1)
+        .Str("cBy2", r.cBy2)
+        .Str("cBy3", r.cBy3)
+        .Str("cBy4", r.cBy4)
+        .Str("cBy5", r.cBy5);
+    batch.EndEntry();
+  }
+  SendBatchReply(*this, pCtxt, reply, batch);
+}
+
+void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+  const std::string_view text(body);
+  const int32_t icid = tw::JsonGetInt("icID", text, 0);
+  if (icid <= 0) {
+    WriteCode(pCtxt, kRcBadClientId);
+    return;
+  }
+  std::vector<int32_t> ids;
+  if (!tw::entry::ReadIdList(text, tw::entry::kBatchRecordsMax, ids)) {
+    WriteCode(pCtxt, kRcNoBatchList);
+    return;
+  }
+  PoolSlotGuard slot;
+  if (!slot.ok()) {
+    WriteCode(pCtxt, kRcNoConnection);
+    return;
+  }
+
+  struct Failure {
+    int32_t id;
+    const char* message;
+  };
+  std::vector<Failure> failures;
+  for (int32_t id : ids) {
+    DbStatement st(slot.dbc());
+    if (!st.ok()) {
+      WriteCode(pCtxt, kRcDbFailed);
+      return;
+    }
+    int32_t result = 0;
+    st.BindOutInt(1, &result);
+    char sql[sizeof kDelCallSql + 24];
+    if (!FormatSql(sql, sizeof sql, kDelCallSql, id, icid) || !DbOk(st.ExecDirect(sql)) || result == kProcFailed) {
+      WriteCode(pCtxt, kRcDbFailed);  // the ids before this one stay withdrawn
+      return;
+    }
+    if (result == tw::entry::kProcTakenOver) {
+      failures.push_back({id, tw::entry::kMessTakenOver});
+    } else if (result == tw::entry::kProcNotFound) {
+      failures.push_back({id, tw::entry::kMessNotFound});
+    } else if (result < 0) {
+      failures.push_back({id, kMessDelFailed});
+    }
+  }
+
+  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  CBatchReply batch(reply, static_cast<int32_t>(ids.size()), static_cast<int32_t>(ids.size() - failures.size()));
+  for (size_t i = 0; i < failures.size(); ++i) {
+    batch.BeginEntry(static_cast<int32_t>(i)).Int("iID", failures[i].id).StrWide("cMess", failures[i].message);
+    batch.EndEntry();
+  }
+  SendBatchReply(*this, pCtxt, reply, batch);
+}
