@@ -779,7 +779,7 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
     }
     if (pieces) {
       if (!screen.IsValid() && !raster_internal::CreateForDecode(screen, screenW, screenH, 24, kRasterFormatGif,
-                                                                  raster_error::kCreateAlloc)) {
+                                                                 raster_error::kCreateAlloc)) {
         return false;
       }
       for (uint32_t y = 0; y < d.height; ++y) {
@@ -841,10 +841,14 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
       const bool trueColour = screen.GetBpp() == 24;
       if (havePrevious && previous.Disposal() == kDisposeToBackground) {
         if (trueColour) {
-          for (uint32_t y = 0; y < screenH; ++y) {
-            for (uint32_t x = 0; x < screenW; ++x) {
-              screen.SetPixelColor(x, y, previousClear);
-            }
+          uint8_t* first = screen.GetBits(0);
+          for (uint32_t x = 0; x < screenW; ++x) {
+            first[x * 3] = previousClear.rgbBlue;
+            first[x * 3 + 1] = previousClear.rgbGreen;
+            first[x * 3 + 2] = previousClear.rgbRed;
+          }
+          for (uint32_t y = 1; y < screenH; ++y) {
+            std::memcpy(screen.GetBits(y), first, screen.GetEffWidth());
           }
         } else {
           screen.Clear(previous.transIndex);
@@ -965,8 +969,8 @@ bool CRasterImageGIF::Encode(CRasterFile* file) {
           for (uint32_t x = 0; x < tw; ++x) {
             const RasterQuad c = GetPixelColor(left + x, height - 1 - (top + y), false);
             const uint32_t entry = kTileWidth * y + x + 1;
-            const bool isKey = transparent && c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen &&
-                               c.rgbBlue == key.rgbBlue;
+            const bool isKey =
+                transparent && c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen && c.rgbBlue == key.rgbBlue;
             indices[y * tw + x] = isKey ? 0 : static_cast<uint8_t>(entry);
             rgb[entry * 3] = c.rgbRed;
             rgb[entry * 3 + 1] = c.rgbGreen;

@@ -494,8 +494,8 @@ const char* DecodePgx(const std::vector<uint8_t>& d, CRasterImage& img, Componen
   uint32_t depth = 0;
   uint32_t w = 0;
   uint32_t h = 0;
-  if (!f.Number(&depth, false) || depth == 0 || depth > kMaxPrecision || !f.Number(&w, false) ||
-      !f.Number(&h, false) || !SizeAllowed(w, h)) {
+  if (!f.Number(&depth, false) || depth == 0 || depth > kMaxPrecision || !f.Number(&w, false) || !f.Number(&h, false) ||
+      !SizeAllowed(w, h)) {
     return raster_error::kJasLoad;
   }
   // The header ends with its line.
@@ -744,9 +744,8 @@ bool EncodeOpenJpeg(const Components& c, bool jp2, uint8_t quality, CRasterFile*
     img.SetLastError(raster_error::kJasOpenOutput);
     return false;
   }
-  if (!opj_setup_encoder(call.codec, &params, call.image) ||
-      !opj_start_compress(call.codec, call.image, call.stream) || !opj_encode(call.codec, call.stream) ||
-      !opj_end_compress(call.codec, call.stream)) {
+  if (!opj_setup_encoder(call.codec, &params, call.image) || !opj_start_compress(call.codec, call.image, call.stream) ||
+      !opj_encode(call.codec, call.stream) || !opj_end_compress(call.codec, call.stream)) {
     img.SetLastError(raster_error::kJasEncode);
     return false;
   }

@@ -18,7 +18,6 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
-
 #include <new>
 
 #include "image/internal/raster_stream.h"

@@ -125,7 +125,8 @@ constexpr CodecEntry kCodecs[] = {
     {kRasterFormatPcx, kRasterFormatPcx, &DecodeAs<CRasterImagePCX>, &EncodeAs<CRasterImagePCX>},
     {kRasterFormatWbmp, kRasterFormatWbmp, &DecodeAs<CRasterImageWBMP>, &EncodeAs<CRasterImageWBMP>},
     {kRasterFormatWmf, kRasterFormatWmf, &DecodeAs<CRasterImageWMF>, &EncodeWmfRefused},
-    {kRasterFormatJp2, kRasterFormatRas, &DecodeAs<CRasterImageJAS>, &EncodeAs<CRasterImageJAS>},  // detects among its own formats
+    // The JPEG-2000 family detects among its own formats whatever the code.
+    {kRasterFormatJp2, kRasterFormatRas, &DecodeAs<CRasterImageJAS>, &EncodeAs<CRasterImageJAS>},
 };
 
 const CodecEntry* FindCodec(uint32_t type) {

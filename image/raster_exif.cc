@@ -81,15 +81,24 @@ constexpr double kIsoStepLimit = 50;
 constexpr int32_t kIsoStep = 200;
 
 // The 18-byte JFIF header written before the sections when the file starts with neither APP0 nor APP1.
-constexpr uint8_t kJfifHeader[18] = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01,
-                                     0x01, 0x01, 0x01, 0x2C, 0x01, 0x2C, 0x00, 0x00};
+constexpr uint8_t kJfifHeader[18] = {0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',  0x00,
+                                     0x01, 0x01, 0x01, 0x01, 0x2C, 0x01, 0x2C, 0x00, 0x00};
 
 [[nodiscard]] bool IsStartOfFrame(int32_t marker) {
   switch (marker) {
-    case 0xC0: case 0xC1: case 0xC2: case 0xC3:
-    case 0xC5: case 0xC6: case 0xC7:
-    case 0xC9: case 0xCA: case 0xCB:
-    case 0xCD: case 0xCE: case 0xCF:
+    case 0xC0:
+    case 0xC1:
+    case 0xC2:
+    case 0xC3:
+    case 0xC5:
+    case 0xC6:
+    case 0xC7:
+    case 0xC9:
+    case 0xCA:
+    case 0xCB:
+    case 0xCD:
+    case 0xCE:
+    case 0xCF:
       return true;
     default:
       return false;
@@ -467,8 +476,7 @@ bool CRasterExifInfo::ProcessExif(const uint8_t* block, uint32_t length) {
     return false;
   }
   if (m_record.focalPlaneXRes != 0) {
-    m_record.ccdWidth =
-        static_cast<float>(m_exifImageDim * m_record.focalPlaneUnits / m_record.focalPlaneXRes);
+    m_record.ccdWidth = static_cast<float>(m_exifImageDim * m_record.focalPlaneUnits / m_record.focalPlaneXRes);
   }
   m_record.isExif = true;
   return true;

@@ -20,38 +20,38 @@ class CRasterFile;
 
 // The camera information of an EXIF block and the frame of the file. Zeroed when nothing was read.
 struct RasterExifRecord {
-  char version[5];        // tag 0x9000
-  char cameraMake[32];    // tag 0x010F
-  char cameraModel[40];   // tag 0x0110
-  char dateTime[20];      // tag 0x9003, "YYYY:MM:DD HH:MM:SS"
-  int32_t height;         // start-of-frame section
+  char version[5];       // tag 0x9000
+  char cameraMake[32];   // tag 0x010F
+  char cameraModel[40];  // tag 0x0110
+  char dateTime[20];     // tag 0x9003, "YYYY:MM:DD HH:MM:SS"
+  int32_t height;        // start-of-frame section
   int32_t width;
-  int32_t orientation;    // tag 0x0112, 1..8 (0 when the file's value is out of range)
-  int32_t isColor;        // start-of-frame section: 3 components
-  int32_t process;        // the start-of-frame marker (0xC0 baseline, 0xC2 progressive ...)
-  int32_t flashUsed;      // tag 0x9209: 1 when any of its three low bits is set
-  float focalLength;      // tag 0x920A
-  float exposureTime;     // tag 0x829A, else 1 / 2^shutter speed (0x9201)
-  float apertureFNumber;  // tag 0x829D, else 2^(aperture / 2) (0x9202, 0x9205)
-  float distance;         // tag 0x9206
-  float ccdWidth;         // sensor width: largest EXIF dimension x focal-plane unit / focal-plane X resolution
-  float exposureBias;     // tag 0x9204
-  int32_t whiteBalance;   // tag 0x9208 (light source)
-  int32_t meteringMode;   // tag 0x9207
-  int32_t exposureProgram;  // tag 0x8822
-  int32_t isoEquivalent;  // tag 0x8827; a value below 50 is multiplied by 200
+  int32_t orientation;       // tag 0x0112, 1..8 (0 when the file's value is out of range)
+  int32_t isColor;           // start-of-frame section: 3 components
+  int32_t process;           // the start-of-frame marker (0xC0 baseline, 0xC2 progressive ...)
+  int32_t flashUsed;         // tag 0x9209: 1 when any of its three low bits is set
+  float focalLength;         // tag 0x920A
+  float exposureTime;        // tag 0x829A, else 1 / 2^shutter speed (0x9201)
+  float apertureFNumber;     // tag 0x829D, else 2^(aperture / 2) (0x9202, 0x9205)
+  float distance;            // tag 0x9206
+  float ccdWidth;            // sensor width: largest EXIF dimension x focal-plane unit / focal-plane X resolution
+  float exposureBias;        // tag 0x9204
+  int32_t whiteBalance;      // tag 0x9208 (light source)
+  int32_t meteringMode;      // tag 0x9207
+  int32_t exposureProgram;   // tag 0x8822
+  int32_t isoEquivalent;     // tag 0x8827; a value below 50 is multiplied by 200
   int32_t compressionLevel;  // tag 0x9102
-  float focalPlaneXRes;   // tag 0xA20E
-  float focalPlaneYRes;   // tag 0xA20F
-  float focalPlaneUnits;  // tag 0xA210 as a factor to inches
-  float xResolution;      // tag 0x011A
-  float yResolution;      // tag 0x011B
-  float resolutionUnit;   // tag 0x0128 as a factor to inches
-  float brightness;       // tag 0x9203
-  char comments[1000];    // tag 0x9286 or the first comment section
+  float focalPlaneXRes;      // tag 0xA20E
+  float focalPlaneYRes;      // tag 0xA20F
+  float focalPlaneUnits;     // tag 0xA210 as a factor to inches
+  float xResolution;         // tag 0x011A
+  float yResolution;         // tag 0x011B
+  float resolutionUnit;      // tag 0x0128 as a factor to inches
+  float brightness;          // tag 0x9203
+  char comments[1000];       // tag 0x9286 or the first comment section
   uint32_t thumbnailOffset;  // of the thumbnail inside the EXIF block (from the byte-order mark)
   int32_t thumbnailSize;     // tags 0x0201 and 0x0202; 0 when there is none
-  bool isExif;            // an EXIF block was parsed
+  bool isExif;               // an EXIF block was parsed
 };
 
 // Flags of CRasterExifInfo::DecodeExif.
@@ -61,7 +61,7 @@ inline constexpr uint32_t kExifReadAll = kExifReadExif | kExifReadImage;
 
 // Limits of the reader.
 inline constexpr uint32_t kExifMaxSections = 20;
-inline constexpr uint32_t kExifMaxDepth = 8;        // nested EXIF directories
+inline constexpr uint32_t kExifMaxDepth = 8;         // nested EXIF directories
 inline constexpr uint32_t kExifMaxDirectories = 64;  // directories of one block
 
 // JPEG markers the reader tells apart.
@@ -127,8 +127,8 @@ class CRasterExifInfo {
   Section m_sections[kExifMaxSections];
   uint32_t m_count = 0;
   bool m_motorola = false;
-  uint64_t m_exifImageDim = 0;   // largest image width or height named in the block
-  uint64_t m_exifDataEnd = 0;    // end of the furthest value referenced
+  uint64_t m_exifImageDim = 0;  // largest image width or height named in the block
+  uint64_t m_exifDataEnd = 0;   // end of the furthest value referenced
   uint64_t m_visited[kExifMaxDirectories] = {};
   uint32_t m_visitedCount = 0;
   uint32_t m_exifSection = UINT32_MAX;  // index of the parsed APP1 section

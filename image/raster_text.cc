@@ -378,9 +378,9 @@ const char* LayOut(FontState& s, const TextRequest& r, TextLayout* out) {
         g.coverage.resize(static_cast<size_t>(g.width) * g.height);
         const int pitch = bm.pitch;
         for (uint32_t row = 0; row < g.height; ++row) {
-          const uint8_t* src =
-              pitch >= 0 ? bm.buffer + static_cast<size_t>(row) * pitch
-                         : bm.buffer + static_cast<size_t>(g.height - 1 - row) * static_cast<size_t>(-pitch);
+          const uint8_t* src = pitch >= 0
+                                   ? bm.buffer + static_cast<size_t>(row) * pitch
+                                   : bm.buffer + static_cast<size_t>(g.height - 1 - row) * static_cast<size_t>(-pitch);
           std::memcpy(&g.coverage[static_cast<size_t>(row) * g.width], src, g.width);
         }
         out->glyphs.push_back(std::move(g));
@@ -395,8 +395,8 @@ const char* LayOut(FontState& s, const TextRequest& r, TextLayout* out) {
     out->underline = true;
     const double d[4][2] = {{0, from}, {advanced, from}, {advanced, from + thickness}, {0, from + thickness}};
     for (int i = 0; i < 4; ++i) {
-      out->corners[i] = Point{baseline.x + d[i][0] * along.x + d[i][1] * down.x,
-                              baseline.y + d[i][0] * along.y + d[i][1] * down.y};
+      out->corners[i] =
+          Point{baseline.x + d[i][0] * along.x + d[i][1] * down.x, baseline.y + d[i][0] * along.y + d[i][1] * down.y};
     }
   }
   return nullptr;

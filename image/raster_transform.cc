@@ -498,8 +498,8 @@ bool CRasterImage::MixFrom(const CRasterImage& source, int64_t x, int64_t y) {
   if (!keyed && !alpha && GetBpp() == 24 && source.GetBpp() == 24) {
     for (int64_t j = j0; j < j1; ++j) {
       std::memmove(GetBits(static_cast<uint32_t>(y + j)) + static_cast<size_t>(x + i0) * 3,
-                  source.GetBits(static_cast<uint32_t>(j)) + static_cast<size_t>(i0) * 3,
-                  static_cast<size_t>(i1 - i0) * 3);
+                   source.GetBits(static_cast<uint32_t>(j)) + static_cast<size_t>(i0) * 3,
+                   static_cast<size_t>(i1 - i0) * 3);
     }
     return true;
   }
@@ -526,8 +526,7 @@ bool CRasterImage::MixFrom(const CRasterImage& source, int64_t x, int64_t y) {
   return true;
 }
 
-bool CRasterImage::DecodeForSize(const uint8_t* buffer, uint32_t size, uint32_t type, uint32_t width,
-                                 uint32_t height) {
+bool CRasterImage::DecodeForSize(const uint8_t* buffer, uint32_t size, uint32_t type, uint32_t width, uint32_t height) {
   const uint8_t scale = GetJpegScale();
   uint8_t chosen = scale;
   if ((type == kRasterFormatUnknown || type == kRasterFormatJpg) && buffer != nullptr && width > 0 && height > 0) {

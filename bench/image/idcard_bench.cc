@@ -212,10 +212,9 @@ vips::VImage VipsSide(const Bytes& file) {
                           VImage::option()->set("extend", VIPS_EXTEND_WHITE));
   // The watermark: the text as a coverage mask, turned 45 degrees clockwise, as the alpha (at half
   // opacity) of a layer of the colour, laid over the card.
-  VImage mask = VImage::text(Utf8Watermark(), VImage::option()
-                                                                    ->set("font", "WenQuanYi Zen Hei 20")
-                                                                    ->set("fontfile", kFontFile)
-                                                                    ->set("dpi", 72));
+  VImage mask =
+      VImage::text(Utf8Watermark(),
+                   VImage::option()->set("font", "WenQuanYi Zen Hei 20")->set("fontfile", kFontFile)->set("dpi", 72));
   mask = mask.rotate(45.0);
   VImage colour = mask.new_from_image(std::vector<double>{255, 99, 99});
   VImage layer = colour.bandjoin(mask * 0.5).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
@@ -255,8 +254,8 @@ int ImageMagickCard(bool sizeHint) {
            "-gravity northwest -font " + kFontFile + " -pointsize 20 -fill 'rgba(255,99,99,0.5)' " +
            "-annotate 45x45+60+10 '" + Utf8Watermark() + "' \\) ";
   };
-  const std::string cmd = "/usr/bin/convert " + side(in.front) + side(in.back) + "+append -quality 90 '" + in.dir +
-                          "/out.jpg' 2>/dev/null";
+  const std::string cmd =
+      "/usr/bin/convert " + side(in.front) + side(in.back) + "+append -quality 90 '" + in.dir + "/out.jpg' 2>/dev/null";
   const int rc = std::system(cmd.c_str());
   const Bytes card = ReadAll(in.dir + "/out.jpg");
   SaveOnce(sizeHint ? "imagemagick_size_hint" : "imagemagick", card.data(), card.size());

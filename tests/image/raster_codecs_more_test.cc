@@ -41,24 +41,15 @@ void Invert(Bytes& rgba) {
 
 // Written by make_periphery_fixtures.sh; every pixel must equal ImageMagick's own decode.
 const FixtureRow kFixtures[] = {
-    {"tga_8.tga", kRasterFormatTga, 8, false},
-    {"tga_24.tga", kRasterFormatTga, 24, false},
-    {"tga_24_top.tga", kRasterFormatTga, 24, false},
-    {"tga_24_rle.tga", kRasterFormatTga, 24, false},
-    {"tga_32.tga", kRasterFormatTga, 24, true},
-    {"tga_grey.tga", kRasterFormatTga, 8, false},
-    {"pcx_1.pcx", kRasterFormatPcx, 1, false, true},
-    {"pcx_8.pcx", kRasterFormatPcx, 8, false},
-    {"pcx_24.pcx", kRasterFormatPcx, 24, false},
-    {"pcx_32.pcx", kRasterFormatPcx, 24, true},
-    {"wbmp_150.wbmp", kRasterFormatWbmp, 1, false},
-    {"jp2_24.jp2", kRasterFormatJp2, 24, false},
-    {"j2k_grey.j2k", kRasterFormatJpc, 8, false},
-    {"pgx_grey.pgx", kRasterFormatPgx, 8, false},
-    {"pnm_p4.pbm", kRasterFormatPnm, 1, false},
-    {"pnm_p5.pgm", kRasterFormatPnm, 8, false},
-    {"pnm_p6.ppm", kRasterFormatPnm, 24, false},
-    {"sun_1.ras", kRasterFormatRas, 1, false},
+    {"tga_8.tga", kRasterFormatTga, 8, false},       {"tga_24.tga", kRasterFormatTga, 24, false},
+    {"tga_24_top.tga", kRasterFormatTga, 24, false}, {"tga_24_rle.tga", kRasterFormatTga, 24, false},
+    {"tga_32.tga", kRasterFormatTga, 24, true},      {"tga_grey.tga", kRasterFormatTga, 8, false},
+    {"pcx_1.pcx", kRasterFormatPcx, 1, false, true}, {"pcx_8.pcx", kRasterFormatPcx, 8, false},
+    {"pcx_24.pcx", kRasterFormatPcx, 24, false},     {"pcx_32.pcx", kRasterFormatPcx, 24, true},
+    {"wbmp_150.wbmp", kRasterFormatWbmp, 1, false},  {"jp2_24.jp2", kRasterFormatJp2, 24, false},
+    {"j2k_grey.j2k", kRasterFormatJpc, 8, false},    {"pgx_grey.pgx", kRasterFormatPgx, 8, false},
+    {"pnm_p4.pbm", kRasterFormatPnm, 1, false},      {"pnm_p5.pgm", kRasterFormatPnm, 8, false},
+    {"pnm_p6.ppm", kRasterFormatPnm, 24, false},     {"sun_1.ras", kRasterFormatRas, 1, false},
     {"sun_8.ras", kRasterFormatRas, 24, false},  // a colour map gives red, green and blue
     {"sun_24.ras", kRasterFormatRas, 24, false},
 };
@@ -111,10 +102,10 @@ TEST(RasterCodecsMore, JpegTwoThousandComponentsBeyondColourAreFrames) {
   EXPECT_STREQ(third.GetLastError(), raster_error::kJasFrame);
 }
 
-CRasterImage Palette(uint32_t bpp, uint32_t w, uint32_t h, bool brightFirst = false) {
+CRasterImage Palette(uint32_t bpp, uint32_t w, uint32_t h) {
   CRasterImage img(w, h, bpp, 0);
   for (uint32_t i = 0; i < img.GetNumColors(); ++i) {
-    const uint8_t v = static_cast<uint8_t>(brightFirst ? 255 - i * 255 / (img.GetNumColors() - 1) : i * 255 / (img.GetNumColors() - 1));
+    const uint8_t v = static_cast<uint8_t>(i * 255 / (img.GetNumColors() - 1));
     img.SetPaletteColor(static_cast<uint8_t>(i), v, static_cast<uint8_t>(255 - v / 2), static_cast<uint8_t>(v / 3));
   }
   for (uint32_t y = 0; y < h; ++y) {
@@ -238,8 +229,8 @@ TEST(RasterCodecsMore, JpegTwoThousandLosslessAndLossy) {
         ASSERT_EQ(std::memcmp(back.GetBits(y), img.GetBits(y), grey ? 61 : 61 * 3), 0) << y;
       }
       if (periphery_test::HaveConvert()) {
-        EXPECT_EQ(Compare(img, periphery_test::ImageMagickRgba(exact, type == kRasterFormatJp2 ? ".jp2" : ".j2k")).worst,
-                  0);
+        EXPECT_EQ(
+            Compare(img, periphery_test::ImageMagickRgba(exact, type == kRasterFormatJp2 ? ".jp2" : ".j2k")).worst, 0);
       }
       img.SetJpegQuality(90);
       const Bytes lossy = raster_test::EncodeToBytes(img, type);
@@ -362,10 +353,10 @@ Bytes PlaceableWmf(int16_t right, int16_t bottom, uint16_t inch, bool goodChecks
     sum ^= static_cast<uint16_t>(b[i] | (b[i + 1] << 8));
   }
   Put16(b, goodChecksum ? sum : static_cast<uint16_t>(sum ^ 1));
-  Put16(b, 1);   // in memory
-  Put16(b, 9);   // header words
+  Put16(b, 1);  // in memory
+  Put16(b, 9);  // header words
   Put16(b, 0x300);
-  Put32(b, 9);   // file size in words
+  Put32(b, 9);  // file size in words
   Put16(b, 0);
   Put32(b, 0);
   Put16(b, 0);

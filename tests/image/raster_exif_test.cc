@@ -123,7 +123,8 @@ std::vector<BlockRow> BlockRows() {
   rows.push_back({"orientation 3, Intel order", Orientation(false, 3).Data(), true, "", 3});
   rows.push_back({"orientation 3, Motorola order", Orientation(true, 3).Data(), true, "", 3});
   rows.push_back({"orientation 9 is out of range", Orientation(false, 9).Data(), true, raster_error::kExifRotation, 0});
-  rows.push_back({"header not Exif\\0\\0", Orientation(false, 3).Poke(5, 1).Data(), false, raster_error::kExifHeader, 0});
+  rows.push_back(
+      {"header not Exif\\0\\0", Orientation(false, 3).Poke(5, 1).Data(), false, raster_error::kExifHeader, 0});
   rows.push_back({"byte order XX", Orientation(false, 3).Poke(6, 'X').Poke(7, 'X').Data(), false,
                   raster_error::kExifAlignment, 0});
   rows.push_back({"43 for 42", Orientation(false, 3).Poke(8, 43).Data(), false, raster_error::kExifStart, 0});
@@ -219,7 +220,9 @@ TEST(RasterExif, RecordRulesWorkedOutByHand) {
   Block shutterOnly(false, 128);
   shutterOnly
       .Directory({8,
-                  {{0x9201, kSRational, 1, 80}, {0x9202, kRational, 1, 96}, {0x8827, kShort, 1, 2},
+                  {{0x9201, kSRational, 1, 80},
+                   {0x9202, kRational, 1, 96},
+                   {0x8827, kShort, 1, 2},
                    {0x9286, kUndefined, 13, 104}}})
       .Raw(80, rationals, 8)
       .Raw(96, aperture, 8)
@@ -342,12 +345,12 @@ TEST(RasterExif, FieldsOfAnIntelBlockFromExiftool) {
   EXPECT_STREQ(r->dateTime, "2023:05:17 14:32:09");
   EXPECT_STREQ(r->version, "0231");
   EXPECT_EQ(r->orientation, 6);
-  EXPECT_FLOAT_EQ(r->exposureTime, 0.008f);    // kept over the shutter speed
-  EXPECT_FLOAT_EQ(r->apertureFNumber, 2.8f);   // kept over the aperture value
+  EXPECT_FLOAT_EQ(r->exposureTime, 0.008f);   // kept over the shutter speed
+  EXPECT_FLOAT_EQ(r->apertureFNumber, 2.8f);  // kept over the aperture value
   EXPECT_EQ(r->isoEquivalent, 200);
-  EXPECT_EQ(r->flashUsed, 1);                  // 25 = 0b11001
+  EXPECT_EQ(r->flashUsed, 1);  // 25 = 0b11001
   EXPECT_FLOAT_EQ(r->focalLength, 4.5f);
-  EXPECT_FLOAT_EQ(r->xResolution, 300.0f);     // the picture's, not the thumbnail's 72
+  EXPECT_FLOAT_EQ(r->xResolution, 300.0f);  // the picture's, not the thumbnail's 72
   EXPECT_FLOAT_EQ(r->resolutionUnit, 1.0f);
   EXPECT_NEAR(r->exposureBias, -0.7f, 1e-6);
   EXPECT_EQ(r->meteringMode, 5);

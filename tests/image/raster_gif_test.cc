@@ -28,11 +28,8 @@ struct GifFixture {
 // Depths by the file's table: 2 entries 1 bit, 16 entries 4 bits, more 8 bits; a transparent frame
 // with a smaller table gets 256 entries.
 constexpr GifFixture kGifs[] = {
-    {"gif_1.gif", 1, false},
-    {"gif_4.gif", 4, false},
-    {"gif_8.gif", 8, false},
-    {"gif_interlaced.gif", 8, false},
-    {"gif_trans.gif", 8, true},
+    {"gif_1.gif", 1, false},          {"gif_4.gif", 4, false},    {"gif_8.gif", 8, false},
+    {"gif_interlaced.gif", 8, false}, {"gif_trans.gif", 8, true},
 };
 
 TEST(RasterGif, FixturesDecodeToImageMagicksPixels) {
@@ -150,6 +147,50 @@ TEST(RasterGif, EveryCodingRoundTripsAndImageMagickReadsIt) {
   }
 }
 
+// The bytes of a GIF from its header (13 bytes and the global table) up to its trailer.
+Bytes EncodeFrame(const CRasterImage& picture, uint8_t disposal, uint16_t left, uint16_t top) {
+  CRasterImageGIF writer;
+  writer.Ghost(picture);
+  writer.SetDisposalMethod(disposal);
+  writer.SetOffset(left, top);
+  CRasterMemFile out;
+  if (!out.Open() || !writer.Encode(&out)) {
+    return {};
+  }
+  const uint8_t* p = out.GetBuffer(false);
+  return Bytes(p, p + out.Size() - 1);  // without the trailer
+}
+
+TEST(RasterGif, DisposalToBackgroundClearsToTheTransparentIndex) {
+  // Frame 0 fills a 6 x 4 screen with index 5, transparent index 2, disposal 2; frame 1 (2 x 2 of
+  // index 7 at (3, 1), the same palette) is drawn on a screen cleared to index 2 first. Without the
+  // disposal the screen keeps index 5 around frame 1.
+  for (uint8_t disposal : {uint8_t{2}, uint8_t{1}}) {
+    SCOPED_TRACE(static_cast<int>(disposal));
+    CRasterImage first = PalettePicture(4, 6, 4);
+    first.Clear(5);
+    first.SetTransIndex(2);
+    CRasterImage second = PalettePicture(4, 2, 2);
+    second.Clear(7);
+    Bytes gif = EncodeFrame(first, disposal, 0, 0);
+    const Bytes frame = EncodeFrame(second, 0, 3, 1);
+    ASSERT_FALSE(gif.empty());
+    ASSERT_FALSE(frame.empty());
+    // The second file's frame: what follows its header and global table.
+    gif.insert(gif.end(), frame.begin() + 13 + 16 * 3, frame.end());
+    gif.push_back(';');
+    CRasterImage img;
+    img.SetFrame(1);
+    ASSERT_TRUE(periphery_test::DecodeBytes(gif, kRasterFormatGif, img)) << img.GetLastError();
+    EXPECT_EQ(img.GetNumFrames(), 2);
+    // Top-down (3, 1) is picture row 4 - 1 - 1 = 2.
+    EXPECT_EQ(img.GetPixelIndex(3, 2), 7);
+    EXPECT_EQ(img.GetPixelIndex(4, 1), 7);
+    EXPECT_EQ(img.GetPixelIndex(0, 0), disposal == 2 ? 2 : 5);
+    EXPECT_EQ(img.GetPixelIndex(5, 3), disposal == 2 ? 2 : 5);
+  }
+}
+
 TEST(RasterGif, HeaderFlagsGraphicControlAndComment) {
   // Screen flags 0x80 | (bits - 1) << 5 (cut to 8 bits) | (bits - 1): 0xE7 for 8 bits, 0xE3 for 4, 0x80
   // for 1 (worked out by hand); the transparent index, delay and comment come back.
@@ -196,11 +237,11 @@ TEST(RasterGif, TrueColourGoesOutAsTilesOfSeventeenByFifteen) {
   for (size_t i = 13; i + 10 < gif.size(); ++i) {
     // An image descriptor follows the graphic control block's terminator.
     if (gif[i] == ',' && gif[i - 1] == 0 && gif[i - 8] == 0x21 && gif[i - 7] == 0xF9) {
-      tiles.push_back(Tile{gif[i + 1] + 256u * gif[i + 2], gif[i + 3] + 256u * gif[i + 4], gif[i + 5] + 256u * gif[i + 6],
-                           gif[i + 7] + 256u * gif[i + 8]});
+      tiles.push_back(Tile{gif[i + 1] + 256u * gif[i + 2], gif[i + 3] + 256u * gif[i + 4],
+                           gif[i + 5] + 256u * gif[i + 6], gif[i + 7] + 256u * gif[i + 8]});
     }
   }
-  const Tile expected[] = {{0, 0, 17, 15}, {17, 0, 17, 15}, {34, 0, 6, 15},
+  const Tile expected[] = {{0, 0, 17, 15},  {17, 0, 17, 15},  {34, 0, 6, 15},
                            {0, 15, 17, 15}, {17, 15, 17, 15}, {34, 15, 6, 15}};
   ASSERT_EQ(tiles.size(), 6u);
   for (size_t i = 0; i < 6; ++i) {
@@ -284,7 +325,8 @@ TEST(RasterGif, MalformedFilesAreRefusedWithTheirTexts) {
        raster_error::kGifTruncated},
       {"no image before the trailer", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'},
        raster_error::kGifFrame},
-      {"screen of 65535 x 65535", [] {
+      {"screen of 65535 x 65535",
+       [] {
          Bytes b = TinyGif({0xCC, 0x0B}, 2);
          b[6] = 0xFF;
          b[7] = 0xFF;

@@ -38,7 +38,9 @@ Bytes Tga(uint8_t mapType, uint8_t type, uint16_t mapLength, uint8_t mapBits, ui
 
 Bytes Pcx(uint8_t manufacturer, uint8_t encoding, uint8_t bits, uint16_t w, uint16_t h, uint8_t planes,
           uint16_t bytesPerLine, const Bytes& data) {
-  Bytes b(128, 0);
+  Bytes b;
+  b.reserve(128 + data.size());
+  b.resize(128, 0);
   b[0] = manufacturer;
   b[1] = 5;
   b[2] = encoding;
@@ -54,8 +56,8 @@ Bytes Pcx(uint8_t manufacturer, uint8_t encoding, uint8_t bits, uint16_t w, uint
   return b;
 }
 
-Bytes Sun(uint32_t w, uint32_t h, uint32_t depth, uint32_t type, uint32_t mapType, uint32_t mapLength,
-          size_t dataBytes, uint8_t fill = 0x80) {
+Bytes Sun(uint32_t w, uint32_t h, uint32_t depth, uint32_t type, uint32_t mapType, uint32_t mapLength, size_t dataBytes,
+          uint8_t fill = 0x80) {
   Bytes b;
   PutBe32(b, 0x59A66A95);
   PutBe32(b, w);
@@ -89,7 +91,7 @@ Bytes Jpc(uint32_t w, uint32_t h) {
   PutBe32(b, 0);
   PutBe32(b, 0);
   periphery_test::PutBe16(b, 1);  // components
-  b.insert(b.end(), {7, 1, 1});  // 8 bits, no subsampling
+  b.insert(b.end(), {7, 1, 1});   // 8 bits, no subsampling
   // COD: one layer, no wavelet levels, 64 x 64 code blocks, reversible; QCD: no quantisation.
   b.insert(b.end(), {0xFF, 0x52, 0, 12, 0, 0, 0, 1, 0, 0, 4, 4, 0, 1});
   b.insert(b.end(), {0xFF, 0x5C, 0, 4, 0x40, 0x48});
@@ -121,7 +123,8 @@ std::vector<Row> Rows() {
       {"TGA 60000 x 60000 x 32 bits in 40 bytes", Tga(0, 2, 0, 0, 60000, 60000, 32, 0, 22), kRasterFormatTga,
        raster_error::kMaxMemory},
       {"TGA pixels cut short", Tga(0, 2, 0, 0, 10, 10, 24, 0, 100), kRasterFormatTga, raster_error::kTgaCorrupted},
-      {"TGA run-length data cut short", [] {
+      {"TGA run-length data cut short",
+       [] {
          Bytes b = Tga(0, 10, 0, 0, 8, 8, 24, 0, 0);
          b.insert(b.end(), {0x81, 1, 2, 3, 0x05, 1, 2});  // a run of 2, then a raw packet of 6 cut short
          return b;
@@ -177,7 +180,8 @@ std::vector<Row> Rows() {
       {"Sun raster of 7 bits", Sun(4, 4, 7, 1, 0, 0, 64), kRasterFormatRas, raster_error::kJasLoad},
       {"Sun raster map not in threes", Sun(4, 4, 8, 1, 1, 10, 64), kRasterFormatRas, raster_error::kJasLoad},
       {"Sun raster pixels cut short", Sun(4, 4, 24, 1, 0, 0, 40), kRasterFormatRas, raster_error::kJasLoad},
-      {"Sun raster run-length data cut short", Sun(4, 4, 8, 2, 0, 0, 3, 0x11), kRasterFormatRas, raster_error::kJasLoad},
+      {"Sun raster run-length data cut short", Sun(4, 4, 8, 2, 0, 0, 3, 0x11), kRasterFormatRas,
+       raster_error::kJasLoad},
   };
 }
 

@@ -21,8 +21,9 @@ void UseFontFolder(const std::string& work, const std::string& fonts) {
   const std::string conf = work + "/fonts.conf";
   FILE* f = std::fopen(conf.c_str(), "w");
   ASSERT_NE(f, nullptr);
-  std::fprintf(f, "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>%s</dir>\n  <cachedir>%s/cache</cachedir>\n</fontconfig>\n",
-               fonts.c_str(), work.c_str());
+  std::fprintf(
+      f, "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>%s</dir>\n  <cachedir>%s/cache</cachedir>\n</fontconfig>\n",
+      fonts.c_str(), work.c_str());
   std::fclose(f);
   setenv("FONTCONFIG_FILE", conf.c_str(), 1);
 }
@@ -59,12 +60,12 @@ TEST(RasterTextNoFont, DrawingFailsCleanlyWithoutACjkFont) {
   if (access(dejavu.c_str(), R_OK) == 0) {
     UseFontFolder(work, dejavu);
     RasterReleaseTextState();
-    EXPECT_TRUE(img.DrawString(nullptr, 5, 5, "ID card", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true,
-                               0.0f, 0));
+    EXPECT_TRUE(
+        img.DrawString(nullptr, 5, 5, "ID card", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.0f, 0));
     EXPECT_FALSE(Unchanged(img, before));
     const CRasterImage latin(img);
-    EXPECT_FALSE(img.DrawString(nullptr, 5, 60, "身份证", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true,
-                                0.0f, 0));
+    EXPECT_FALSE(
+        img.DrawString(nullptr, 5, 60, "身份证", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.0f, 0));
     EXPECT_STREQ(img.GetLastError(), raster_error::kTextNoFont);
     EXPECT_TRUE(Unchanged(img, latin));
   }

@@ -128,7 +128,8 @@ TEST(RasterText, CellTopLeftIsThePlacementPoint) {
   CRasterImage img(200, 80, 24, 0);
   img.Clear(255);
   const CRasterImage before(img);
-  ASSERT_TRUE(img.DrawString(nullptr, 20, 30, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, false, 0.0f, 0));
+  ASSERT_TRUE(
+      img.DrawString(nullptr, 20, 30, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, false, 0.0f, 0));
   const std::vector<Changed> changed = ChangedPixels(img, before);
   ASSERT_FALSE(changed.empty());
   uint32_t top = UINT32_MAX;
@@ -156,8 +157,8 @@ TEST(RasterText, NothingOutsideThePictureIsTouched) {
   EXPECT_FALSE(ChangedPixels(small, before).empty());
   CRasterImage away(20, 20, 24, 0);
   away.Clear(255);
-  EXPECT_TRUE(away.DrawString(nullptr, 1000, 1000, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true,
-                              0.0f, 0));
+  EXPECT_TRUE(
+      away.DrawString(nullptr, 1000, 1000, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.0f, 0));
   EXPECT_TRUE(ChangedPixels(away, before).empty());
 }
 
@@ -192,14 +193,14 @@ TEST(RasterText, PalettePicturesAndAlphaPlanes) {
 
 TEST(RasterText, NothingToDrawAndRefusals) {
   CRasterImage empty;
-  EXPECT_TRUE(empty.DrawString(nullptr, 0, 0, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.5f,
-                               0));
+  EXPECT_TRUE(
+      empty.DrawString(nullptr, 0, 0, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.5f, 0));
   CRasterImage img = WhiteCard();
   EXPECT_TRUE(img.DrawString(nullptr, 0, 0, "", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.5f, 0));
   EXPECT_TRUE(img.DrawString(nullptr, 0, 0, nullptr, RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.5f, 0));
   const CRasterImage before(img);
-  EXPECT_FALSE(img.DrawString(nullptr, 0, 0, "上传", RasterRgb(0, 0, 0), "黑体", 100000, 400, false, false, true,
-                              0.5f, 0));
+  EXPECT_FALSE(
+      img.DrawString(nullptr, 0, 0, "上传", RasterRgb(0, 0, 0), "黑体", 100000, 400, false, false, true, 0.5f, 0));
   EXPECT_STREQ(img.GetLastError(), raster_error::kTextSize);
   EXPECT_TRUE(ChangedPixels(img, before).empty());
 }

@@ -302,8 +302,9 @@ TEST(RasterTransform, DecodeForSizeShrinksLargeJpegsInTheDecoder) {
   CRasterImage big(1600, 1200, 24, 0);
   for (uint32_t y = 0; y < 1200; ++y) {
     for (uint32_t x = 0; x < 1600; ++x) {
-      big.SetPixelColor(x, y, RasterRgb(static_cast<uint8_t>(x / 7), static_cast<uint8_t>(y / 5),
-                                        static_cast<uint8_t>((x + y) / 11)));
+      big.SetPixelColor(
+          x, y,
+          RasterRgb(static_cast<uint8_t>(x / 7), static_cast<uint8_t>(y / 5), static_cast<uint8_t>((x + y) / 11)));
     }
   }
   const Bytes jpeg = raster_test::EncodeToBytes(big, kRasterFormatJpg);
