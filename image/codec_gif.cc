@@ -121,6 +121,20 @@ bool SkipSubBlocks(StreamBytes& in) {
   }
 }
 
+// Skips the rest of an extension whose first sub-block holds `size` bytes (the count already read).
+// Returns false when the stream ended (or the count was missing).
+bool SkipExtension(StreamBytes& in, int32_t size) {
+  if (size <= 0) {
+    return size == 0;
+  }
+  for (int32_t i = 0; i < size; ++i) {
+    if (in.Next() < 0) {
+      return false;
+    }
+  }
+  return SkipSubBlocks(in);
+}
+
 bool ReadBytes(StreamBytes& in, uint8_t* out, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) {
     const int32_t b = in.Next();
@@ -668,13 +682,8 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
           m_disposal = gce.Disposal();
           m_delay = gce.delay;
           ok = SkipSubBlocks(*in);
-        } else if (size > 0) {
-          for (int32_t i = 0; i < size && ok; ++i) {
-            ok = in->Next() >= 0;
-          }
-          ok = ok && SkipSubBlocks(*in);
         } else {
-          ok = size == 0;
+          ok = SkipExtension(*in, size);
         }
       } else if (label == kLabelComment) {
         const int32_t size = in->Next();
@@ -684,7 +693,7 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
           m_comment[size] = '\0';
           ok = SkipSubBlocks(*in);
         } else {
-          ok = size == 0;
+          ok = SkipExtension(*in, size);
         }
       } else if (label == kLabelApplication) {
         const int32_t size = in->Next();
@@ -698,15 +707,10 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
             }
             ok = SkipSubBlocks(*in);
           } else {
-            ok = n == 0;
+            ok = SkipExtension(*in, n);
           }
-        } else if (size > 0) {
-          for (int32_t i = 0; i < size && ok; ++i) {
-            ok = in->Next() >= 0;
-          }
-          ok = ok && SkipSubBlocks(*in);
         } else {
-          ok = size == 0;
+          ok = SkipExtension(*in, size);
         }
       } else if (ok) {
         ok = SkipSubBlocks(*in);

@@ -350,6 +350,25 @@ bool MakeLike(const CRasterImage& src, uint32_t width, uint32_t height, CRasterI
   return true;
 }
 
+// The size a w x h picture is fitted to inside boxW x boxH (only ever smaller): the tighter side
+// decides (boxW / boxH x h > w means the height does), sizes truncated, never below one pixel.
+void FitInside(uint64_t w, uint64_t h, uint64_t boxW, uint64_t boxH, uint64_t* fw, uint64_t* fh) {
+  *fw = w;
+  *fh = h;
+  if (w <= boxW && h <= boxH) {
+    return;
+  }
+  if (boxW * h > w * boxH) {
+    *fh = boxH;
+    *fw = w * boxH / h;
+  } else {
+    *fw = boxW;
+    *fh = h * boxW / w;
+  }
+  *fw = *fw == 0 ? 1 : *fw;
+  *fh = *fh == 0 ? 1 : *fh;
+}
+
 // Hands the finished `work` picture to `dst` (when given) or to `self`.
 bool Deliver(CRasterImage& self, CRasterImage& work, CRasterImage* dst) {
   if (dst != nullptr && dst != &self) {
@@ -416,18 +435,9 @@ bool CRasterImage::Thumbnail(uint32_t newx, uint32_t newy, RasterQuad canvasColo
   const uint64_t w = GetWidth();
   const uint64_t h = GetHeight();
   if (w > newx || h > newy) {
-    // The tighter side decides: newx / newy * h > w means the height does.
     uint64_t fw = 0;
     uint64_t fh = 0;
-    if (static_cast<uint64_t>(newx) * h > w * newy) {
-      fh = newy;
-      fw = w * newy / h;
-    } else {
-      fw = newx;
-      fh = h * newx / w;
-    }
-    fw = fw == 0 ? 1 : fw;
-    fh = fh == 0 ? 1 : fh;
+    FitInside(w, h, newx, newy, &fw, &fh);
     if (!Resample(static_cast<uint32_t>(fw), static_cast<uint32_t>(fh), kRasterResampleBilinear, &fitted)) {
       return false;
     }
@@ -536,17 +546,9 @@ bool CRasterImage::DecodeForSize(const uint8_t* buffer, uint32_t size, uint32_t 
       const uint64_t w = probe.GetHeaderWidth();
       const uint64_t h = probe.GetHeaderHeight();
       // The size Thumbnail fits the picture to.
-      uint64_t fw = w;
-      uint64_t fh = h;
-      if (w > width || h > height) {
-        if (static_cast<uint64_t>(width) * h > w * height) {
-          fh = height;
-          fw = w * height / h;
-        } else {
-          fw = width;
-          fh = h * width / w;
-        }
-      }
+      uint64_t fw = 0;
+      uint64_t fh = 0;
+      FitInside(w, h, width, height, &fw, &fh);
       // The largest reduction that still covers the fitted size and the box (or the picture, where it
       // is smaller than the box), and keeps a side that was larger than the box larger than it, so a
       // caller comparing the decoded size with the box decides alike and never stretches a shrunk

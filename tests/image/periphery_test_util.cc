@@ -82,6 +82,22 @@ Bytes ImageMagickRgba(const Bytes& bytes, const std::string& suffix, bool coales
   return rgba;
 }
 
+Bytes Tga(uint8_t mapType, uint8_t type, uint16_t mapLength, uint8_t mapBits, uint16_t w, uint16_t h, uint8_t depth,
+          uint8_t descriptor, size_t dataBytes) {
+  Bytes b = {0, mapType, type};
+  raster_test::Put16(b, 0);
+  raster_test::Put16(b, mapLength);
+  b.push_back(mapBits);
+  raster_test::Put16(b, 0);
+  raster_test::Put16(b, 0);
+  raster_test::Put16(b, w);
+  raster_test::Put16(b, h);
+  b.push_back(depth);
+  b.push_back(descriptor);
+  b.resize(b.size() + dataBytes, 0x11);
+  return b;
+}
+
 void PutBe16(Bytes& b, uint32_t v) {
   b.push_back(static_cast<uint8_t>(v >> 8));
   b.push_back(static_cast<uint8_t>(v));

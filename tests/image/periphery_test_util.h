@@ -40,6 +40,11 @@ bool HaveConvert();
 // it fails.
 Bytes ImageMagickRgba(const Bytes& bytes, const std::string& suffix, bool coalesce = false);
 
+// An 18-byte TGA header (no id field, colour map from entry 0, origin 0, 0) followed by `dataBytes`
+// bytes of 0x11.
+Bytes Tga(uint8_t mapType, uint8_t type, uint16_t mapLength, uint8_t mapBits, uint16_t w, uint16_t h, uint8_t depth,
+          uint8_t descriptor, size_t dataBytes = 0);
+
 // Big-endian writers for hand-made files.
 void PutBe16(Bytes& b, uint32_t v);
 void PutBe32(Bytes& b, uint32_t v);

@@ -274,26 +274,10 @@ TEST(RasterCodecsMore, EncodersRefuseWhatTheirFormatCannotHold) {
   }
 }
 
-// A TGA header (18 bytes).
-Bytes TgaHeader(uint8_t mapType, uint8_t type, uint16_t mapLength, uint8_t mapBits, uint16_t w, uint16_t h,
-                uint8_t depth, uint8_t descriptor) {
-  Bytes b = {0, mapType, type};
-  Put16(b, 0);
-  Put16(b, mapLength);
-  b.push_back(mapBits);
-  Put16(b, 0);
-  Put16(b, 0);
-  Put16(b, w);
-  Put16(b, h);
-  b.push_back(depth);
-  b.push_back(descriptor);
-  return b;
-}
-
 TEST(RasterCodecsMore, TgaRunLengthPacketsCrossRowEnds) {
   // 3 x 2, type 10, 24 bits: a run of 4 red pixels (header 0x83) ends one pixel into the second
   // row; a raw packet of 2 (header 0x01) gives green and blue. Bottom-up: row 0 is the bottom.
-  Bytes b = TgaHeader(0, 10, 0, 0, 3, 2, 24, 0);
+  Bytes b = periphery_test::Tga(0, 10, 0, 0, 3, 2, 24, 0);
   b.insert(b.end(), {0x83, 0, 0, 255, 0x01, 0, 255, 0, 255, 0, 0});
   CRasterImage img;
   ASSERT_TRUE(periphery_test::DecodeBytes(b, kRasterFormatTga, img)) << img.GetLastError();
@@ -319,7 +303,7 @@ TEST(RasterCodecsMore, TgaOriginsAndSixteenBitColourMaps) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(static_cast<int>(row.descriptor));
-    Bytes b = TgaHeader(0, 3, 0, 0, 2, 2, 8, row.descriptor);
+    Bytes b = periphery_test::Tga(0, 3, 0, 0, 2, 2, 8, row.descriptor);
     b.insert(b.end(), {10, 20, 30, 40});
     CRasterImage img;
     ASSERT_TRUE(periphery_test::DecodeBytes(b, kRasterFormatTga, img)) << img.GetLastError();
@@ -329,7 +313,7 @@ TEST(RasterCodecsMore, TgaOriginsAndSixteenBitColourMaps) {
     EXPECT_EQ(img.GetPixelIndex(1, 0), row.bottomRight);
   }
   // A colour map of 16-bit entries is read as 5-5-5 by its entry size: 0x7C00 red, 0x03E0 green.
-  Bytes m = TgaHeader(1, 1, 2, 16, 2, 1, 8, 0);
+  Bytes m = periphery_test::Tga(1, 1, 2, 16, 2, 1, 8, 0);
   m.insert(m.end(), {0x00, 0x7C, 0xE0, 0x03, 1, 0});
   CRasterImage mapped;
   ASSERT_TRUE(periphery_test::DecodeBytes(m, kRasterFormatTga, mapped)) << mapped.GetLastError();

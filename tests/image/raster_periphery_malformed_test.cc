@@ -16,25 +16,9 @@
 
 using periphery_test::Bytes;
 using periphery_test::PutBe32;
-using raster_test::Put16;
+using periphery_test::Tga;
 
 namespace {
-
-Bytes Tga(uint8_t mapType, uint8_t type, uint16_t mapLength, uint8_t mapBits, uint16_t w, uint16_t h, uint8_t depth,
-          uint8_t descriptor, size_t dataBytes) {
-  Bytes b = {0, mapType, type};
-  Put16(b, 0);
-  Put16(b, mapLength);
-  b.push_back(mapBits);
-  Put16(b, 0);
-  Put16(b, 0);
-  Put16(b, w);
-  Put16(b, h);
-  b.push_back(depth);
-  b.push_back(descriptor);
-  b.resize(b.size() + dataBytes, 0x11);
-  return b;
-}
 
 Bytes Pcx(uint8_t manufacturer, uint8_t encoding, uint8_t bits, uint16_t w, uint16_t h, uint8_t planes,
           uint16_t bytesPerLine, const Bytes& data) {
