@@ -651,7 +651,8 @@ const char* DecodeRas(const std::vector<uint8_t>& d, CRasterImage& img, Componen
 
 // ---- encoding ----
 
-// The picture as 8-bit samples of 1 (grey) or 3 (red, green, blue) components, top row first.
+// The picture as 8-bit samples of 1 (grey: the palette's grey of each pixel, any depth) or 3 (red,
+// green, blue) components, top row first.
 Components SamplesOf(const CRasterImage& img) {
   Components c;
   const uint32_t w = img.GetWidth();
@@ -673,8 +674,10 @@ Components SamplesOf(const CRasterImage& img) {
         c.planes[0].samples[at] = row[x * 3 + 2];
         c.planes[1].samples[at] = row[x * 3 + 1];
         c.planes[2].samples[at] = row[x * 3];
+      } else if (img.GetBpp() == 8) {
+        c.planes[0].samples[at] = img.GetPaletteColor(row[x]).rgbRed;
       } else {
-        c.planes[0].samples[at] = row[x];
+        c.planes[0].samples[at] = img.GetPaletteColor(img.GetPixelIndex(x, h - 1 - y)).rgbRed;
       }
     }
   }

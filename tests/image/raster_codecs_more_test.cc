@@ -247,6 +247,34 @@ TEST(RasterCodecsMore, JpegTwoThousandLosslessAndLossy) {
   }
 }
 
+TEST(RasterCodecsMore, GreyPalettesOfEveryDepthGoOutAsTheirGreys) {
+  // A 1-bit and a 4-bit picture whose palettes are greys (entry i is i, i, i: IsGrayScale) write each
+  // pixel's grey, read back as an 8-bit grey PNM.
+  for (uint32_t bpp : {1u, 4u}) {
+    SCOPED_TRACE(bpp);
+    CRasterImage img(37, 5, bpp, 0);
+    for (uint32_t i = 0; i < img.GetNumColors(); ++i) {
+      img.SetPaletteColor(static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                          static_cast<uint8_t>(i));
+    }
+    ASSERT_TRUE(img.IsGrayScale());
+    for (uint32_t y = 0; y < 5; ++y) {
+      for (uint32_t x = 0; x < 37; ++x) {
+        img.SetPixelIndex(x, y, static_cast<uint8_t>((x + y) % img.GetNumColors()));
+      }
+    }
+    const Bytes pnm = raster_test::EncodeToBytes(img, kRasterFormatPnm);
+    CRasterImage back(pnm.data(), static_cast<uint32_t>(pnm.size()), kRasterFormatPnm);
+    ASSERT_TRUE(back.IsValid()) << back.GetLastError();
+    ASSERT_EQ(back.GetBpp(), 8u);
+    for (uint32_t y = 0; y < 5; ++y) {
+      for (uint32_t x = 0; x < 37; ++x) {
+        ASSERT_EQ(back.GetPixelIndex(x, y), (x + y) % img.GetNumColors()) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(RasterCodecsMore, EncodersRefuseWhatTheirFormatCannotHold) {
   CRasterMemFile mem;
   ASSERT_TRUE(mem.Open());
