@@ -54,6 +54,8 @@ constexpr size_t kMaxFaces = 8;
 // Underlines are rasterised with this many samples per pixel side.
 constexpr int kUnderlineSamples = 4;
 constexpr double kDegreesPerTenth = 0.1;
+// Places beyond this many pixels are outside every picture the memory limit allows.
+constexpr int64_t kFarAway = int64_t{1} << 31;
 constexpr double kPi = 3.14159265358979323846;
 
 // One Windows face and the installed families that stand in for it, best first.
@@ -562,8 +564,9 @@ bool CRasterImage::DrawString(void* /*hdc*/, int64_t x, int64_t y, const char* t
   request.italic = italic;
   request.underline = underline;
   request.angle = escapement * kDegreesPerTenth * kPi / 180.0;
-  request.x = static_cast<double>(x);
-  request.y = static_cast<double>(y);
+  // Far outside any picture is as good as anywhere there (and keeps the sums below in range).
+  request.x = static_cast<double>(std::clamp<int64_t>(x, -kFarAway, kFarAway));
+  request.y = static_cast<double>(std::clamp<int64_t>(y, -kFarAway, kFarAway));
 
   TextLayout layout;
   {

@@ -494,11 +494,16 @@ bool CRasterImage::MixFrom(const CRasterImage& source, int64_t x, int64_t y) {
   }
   const int64_t sw = source.GetWidth();
   const int64_t sh = source.GetHeight();
+  const int64_t width = GetWidth();
+  const int64_t height = GetHeight();
+  if (x >= width || y >= height || x <= -sw || y <= -sh) {
+    return true;  // wholly outside (and no sum below can overflow)
+  }
   // The part of the source that lands inside this picture.
   const int64_t i0 = x < 0 ? -x : 0;
   const int64_t j0 = y < 0 ? -y : 0;
-  const int64_t i1 = x + sw > GetWidth() ? GetWidth() - x : sw;
-  const int64_t j1 = y + sh > GetHeight() ? GetHeight() - y : sh;
+  const int64_t i1 = x + sw > width ? width - x : sw;
+  const int64_t j1 = y + sh > height ? height - y : sh;
   if (i0 >= i1 || j0 >= j1) {
     return true;
   }

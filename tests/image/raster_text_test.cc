@@ -159,6 +159,8 @@ TEST(RasterText, NothingOutsideThePictureIsTouched) {
   away.Clear(255);
   EXPECT_TRUE(
       away.DrawString(nullptr, 1000, 1000, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false, true, 0.0f, 0));
+  EXPECT_TRUE(away.DrawString(nullptr, INT64_MIN, INT64_MAX, "上传", RasterRgb(0, 0, 0), "黑体", 26, 400, false, false,
+                              true, 0.0f, 900));
   EXPECT_TRUE(ChangedPixels(away, before).empty());
 }
 

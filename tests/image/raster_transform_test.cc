@@ -284,6 +284,7 @@ TEST(RasterTransform, MixFromClipsAndBlendsByAlpha) {
   ASSERT_TRUE(canvas.MixFrom(src, -2, -2));
   ASSERT_TRUE(canvas.MixFrom(src, 3, 3));
   ASSERT_TRUE(canvas.MixFrom(src, 100, 100));
+  ASSERT_TRUE(canvas.MixFrom(src, INT64_MAX, INT64_MIN));
   EXPECT_EQ(canvas.GetPixelColor(0, 0).rgbRed, 100);
   EXPECT_EQ(canvas.GetPixelColor(2, 2).rgbRed, 200);
   EXPECT_EQ(canvas.GetPixelColor(3, 3).rgbRed, 200);  // the source's (0, 0) has alpha 0
