@@ -1,0 +1,195 @@
+// Signed "PreInputSet" batches of 20 shipments through tarnwick-host at 16 keep-alive connections
+// (wrk), into a table that already holds 100000 shipments of other clients. Every batch carries new internal numbers, half of its records two goods lines (stored with
+// the shipment in one transaction), the other half their goods in the record. Prints batches and
+// stored records per second (counted in the database afterwards) and the latency percentiles of a
+// batch.
+//   given  the records carry their own internal numbers
+//   drawn  the records carry none: each draws one from the default internal rule (the number lock
+//          serialises the drawing)
+//
+// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk.
+//
+//   pre_input_set_bench [given|drawn|all] [seconds]
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "tests/support/e2e.h"
+#include "tests/support/http_client.h"
+#include "util/md5.h"
+
+namespace {
+
+constexpr int kConnections = 16;
+constexpr int kThreads = 4;
+constexpr int kRecords = 20;
+constexpr int kClient = 990201;
+constexpr char kKey[] = "BenchKey0201";
+constexpr int kNumberRule = 99201;
+
+struct Figures {
+  double rps = 0;
+  long long requests = 0;
+  std::string p50, p90, p99;
+};
+
+// One record (GBK; sent as UTF-8). "@NUM@" stands for the internal number key, "@GOODS@" for the
+// goods of the record.
+constexpr char kRecord[] =
+    "{\"iID\":0@NUM@,\"cEmsKind\":\"EMS\",\"cDes\":\"美国\",\"fWeight\":2.35,\"fAmount\":268,"
+    "\"cReceiver\":\"John Carter\",\"cRUnit\":\"Acme Imports LLC\",\"cRAddr\":\"1200 Market St, Suite 400\","
+    "\"cRCity\":\"San Francisco\",\"cRPostcode\":\"94102\",\"cRCountry\":\"United States\","
+    "\"cRPhone\":\"+1 415 555 0134\",\"cSender\":\"李明\",\"cSUnit\":\"深圳示例贸易有限公司\","
+    "\"cSAddr\":\"深圳市南山区科技园南路 88 号\",\"cSPhone\":\"0755-86001234\",\"cSCity\":\"深圳\","
+    "\"cMoney\":\"USD\",\"cReserve\":\"R2026\",\"iLong\":30,\"iWidth\":20,\"iHeight\":15@GOODS@}";
+constexpr char kGoodsLines[] =
+    ",\"GoodsList\":[{\"cxGoods\":\"丝绸围巾\",\"cxGoodsA\":\"Silk scarf\",\"cxGCodeA\":\"6214.40\","
+    "\"ixQuantity\":2,\"fxPrice\":38,\"fxGCustom\":76,\"fxGCRate\":0.13},{\"cxGoods\":\"陶瓷茶杯\","
+    "\"cxGoodsA\":\"Ceramic cup\",\"cxGCodeA\":\"6912.00\",\"ixQuantity\":4,\"fxPrice\":15.5,\"fxGCustom\":62,"
+    "\"fxGCRate\":0.1}]";
+constexpr char kOwnGoods[] = ",\"cGoods\":\"竹制筷子\",\"iQuantity\":5,\"fPrice\":7.6";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// The wrk script: every request is a new batch whose numbers are the thread, a counter and the
+// record's position ("B" + 2 + 7 + 2 characters), so no number is ever sent twice in a run.
+std::string WriteScript(const std::string& head, bool bOwnNumbers) {
+  std::string records;
+  for (int i = 0; i < kRecords; ++i) {
+    std::string r = Replace(kRecord, "@NUM@", bOwnNumbers ? ",\"cNum\":\"B%02d%07d" + std::to_string(10 + i) + "\"" : "");
+    r = Replace(r, "@GOODS@", i % 2 == 0 ? kGoodsLines : kOwnGoods);
+    records += (i == 0 ? "" : ",") + twtest::GbkToUtf8Text(r);
+  }
+  const std::string path = "/tmp/tarnwick-bench-" + std::to_string(getpid()) + ".lua";
+  FILE* f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) return "";
+  std::fprintf(f,
+               "local threads = 0\n"
+               "function setup(thread) thread:set(\"tid\", threads); threads = threads + 1 end\n"
+               "local counter = 0\n"
+               "local head = [==[%s]==]\n"
+               "local records = [==[%s]==]\n"
+               "function request()\n"
+               "  counter = counter + 1\n"
+               "  local body = head .. string.gsub(records, \"B%%%%02d%%%%07d\", string.format(\"B%%02d%%07d\", tid, counter)) .. \"]}\"\n"
+               "  return wrk.format(\"POST\", nil, {[\"Content-Type\"] = \"application/json\"}, body)\n"
+               "end\n",
+               head.c_str(), records.c_str());
+  std::fclose(f);
+  return path;
+}
+
+bool RunLines(const std::string& cmd, Figures& f) {
+  FILE* p = popen(cmd.c_str(), "r");
+  if (p == nullptr) return false;
+  char text[512];
+  while (std::fgets(text, sizeof text, p) != nullptr) {
+    char value[32];
+    std::sscanf(text, "Requests/sec: %lf", &f.rps);
+    std::sscanf(text, " %lld requests in", &f.requests);
+    if (std::sscanf(text, " 50%% %31s", value) == 1) f.p50 = value;
+    if (std::sscanf(text, " 90%% %31s", value) == 1) f.p90 = value;
+    if (std::sscanf(text, " 99%% %31s", value) == 1) f.p99 = value;
+  }
+  return pclose(p) == 0;
+}
+
+long long StoredRows(twtest::TestDb& db) {
+  const std::string n = db.Scalar("SELECT count(*) FROM dbo.rec_pre_input WHERE icid = 990201");
+  return n.empty() ? 0 : std::atoll(n.c_str());
+}
+
+void ClearRows(twtest::TestDb& db) {
+  db.Exec("DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid = 990201)");
+  db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid = 990201");
+}
+
+// One run of `seconds` against a host started with `iniText`.
+bool Run(twtest::TestDb& db, const char* label, const std::string& iniText, bool bOwnNumbers, int seconds) {
+  ClearRows(db);
+  twtest::HostConfig config;
+  config.iniText = iniText;
+  twtest::TestHost host;
+  if (!host.Start(config)) {
+    std::fprintf(stderr, "cannot start tarnwick-host: %s\n", host.error().c_str());
+    return false;
+  }
+  // One signature for the whole run (the time window is two hours).
+  const long long ts = static_cast<long long>(std::time(nullptr)) * 1000;
+  const std::string text = std::to_string(kClient) + std::to_string(ts) + kKey;
+  char md5[tw::kMd5HexSize];
+  tw::MD5Hex(text.data(), text.size(), md5);
+  const std::string head = "{\"RequestName\":\"PreInputSet\",\"icID\":" + std::to_string(kClient) +
+                           ",\"TimeStamp\":" + std::to_string(ts) + ",\"MD5\":\"" + md5 + "\",\"RecList\":[";
+  const std::string script = WriteScript(head, bOwnNumbers);
+  const std::string url = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll?DoApp";
+  Figures f;
+  const bool ran = RunLines("wrk -t" + std::to_string(kThreads) + " -c" + std::to_string(kConnections) + " -d" +
+                                std::to_string(seconds) + "s --latency -s " + script + " " + url + " 2>&1",
+                            f);
+  host.Stop();
+  std::remove(script.c_str());
+  if (!ran || f.requests == 0) {
+    std::fprintf(stderr, "wrk did not run\n");
+    return false;
+  }
+  const long long stored = StoredRows(db);
+  // wrk counts the batches answered within the run; the database also holds those still in flight
+  // at its end, so the rate of records is that of the batches.
+  std::printf("  %-6s %6.0f batches/s = %6.0f records/s (%lld stored, %lld answered), batch latency p50 %s p90 %s "
+              "p99 %s\n",
+              label, f.rps, f.rps * kRecords, stored, f.requests * kRecords, f.p50.c_str(), f.p90.c_str(),
+              f.p99.c_str());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "all";
+  const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
+  if (!twtest::DatabaseConfigured()) {
+    std::fprintf(stderr, "pre_input_set_bench needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD)\n");
+    return 1;
+  }
+  if (std::system("command -v wrk >/dev/null") != 0) {
+    std::fprintf(stderr, "pre_input_set_bench needs wrk\n");
+    return 1;
+  }
+  twtest::TestDb db;
+  // A table like a working one: 100000 shipments of 5000 other clients, analysed, so the planner
+  // knows what a client's rows and its numbers look like.
+  if (!db.ok() || !db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid BETWEEN 980000 AND 984999") ||
+      !db.Exec("INSERT INTO dbo.rec_pre_input (icid, cnum, cemskind, cdes) SELECT 980000 + i % 5000, 'BS' || i, "
+               "'EMS', 'US' FROM generate_series(1, 100000) AS i") ||
+      !db.Exec("ANALYZE dbo.rec_pre_input") ||
+      !db.Exec("INSERT INTO dbo.client_arc (icid, capikey) VALUES (990201, 'BenchKey0201') ON CONFLICT (icid) DO "
+               "UPDATE SET capikey = EXCLUDED.capikey") ||
+      !db.Exec("DELETE FROM dbo.sys_genno WHERE iid = 99201") ||
+      !db.Exec("INSERT INTO dbo.sys_genno (iid, cprefix, csuffix, iwidth, nchecktype, inext) VALUES "
+               "(99201, 'BD', '', 10, 0, 1)")) {
+    std::fprintf(stderr, "cannot prepare the rows: %s\n", db.error().c_str());
+    return 1;
+  }
+
+  std::printf("PreInputSet, %d records per batch, %d connections, %d s each\n", kRecords, kConnections, seconds);
+  const std::string ini = "IP=127.0.0.1\r\n";
+  bool ok = true;
+  if (mode == "given" || mode == "all") ok = Run(db, "given", ini, true, seconds) && ok;
+  if (mode == "drawn" || mode == "all") {
+    ok = Run(db, "drawn", ini + "内单号生成ID=" + std::to_string(kNumberRule) + "\r\n", false, seconds) && ok;
+  }
+  ClearRows(db);
+  db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid BETWEEN 980000 AND 984999");
+  db.Exec("DELETE FROM dbo.sys_genno WHERE iid = 99201");
+  return ok ? 0 : 1;
+}
