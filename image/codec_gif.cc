@@ -48,6 +48,11 @@ constexpr uint32_t kSubBlockLzw = 254;
 constexpr uint32_t kSubBlockRle = 255;
 // The run-length coder clears its table before it would pass this many entries.
 constexpr int32_t kRleTableLimit = kTableSize - 3;
+// The most pixels one byte of LZW data can give: codes of at least 3 bits, each a string of at most
+// 4096 pixels.
+constexpr uint64_t kLzwPixelsPerByte = 8 * 4096 / 3 + 1;
+// The buffered reader is ahead of the stream by less than its own size.
+constexpr uint64_t kReadAhead = sizeof(raster_internal::StreamBytes);
 // True-colour pictures are written as tiles that each fit one 256-entry palette with entry 0 spare.
 constexpr uint32_t kTileWidth = 17;
 constexpr uint32_t kTileHeight = 15;
@@ -758,6 +763,14 @@ bool CRasterImageGIF::Decode(CRasterFile* file) {
     uint32_t bpp = entries <= 2 ? 1 : (entries <= 16 ? 4 : 8);
     if (transparent && entries < 256) {
       bpp = 8;
+    }
+    // A frame more pixels than the rest of the file could code is truncated: refused before the
+    // picture is made, so a few hundred bytes cannot make the decoder fill millions of pixels.
+    const int64_t rest = raster_internal::StreamRemaining(file);
+    if (rest >= 0 && static_cast<uint64_t>(d.width) * d.height >
+                         (static_cast<uint64_t>(rest) + kReadAhead) * kLzwPixelsPerByte) {
+      SetLastError(raster_error::kGifTruncated);
+      return false;
     }
     CRasterImage image;
     if (!raster_internal::CreateForDecode(image, d.width, d.height, bpp, kRasterFormatGif,

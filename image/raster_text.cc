@@ -10,8 +10,8 @@
 // Threads. FreeType's library and faces and fontconfig's configuration are shared, lazily created
 // state that lives for the process (heap-allocated, freed only by RasterReleaseTextState). One mutex
 // guards all of it: the face lookup and the rendering of the glyph bitmaps run under it, and the
-// bitmaps are copied out, so the blending into the picture runs outside it. Drawing a watermark holds
-// the lock for some tens of microseconds.
+// bitmaps are copied out, so the blending into the picture runs outside it. Drawing the ID-card
+// watermark holds the lock for about a quarter of a millisecond.
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -197,7 +197,7 @@ FcFontSet* SortedFonts(FontState& s, const std::u16string& name, int32_t weight,
   if (fonts != nullptr && s.lookups.size() < kMaxLookups) {
     s.lookups.push_back(Lookup{key, fonts});
   }
-  // Beyond the cache's size the set is still returned; the caller frees it through `owned`.
+  // Beyond the cache's size the set is still returned; the caller frees it (IsCached tells).
   return fonts;
 }
 

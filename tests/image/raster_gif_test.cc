@@ -325,6 +325,18 @@ TEST(RasterGif, MalformedFilesAreRefusedWithTheirTexts) {
        raster_error::kGifTruncated},
       {"no image before the trailer", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'},
        raster_error::kGifFrame},
+      {"frame of 8000 x 8000 in 60 bytes",
+       [] {
+         Bytes b = TinyGif({0xCC, 0x0B}, 2);
+         for (size_t at : {size_t{6}, size_t{13 + 12 + 5}}) {  // the screen's and the frame's size
+           b[at] = 0x40;
+           b[at + 1] = 0x1F;
+           b[at + 2] = 0x40;
+           b[at + 3] = 0x1F;
+         }
+         return b;
+       }(),
+       raster_error::kGifTruncated},
       {"screen of 65535 x 65535",
        [] {
          Bytes b = TinyGif({0xCC, 0x0B}, 2);
