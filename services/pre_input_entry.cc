@@ -25,6 +25,7 @@
 
 namespace {
 
+using tw::entry::CopyText;
 using tw::entry::PreInputRecord;
 
 constexpr char kLogCategory[] = "TARNWICK";
@@ -40,11 +41,6 @@ constexpr char kMessBusy[] = "系统忙";
 constexpr char kMessNotRun[] = "系统未执行";
 constexpr char kMessDuplicate[] = "同样内单号的记录已经存在。";
 constexpr char kMessFailed[] = "系统执行错误";
-
-template <size_t N>
-void Copy(char (&out)[N], const char* text) {
-  tw::CopyTextLimited(out, text, N - 1);
-}
 
 // The text of a procedure result of 0 or less.
 const char* ProcedureMessage(int result) {
@@ -62,12 +58,12 @@ const char* ProcedureMessage(int result) {
 
 // Replaces each field that the kind's fill record sets.
 void ApplyKindFill(const EmsKindExFields& fill, PreInputRecord& r) {
-  if (fill.cReserve[0] != '\0') Copy(r.cReserve, fill.cReserve);
-  if (fill.cBy1[0] != '\0') Copy(r.cBy1, fill.cBy1);
-  if (fill.cBy2[0] != '\0') Copy(r.cBy2, fill.cBy2);
-  if (fill.cBy3[0] != '\0') Copy(r.cBy3, fill.cBy3);
-  if (fill.cBy4[0] != '\0') Copy(r.cBy4, fill.cBy4);
-  if (fill.cBy5[0] != '\0') Copy(r.cBy5, fill.cBy5);
+  if (fill.cReserve[0] != '\0') CopyText(r.cReserve, fill.cReserve);
+  if (fill.cBy1[0] != '\0') CopyText(r.cBy1, fill.cBy1);
+  if (fill.cBy2[0] != '\0') CopyText(r.cBy2, fill.cBy2);
+  if (fill.cBy3[0] != '\0') CopyText(r.cBy3, fill.cBy3);
+  if (fill.cBy4[0] != '\0') CopyText(r.cBy4, fill.cBy4);
+  if (fill.cBy5[0] != '\0') CopyText(r.cBy5, fill.cBy5);
 }
 
 }  // namespace
@@ -76,14 +72,14 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
                                            ShipmentEntryResult& result, const unsigned char* address) {
   WriteLog(std::string(text).c_str(), kLogCategory);
   auto refuse = [&result](const char* why) {
-    Copy(result.cMess, why);
+    CopyText(result.cMess, why);
     return kEntryRefused;
   };
 
   // ---- the record and its first refusals ----
   PreInputRecord r;
   tw::entry::ReadRecord(text, r);
-  Copy(result.cNum, r.cNum);
+  CopyText(result.cNum, r.cNum);
   result.iID = r.iID;
   const int32_t defaultRule = ExtensionSettings.defaultInternalRuleId;
   if (defaultRule <= 0 && std::strlen(r.cNum) < tw::entry::kNumberMinLength) return refuse(kMessBadNumber);
@@ -99,7 +95,7 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   }
   const bool bDefaultRule = bDrawn && internalRule == defaultRule;
   tw::MakeUpperAscii(r.cNum);
-  Copy(result.cNum, r.cNum);
+  CopyText(result.cNum, r.cNum);
 
   // ---- goods lines ----
   const tw::entry::GoodsListText list = tw::entry::FindGoodsList(text);
@@ -119,15 +115,15 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
 
   char zoneNumber[kZoneNumberBytes], zoneLetter[kZoneLetterBytes];
   if (m_ZoneTable.FindZone(r.cRPostcode, r.cEmsKind, zoneNumber, zoneLetter) != 0) {
-    if (zoneNumber[0] != '\0') Copy(r.cBy1, zoneNumber);
-    if (zoneLetter[0] != '\0') Copy(r.cBy2, zoneLetter);
+    if (zoneNumber[0] != '\0') CopyText(r.cBy1, zoneNumber);
+    if (zoneLetter[0] != '\0') CopyText(r.cBy2, zoneLetter);
   }
 
   // ---- transfer number: the client's own, the internal number, a carrier's or a local one ----
   if (std::strlen(r.cNo) < tw::entry::kNumberMinLength) {
     const int32_t transferRule = FindTransferNumberRuleId(r.cEmsKind);
     if (transferRule == -1 || (bDrawn && transferRule == internalRule)) {
-      Copy(r.cNo, r.cNum);
+      CopyText(r.cNo, r.cNum);
     } else if (const int32_t carrier = CarrierHandOver().FindCarrier(r.cEmsKind); carrier != kCarrierNone) {
       CarrierShipment shipment;
       tw::entry::FillCarrierShipment(r, clientId, shipment);
@@ -136,14 +132,14 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
         WriteLog(order.message, kLogCategory);
         return refuse(order.message);
       }
-      Copy(r.cNo, order.mailNumber);
+      CopyText(r.cNo, order.mailNumber);
       if (order.bReserveFields) {
-        Copy(r.cReserve, order.reserve);
-        Copy(r.cBy1, order.by1);
+        CopyText(r.cReserve, order.reserve);
+        CopyText(r.cBy1, order.by1);
       }
       if (bDefaultRule) {
-        Copy(r.cNum, order.mailNumber);
-        Copy(result.cNum, r.cNum);
+        CopyText(r.cNum, order.mailNumber);
+        CopyText(result.cNum, r.cNum);
       }
     } else {
       // A failed drawing is no refusal: the record keeps what the generator left.
@@ -152,29 +148,29 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
     }
   }
   tw::MakeUpperAscii(r.cNo);
-  Copy(result.cNo, r.cNo);
+  CopyText(result.cNo, r.cNo);
 
   EmsKindExFields fill;
   if (FindEmsKindExFields(r.cEmsKind, &fill) != 0) ApplyKindFill(fill, r);
-  Copy(result.cReserve, r.cReserve);
-  Copy(result.cBy1, r.cBy1);
-  Copy(result.cBy2, r.cBy2);
-  Copy(result.cBy3, r.cBy3);
-  Copy(result.cBy4, r.cBy4);
-  Copy(result.cBy5, r.cBy5);
+  CopyText(result.cReserve, r.cReserve);
+  CopyText(result.cBy1, r.cBy1);
+  CopyText(result.cBy2, r.cBy2);
+  CopyText(result.cBy3, r.cBy3);
+  CopyText(result.cBy4, r.cBy4);
+  CopyText(result.cBy5, r.cBy5);
 
   // ---- storing: the shipment and its goods rows, all or nothing ----
   const bool bGoodsRows = tw::entry::StoresGoodsRows(r);
   DbStatement st(slot.hDbc);
   if (!st.ok()) {
-    Copy(result.cMess, kMessBusy);
+    CopyText(result.cMess, kMessBusy);
     return kRcDbFailed;
   }
   std::optional<DbTransaction> transaction;
   if (bGoodsRows) {
     transaction.emplace(slot.hDbc);
     if (!transaction->ok()) {
-      Copy(result.cMess, kMessNotRun);
+      CopyText(result.cMess, kMessNotRun);
       return kRcDbFailed;
     }
   }
@@ -183,11 +179,11 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   const std::string call = tw::entry::BuildSetCall(r, clientId, address);
   if (!DbOk(st.ExecDirect(call.c_str()))) {
     WriteLog(st.Diagnostic().c_str(), kLogCategory);
-    Copy(result.cMess, kMessNotRun);
+    CopyText(result.cMess, kMessNotRun);
     return kRcDbFailed;
   }
   if (stored <= 0) {
-    Copy(result.cMess, ProcedureMessage(stored));
+    CopyText(result.cMess, ProcedureMessage(stored));
     return stored;
   }
   if (bGoodsRows) {
@@ -196,7 +192,7 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
     const bool inserted = goods.ok() && DbOk(goods.ExecDirect(insert.c_str()));
     if (!inserted) WriteLog(goods.Diagnostic().c_str(), kLogCategory);
     if (!inserted || !transaction->Commit()) {
-      Copy(result.cMess, kMessNotRun);
+      CopyText(result.cMess, kMessNotRun);
       return kRcDbFailed;
     }
   }

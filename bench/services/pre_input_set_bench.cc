@@ -1,8 +1,8 @@
 // Signed "PreInputSet" batches of 20 shipments through tarnwick-host at 16 keep-alive connections
-// (wrk), into a table that already holds 100000 shipments of other clients. Every batch carries new internal numbers, half of its records two goods lines (stored with
-// the shipment in one transaction), the other half their goods in the record. Prints batches and
-// stored records per second (counted in the database afterwards) and the latency percentiles of a
-// batch.
+// (wrk), into a table that already holds 100000 shipments of other clients. Every batch carries new
+// internal numbers, half of its records two goods lines (stored with the shipment in one
+// transaction), the other half their goods in the record. Prints batches and records per second,
+// the rows stored (counted in the database afterwards) and the latency percentiles of a batch.
 //   given  the records carry their own internal numbers
 //   drawn  the records carry none: each draws one from the default internal rule (the number lock
 //          serialises the drawing)
@@ -65,7 +65,8 @@ std::string Replace(std::string text, const std::string& from, const std::string
 std::string WriteScript(const std::string& head, bool bOwnNumbers) {
   std::string records;
   for (int i = 0; i < kRecords; ++i) {
-    std::string r = Replace(kRecord, "@NUM@", bOwnNumbers ? ",\"cNum\":\"B%02d%07d" + std::to_string(10 + i) + "\"" : "");
+    const std::string number = ",\"cNum\":\"B%02d%07d" + std::to_string(10 + i) + "\"";
+    std::string r = Replace(kRecord, "@NUM@", bOwnNumbers ? number : "");
     r = Replace(r, "@GOODS@", i % 2 == 0 ? kGoodsLines : kOwnGoods);
     records += (i == 0 ? "" : ",") + twtest::GbkToUtf8Text(r);
   }
@@ -80,7 +81,8 @@ std::string WriteScript(const std::string& head, bool bOwnNumbers) {
                "local records = [==[%s]==]\n"
                "function request()\n"
                "  counter = counter + 1\n"
-               "  local body = head .. string.gsub(records, \"B%%%%02d%%%%07d\", string.format(\"B%%02d%%07d\", tid, counter)) .. \"]}\"\n"
+               "  local numbers = string.format(\"B%%02d%%07d\", tid, counter)\n"
+               "  local body = head .. string.gsub(records, \"B%%%%02d%%%%07d\", numbers) .. \"]}\"\n"
                "  return wrk.format(\"POST\", nil, {[\"Content-Type\"] = \"application/json\"}, body)\n"
                "end\n",
                head.c_str(), records.c_str());

@@ -13,6 +13,21 @@ RETURNS bigint LANGUAGE sql IMMUTABLE AS $$
   SELECT hashtextextended('rec_pre_input:' || p_icid::text || ':' || lower(p_cnum::text), 0)
 $$;
 
+-- Locks the client's pre-input shipment iid for the rest of the transaction. Returns 0 when it may
+-- still be changed or withdrawn, -2 when it is not the client's (or does not exist), -4 when it has
+-- been taken over (irid > 0).
+CREATE OR REPLACE FUNCTION dbo.pre_input_lock_own(p_iid integer, p_icid integer)
+RETURNS integer LANGUAGE plpgsql AS $$
+DECLARE
+  v_irid integer;
+BEGIN
+  SELECT irid INTO v_irid FROM dbo.rec_pre_input WHERE iid = p_iid AND icid = p_icid FOR UPDATE;
+  IF NOT FOUND THEN
+    RETURN -2;
+  END IF;
+  RETURN CASE WHEN v_irid > 0 THEN -4 ELSE 0 END;
+END $$;
+
 -- {?=CALL dorvane.dbo.cp_rec_pre_input_set(iid, icid, ... 79 arguments)}: stores a pre-input shipment of
 -- client icid: a new one when iid is 0 or less, else the client's shipment iid, whose goods rows are
 -- removed (the caller stores the new ones). Returns the shipment's id; -1 when another shipment of
@@ -38,20 +53,13 @@ CREATE OR REPLACE FUNCTION dbo.cp_rec_pre_input_set(
     p_facheck numeric, p_faremote numeric, p_faby numeric,
     OUT o_ret integer)
 LANGUAGE plpgsql AS $$
-DECLARE
-  v_irid integer;
 BEGIN
   IF p_cnum <> '' THEN
     PERFORM pg_advisory_xact_lock(dbo.pre_input_number_key(p_icid, p_cnum));
   END IF;
   IF p_iid > 0 THEN
-    SELECT irid INTO v_irid FROM dbo.rec_pre_input WHERE iid = p_iid AND icid = p_icid FOR UPDATE;
-    IF NOT FOUND THEN
-      o_ret := -2;
-      RETURN;
-    END IF;
-    IF v_irid > 0 THEN
-      o_ret := -4;
+    o_ret := dbo.pre_input_lock_own(p_iid, p_icid);
+    IF o_ret < 0 THEN
       RETURN;
     END IF;
   END IF;
@@ -112,16 +120,9 @@ END $$;
 -- when it has been taken over already (irid > 0).
 CREATE OR REPLACE FUNCTION dbo.cp_rec_pre_input_del(p_iid integer, p_icid integer, OUT o_ret integer)
 LANGUAGE plpgsql AS $$
-DECLARE
-  v_irid integer;
 BEGIN
-  SELECT irid INTO v_irid FROM dbo.rec_pre_input WHERE iid = p_iid AND icid = p_icid FOR UPDATE;
-  IF NOT FOUND THEN
-    o_ret := -2;
-    RETURN;
-  END IF;
-  IF v_irid > 0 THEN
-    o_ret := -4;
+  o_ret := dbo.pre_input_lock_own(p_iid, p_icid);
+  IF o_ret < 0 THEN
     RETURN;
   END IF;
   DELETE FROM dbo.rec_pre_input_goods WHERE iid = p_iid;

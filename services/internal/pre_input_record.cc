@@ -33,11 +33,6 @@ constexpr char kBadText[] = "[%s]文字编码不合法";
 // The option bytes of a pre-input shipment: twelve zero bytes.
 constexpr char kOptionBytes[] = "'\\x000000000000000000000000'::bytea";
 
-template <size_t N>
-void Copy(char (&out)[N], const char* text) {
-  tw::CopyTextLimited(out, text, N - 1);
-}
-
 #define TW_TEXT_KEY(name, mode) \
   TextKey { #name, [](PreInputRecord& r) -> char* { return r.name; }, sizeof(PreInputRecord::name) - 1, mode }
 
@@ -249,11 +244,11 @@ void FoldGoodsLines(PreInputRecord& r) {
   r.fDValue = totalValue;
   r.fGCustom = totalCustom;
   r.fGCRate = first.fxGCRate;
-  Copy(r.cGoods, first.cxGoods);
-  Copy(r.cGoodsA, first.cxGoodsA);
-  Copy(r.cGCodeA, first.cxGCodeA);
-  Copy(r.cGCodeB, first.cxGCodeB);
-  Copy(r.cGCodeC, first.cxGCodeC);
+  CopyText(r.cGoods, first.cxGoods);
+  CopyText(r.cGoodsA, first.cxGoodsA);
+  CopyText(r.cGCodeA, first.cxGCodeA);
+  CopyText(r.cGCodeB, first.cxGCodeB);
+  CopyText(r.cGCodeC, first.cxGCodeC);
   r.bGoodsFromLines = true;
 }
 
@@ -357,34 +352,34 @@ void FillCarrierShipment(const PreInputRecord& r, int32_t clientId, CarrierShipm
   s.unitPrice = r.fPrice < kPriceFloor ? kCarrierPrice : r.fPrice;
   s.pieces = 1;
   s.declaredValue = r.fDValue;
-  Copy(s.kind, r.cEmsKind);
-  Copy(s.destination, r.cDes);
-  Copy(s.postcode, r.cRPostcode);
-  Copy(s.receiver, r.cReceiver);
-  Copy(s.address, r.cRAddr);
-  Copy(s.company, r.cRUnit);
-  Copy(s.city, r.cRCity);
-  Copy(s.province, r.cRProvince);
-  Copy(s.country, r.cRCountry);
-  Copy(s.phone, r.cRPhone);
-  Copy(s.email, r.cREMail);
-  Copy(s.sms, r.cRSms);
-  Copy(s.transNote, r.cTransNote);
-  Copy(s.internalNumber, r.cNum);
-  Copy(s.printCode, r.cPrintCode);
+  CopyText(s.kind, r.cEmsKind);
+  CopyText(s.destination, r.cDes);
+  CopyText(s.postcode, r.cRPostcode);
+  CopyText(s.receiver, r.cReceiver);
+  CopyText(s.address, r.cRAddr);
+  CopyText(s.company, r.cRUnit);
+  CopyText(s.city, r.cRCity);
+  CopyText(s.province, r.cRProvince);
+  CopyText(s.country, r.cRCountry);
+  CopyText(s.phone, r.cRPhone);
+  CopyText(s.email, r.cREMail);
+  CopyText(s.sms, r.cRSms);
+  CopyText(s.transNote, r.cTransNote);
+  CopyText(s.internalNumber, r.cNum);
+  CopyText(s.printCode, r.cPrintCode);
   if (r.iLong > 0 && r.iWidth > 0 && r.iHeight > 0) {
     std::snprintf(s.dimensions, sizeof s.dimensions, "%u*%u*%u", static_cast<unsigned>(r.iLong),
                   static_cast<unsigned>(r.iWidth), static_cast<unsigned>(r.iHeight));
   }
   if (!r.goods.empty()) {
     const GoodsLine& first = r.goods.front();
-    Copy(s.goods, first.cxGoods);
-    Copy(s.goodsA, first.cxGoodsA);
-    Copy(s.goodsCodeA, first.cxGCodeA);
+    CopyText(s.goods, first.cxGoods);
+    CopyText(s.goodsA, first.cxGoodsA);
+    CopyText(s.goodsCodeA, first.cxGCodeA);
   } else {
-    Copy(s.goods, r.cGoods);
-    Copy(s.goodsA, r.cGoodsA);
-    Copy(s.goodsCodeA, r.cGCodeA);
+    CopyText(s.goods, r.cGoods);
+    CopyText(s.goodsA, r.cGoodsA);
+    CopyText(s.goodsCodeA, r.cGCodeA);
   }
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "pricing/goods_line.h"
+#include "util/text.h"
 
 class CFieldCheckList;
 struct CarrierShipment;
@@ -26,6 +27,12 @@ namespace tw::entry {
 inline constexpr size_t kNumberMinLength = 7;
 // Texts of a goods line are read at most this long.
 inline constexpr size_t kGoodsTextMax = 63;
+
+// CopyText: text into the fixed buffer out, cut to fit without splitting a character.
+template <size_t N>
+void CopyText(char (&out)[N], const char* text) {
+  tw::CopyTextLimited(out, text, N - 1);
+}
 
 // The keys of one record, read with their defaults. Each text holds its key's maximum length plus
 // the NUL; cNum and cNo hold 32 bytes because the numbering writes up to 31 characters into them.

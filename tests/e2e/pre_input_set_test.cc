@@ -26,6 +26,8 @@ namespace {
 using twtest::HostConfig;
 using twtest::HttpClient;
 using twtest::HttpReply;
+using twtest::ReplyInts;
+using twtest::ReplyTexts;
 using twtest::TestDb;
 using twtest::TestHost;
 
@@ -51,26 +53,6 @@ std::string Code(int code) { return "{\"ReturnValue\":" + std::to_string(code) +
 
 // Request text in GBK (as the test's literals are) sent as the UTF-8 that clients send.
 std::string Utf8(const std::string& gbk) { return twtest::GbkToUtf8Text(gbk); }
-
-// The values of every "key":number in a reply, in order.
-std::vector<long long> Ints(const std::string& body, const std::string& key) {
-  std::vector<long long> out;
-  std::regex re("\"" + key + "\":(-?[0-9]+)");
-  for (auto it = std::sregex_iterator(body.begin(), body.end(), re); it != std::sregex_iterator(); ++it) {
-    out.push_back(std::stoll((*it)[1]));
-  }
-  return out;
-}
-
-// The values of every "key":"text" in a reply (UTF-8, escapes as sent), in order.
-std::vector<std::string> Strs(const std::string& body, const std::string& key) {
-  std::vector<std::string> out;
-  std::regex re("\"" + key + "\":\"([^\"]*)\"");
-  for (auto it = std::sregex_iterator(body.begin(), body.end(), re); it != std::sregex_iterator(); ++it) {
-    out.push_back((*it)[1]);
-  }
-  return out;
-}
 
 // One full "ErrList" entry of "PreInputSet" (texts in GBK, written as the reply's UTF-8).
 std::string Entry(int index, long long id, const std::string& num, const std::string& no, const std::string& mess,
@@ -240,8 +222,8 @@ TEST_F(PreInputSetTest, RefusalsComeInTheirOrder) {
   HttpClient http(host.port());
   for (const Case& c : cases) {
     const std::string body = Set(http, kClient, "{\"iID\":0," + c.record + "}");
-    EXPECT_EQ(Strs(body, "cMess"), std::vector<std::string>{Utf8(c.mess)}) << c.record << "\n" << body;
-    EXPECT_EQ(Ints(body, "OK"), std::vector<long long>{0}) << c.record;
+    EXPECT_EQ(ReplyTexts(body, "cMess"), std::vector<std::string>{Utf8(c.mess)}) << c.record << "\n" << body;
+    EXPECT_EQ(ReplyInts(body, "OK"), std::vector<long long>{0}) << c.record;
   }
   EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.rec_pre_input WHERE icid = 930001 AND cnum LIKE 'H8R%'"), "0");
   EXPECT_EQ(host.Stop(), 0);
@@ -251,9 +233,10 @@ TEST_F(PreInputSetTest, RefusalsComeInTheirOrder) {
   TestHost noNumbers;
   StartHost(noNumbers, "内单号生成ID=93003\r\n");
   HttpClient http2(noNumbers.port());
-  EXPECT_EQ(Strs(Set(http2, kClient, "{\"iID\":0,\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"), "cMess"),
+  EXPECT_EQ(ReplyTexts(Set(http2, kClient, "{\"iID\":0,\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"), "cMess"),
             std::vector<std::string>{Utf8("内单号获取失败")});
-  EXPECT_EQ(Strs(Set(http2, kClient, "{\"iID\":0,\"cDes\":\"US\"}"), "cMess"), std::vector<std::string>{Utf8("快递类别空")});
+  EXPECT_EQ(ReplyTexts(Set(http2, kClient, "{\"iID\":0,\"cDes\":\"US\"}"), "cMess"),
+            std::vector<std::string>{Utf8("快递类别空")});
   EXPECT_EQ(noNumbers.Stop(), 0);
 }
 
@@ -282,25 +265,25 @@ TEST_F(PreInputSetTest, DrawnNumbersTransferNumbersAndKindFill) {
   };
   for (const Case& c : cases) {
     const std::string body = Set(http, kDrawClient, "{\"iID\":0,\"cDes\":\"US\"," + c.record + "}");
-    ASSERT_EQ(Ints(body, "OK"), std::vector<long long>{1}) << c.why << "\n" << body;
-    const std::string num = Strs(body, "cNum").at(0), no = Strs(body, "cNo").at(0);
+    ASSERT_EQ(ReplyInts(body, "OK"), std::vector<long long>{1}) << c.why << "\n" << body;
+    const std::string num = ReplyTexts(body, "cNum").at(0), no = ReplyTexts(body, "cNo").at(0);
     EXPECT_TRUE(std::regex_match(num, std::regex(c.num))) << c.why << ": " << num;
     EXPECT_TRUE(std::regex_match(no, std::regex(c.no))) << c.why << ": " << no;
     EXPECT_EQ(num == no, c.bNoIsNum) << c.why;
-    EXPECT_EQ(Row(Ints(body, "iID").at(0), "cnum, cno"), (std::vector<std::string>{num, no})) << c.why;
+    EXPECT_EQ(Row(ReplyInts(body, "iID").at(0), "cnum, cno"), (std::vector<std::string>{num, no})) << c.why;
   }
 
   // The kind's fill record replaces what the request sent, where it has a value.
   const std::string body = Set(http, kDrawClient,
                                "{\"iID\":0,\"cDes\":\"US\",\"cEmsKind\":\"H8FILL\",\"cReserve\":\"mine\","
                                "\"cBy1\":\"B1mine\",\"cBy2\":\"B2mine\",\"cBy3\":\"B3mine\"}");
-  const long long id = Ints(body, "iID").at(0);
+  const long long id = ReplyInts(body, "iID").at(0);
   ASSERT_GT(id, 0) << body;
   EXPECT_EQ(Row(id, "creserve, cby1, cby2, cby3, cby4, cby5"),
             (std::vector<std::string>{"RSV-F", "B1mine", "B2-F", "B3mine", "", "B5-F"}));
-  EXPECT_EQ(Strs(body, "cReserve"), std::vector<std::string>{"RSV-F"});
-  EXPECT_EQ(Strs(body, "cBy2"), std::vector<std::string>{"B2-F"});
-  EXPECT_EQ(Strs(body, "cBy5"), std::vector<std::string>{"B5-F"});
+  EXPECT_EQ(ReplyTexts(body, "cReserve"), std::vector<std::string>{"RSV-F"});
+  EXPECT_EQ(ReplyTexts(body, "cBy2"), std::vector<std::string>{"B2-F"});
+  EXPECT_EQ(ReplyTexts(body, "cBy5"), std::vector<std::string>{"B5-F"});
   EXPECT_EQ(host.Stop(), 0);
 }
 
@@ -326,7 +309,7 @@ TEST_F(PreInputSetTest, GoodsLinesAndAmounts) {
       "\"fPrice\":12.345,\"fDValue\":19.99,\"fIValue\":0.07,\"fGoods\":3.456,\"fGoodsc\":-1,\"fGCustom\":7.777,"
       "\"fGCRate\":0.12346,\"faGet\":1.234,\"faBy\":-2.5,\"iLong\":30,\"iWidth\":20,\"iHeight\":10,\"iQuantity\":-4,"
       "\"nPayWay\":5,\"cMemo\":\"a'b\\\\c?{d}\"}");
-  ASSERT_EQ(Ints(body, "OK"), std::vector<long long>{5}) << body;
+  ASSERT_EQ(ReplyInts(body, "OK"), std::vector<long long>{5}) << body;
 
   // Two lines, no goods of the record's own: the record carries the first line's names and the
   // totals (2 x 3.50 + 1 x 4.00 = 11.00: quantity 1, price and declared value 1100 cents), the
@@ -364,8 +347,8 @@ TEST_F(PreInputSetTest, GoodsLinesAndAmounts) {
             std::string::npos)
       << data;
   const std::string goods = Do(http, "PreInputData", kClient, ",\"iID\":" + std::to_string(two));
-  EXPECT_EQ(Strs(goods, "cxGoods"), (std::vector<std::string>{apple, pear}));
-  EXPECT_EQ(Ints(goods, "ixQuantity"), (std::vector<long long>{2, 1}));
+  EXPECT_EQ(ReplyTexts(goods, "cxGoods"), (std::vector<std::string>{apple, pear}));
+  EXPECT_EQ(ReplyInts(goods, "ixQuantity"), (std::vector<long long>{2, 1}));
   EXPECT_EQ(host.Stop(), 0);
 }
 
@@ -383,8 +366,8 @@ TEST_F(PreInputSetTest, AReceiverNameOutsideGbkIsKeptAsItsEntity) {
   ASSERT_GT(id, 0) << body;
   EXPECT_EQ(Row(id, "creceiver, ccity"), (std::vector<std::string>{"张&#54620;", "&#54620;"}));
   const std::string data = Do(http, "PreInputData", kClient, ",\"iID\":" + std::to_string(id));
-  EXPECT_EQ(Strs(data, "cReceiver"), std::vector<std::string>{name});
-  EXPECT_EQ(Strs(data, "cRCity"), std::vector<std::string>{"\xED\x95\x9C"});
+  EXPECT_EQ(ReplyTexts(data, "cReceiver"), std::vector<std::string>{name});
+  EXPECT_EQ(ReplyTexts(data, "cRCity"), std::vector<std::string>{"\xED\x95\x9C"});
   EXPECT_EQ(host.Stop(), 0);
 }
 
@@ -394,12 +377,12 @@ TEST_F(PreInputSetTest, ChangedAndTakenOverRecords) {
   HttpClient http(host.port());
   const std::string lines = ",\"GoodsList\":[{\"cxGoods\":\"A\",\"ixQuantity\":1,\"fxPrice\":1},"
                             "{\"cxGoods\":\"B\",\"ixQuantity\":2,\"fxPrice\":2}]";
-  ASSERT_EQ(Ints(Set(http, kClient,
+  ASSERT_EQ(ReplyInts(Set(http, kClient,
                      "{\"iID\":0,\"cNum\":\"H8C0000001\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"" + lines + "},"
                      "{\"iID\":0,\"cNum\":\"H8C0000002\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"),
                  "OK"),
             std::vector<long long>{2});
-  ASSERT_EQ(Ints(Set(http, kForeignClient, "{\"iID\":0,\"cNum\":\"H8C0000009\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"),
+  ASSERT_EQ(ReplyInts(Set(http, kForeignClient, "{\"iID\":0,\"cNum\":\"H8C0000009\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"),
                  "OK"),
             std::vector<long long>{1});
   const long long x = IdOf(kClient, "H8C0000001"), y = IdOf(kClient, "H8C0000002");
@@ -421,7 +404,7 @@ TEST_F(PreInputSetTest, ChangedAndTakenOverRecords) {
   // Changed again with a single line that the record keeps: no goods rows are left.
   body = Set(http, kClient, "{\"iID\":" + ids + ",\"cNum\":\"H8C0000001\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\","
                             "\"GoodsList\":[{\"cxGoods\":\"E\",\"ixQuantity\":1,\"fxPrice\":9}]}");
-  EXPECT_EQ(Ints(body, "OK"), std::vector<long long>{1}) << body;
+  EXPECT_EQ(ReplyInts(body, "OK"), std::vector<long long>{1}) << body;
   EXPECT_TRUE(Goods(x).empty());
   EXPECT_EQ(Row(x, "cgoods, iprice"), (std::vector<std::string>{"E", "900"}));
 
@@ -442,13 +425,13 @@ TEST_F(PreInputSetTest, ChangedAndTakenOverRecords) {
   };
   for (const Case& c : cases) {
     body = Set(http, kClient, c.record);
-    EXPECT_EQ(Ints(body, "OK"), std::vector<long long>{0}) << c.record;
-    EXPECT_EQ(Ints(body, "iID"), std::vector<long long>{c.id}) << c.record;
-    EXPECT_EQ(Strs(body, "cMess"), std::vector<std::string>{Utf8(c.mess)}) << c.record;
+    EXPECT_EQ(ReplyInts(body, "OK"), std::vector<long long>{0}) << c.record;
+    EXPECT_EQ(ReplyInts(body, "iID"), std::vector<long long>{c.id}) << c.record;
+    EXPECT_EQ(ReplyTexts(body, "cMess"), std::vector<std::string>{Utf8(c.mess)}) << c.record;
   }
   // A number taken by another record: refused when a change asks for it.
   body = Set(http, kClient, "{\"iID\":" + ids + ",\"cNum\":\"H8C0000002\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}");
-  EXPECT_EQ(Strs(body, "cMess"), std::vector<std::string>{Utf8("同样内单号的记录已经存在。")});
+  EXPECT_EQ(ReplyTexts(body, "cMess"), std::vector<std::string>{Utf8("同样内单号的记录已经存在。")});
   EXPECT_EQ(Row(y, "cdes, irid"), (std::vector<std::string>{"US", "930700"}));
   EXPECT_EQ(Row(x, "cnum"), std::vector<std::string>{"H8C0000001"});
   EXPECT_EQ(Row(foreign, "cnum"), std::vector<std::string>{"H8C0000009"});
@@ -461,12 +444,12 @@ TEST_F(PreInputSetTest, WithdrawingShipments) {
   StartHost(host);
   HttpClient http(host.port());
   const std::string lines = ",\"GoodsList\":[{\"cxGoods\":\"A\",\"ixQuantity\":1},{\"cxGoods\":\"B\",\"ixQuantity\":2}]";
-  ASSERT_EQ(Ints(Set(http, kClient,
+  ASSERT_EQ(ReplyInts(Set(http, kClient,
                      "{\"iID\":0,\"cNum\":\"H8D0000001\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"" + lines + "},"
                      "{\"iID\":0,\"cNum\":\"H8D0000002\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"),
                  "OK"),
             std::vector<long long>{2});
-  ASSERT_EQ(Ints(Set(http, kForeignClient, "{\"iID\":0,\"cNum\":\"H8D0000003\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"),
+  ASSERT_EQ(ReplyInts(Set(http, kForeignClient, "{\"iID\":0,\"cNum\":\"H8D0000003\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}"),
                  "OK"),
             std::vector<long long>{1});
   const long long w = IdOf(kClient, "H8D0000001"), taken = IdOf(kClient, "H8D0000002");
@@ -488,7 +471,7 @@ TEST_F(PreInputSetTest, WithdrawingShipments) {
   EXPECT_EQ(Row(taken, "irid"), std::vector<std::string>{"930701"});
   EXPECT_EQ(Row(foreign, "icid"), std::vector<std::string>{"930002"});
   // Withdrawn once, gone the second time.
-  EXPECT_EQ(Ints(Do(http, "PreInputDel", kClient, ",\"iIDs\":[" + std::to_string(w) + "]"), "OK"),
+  EXPECT_EQ(ReplyInts(Do(http, "PreInputDel", kClient, ",\"iIDs\":[" + std::to_string(w) + "]"), "OK"),
             std::vector<long long>{0});
 
   struct Case {
@@ -539,7 +522,7 @@ TEST_F(PreInputSetTest, ConcurrentBatchesStoreANumberOnce) {
       });
     }
     for (std::thread& t : threads) t.join();
-    std::vector<std::string> mess[2] = {Strs(replies[0], "cMess"), Strs(replies[1], "cMess")};
+    std::vector<std::string> mess[2] = {ReplyTexts(replies[0], "cMess"), ReplyTexts(replies[1], "cMess")};
     ASSERT_EQ(mess[0].size(), static_cast<size_t>(kRecords)) << replies[0];
     ASSERT_EQ(mess[1].size(), static_cast<size_t>(kRecords)) << replies[1];
     for (int i = 0; i < kRecords; ++i) {
@@ -547,7 +530,7 @@ TEST_F(PreInputSetTest, ConcurrentBatchesStoreANumberOnce) {
       EXPECT_NE(mess[0][i].empty(), mess[1][i].empty()) << "round " << round << " record " << i;
       EXPECT_EQ(mess[0][i].empty() ? mess[1][i] : mess[0][i], Utf8("同样内单号的记录已经存在。"));
     }
-    EXPECT_EQ(Ints(replies[0], "OK")[0] + Ints(replies[1], "OK")[0], kRecords);
+    EXPECT_EQ(ReplyInts(replies[0], "OK")[0] + ReplyInts(replies[1], "OK")[0], kRecords);
   }
   EXPECT_EQ(Count(kRaceClient), kRounds * kRecords);
   EXPECT_EQ(Scalar("SELECT count(DISTINCT cnum) FROM dbo.rec_pre_input WHERE icid = 930003"),
@@ -584,7 +567,7 @@ TEST_F(PreInputSetTest, EveryDoorOfTheRequests) {
   };
   for (const Case& c : cases) {
     const std::string body = http.Post(std::string("/cgi-bin/Tarnwick.dll?") + c.door, c.body).body;
-    EXPECT_EQ(Ints(body, "OK"), std::vector<long long>{1}) << c.door << ": " << body;
+    EXPECT_EQ(ReplyInts(body, "OK"), std::vector<long long>{1}) << c.door << ": " << body;
     EXPECT_GT(IdOf(kDoorClient, c.num), 0) << c.door;
   }
   const std::string del = "{\"RequestName\":\"PreInputDel\"";
@@ -621,7 +604,7 @@ TEST_F(PreInputSetTest, LongBatchesAreAnsweredWhole) {
   std::string body = Set(http, kBatchClient, records);
   ASSERT_GT(body.size(), 2097152u);
   EXPECT_EQ(body.rfind("{\"ReturnValue\":14000,\"OK\":0,\"ErrList\":[", 0), 0u);
-  const std::vector<long long> index = Ints(body, "iIndex");
+  const std::vector<long long> index = ReplyInts(body, "iIndex");
   ASSERT_EQ(index.size(), static_cast<size_t>(kLong));
   EXPECT_EQ(index.back(), kLong - 1);
   EXPECT_EQ(body.substr(body.size() - 3), "}]}");

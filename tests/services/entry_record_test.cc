@@ -86,7 +86,8 @@ TEST(PreInputRecordTest, GoodsListsAndWhereTheyEnd) {
       {R"({"iID":0,"GoodsList": [ {"cxGoods":"A","ixQuantity":1} ,
          {"cxGoods":"B","ixQuantity":2} ] })",
        {"A", "B"}, "blanks and line breaks between the objects and the brackets"},
-      {R"({"iID":0,"GoodsList":[{"cxGoods":"A","ixQuantity":1},{"cxGoods":"B","ixQuantity":0},{"cxGoods":"C","ixQuantity":1}]})",
+      {R"({"iID":0,"GoodsList":[{"cxGoods":"A","ixQuantity":1},{"cxGoods":"B","ixQuantity":0},)"
+       R"({"cxGoods":"C","ixQuantity":1}]})",
        {"A"}, "a quantity of 0 ends the list"},
       {R"({"iID":0,"GoodsList":[{"cxGoods":"","ixQuantity":3},{"cxGoods":"C","ixQuantity":1}]})", {},
        "an empty name ends the list"},
@@ -114,7 +115,8 @@ TEST(PreInputRecordTest, GoodsListsAndWhereTheyEnd) {
 
   GoodsLine line;
   ASSERT_TRUE(tw::entry::ReadGoodsLine(
-      R"({"cxGoods":"G","cxGoodsA":"GA","cxGCodeA":"1","cxGCodeB":"2","cxGCodeC":"3","ixQuantity":2,"fxPrice":3.5,"fxGCustom":7,"fxGCRate":0.13})",
+      R"({"cxGoods":"G","cxGoodsA":"GA","cxGCodeA":"1","cxGCodeB":"2","cxGCodeC":"3","ixQuantity":2,)"
+      R"("fxPrice":3.5,"fxGCustom":7,"fxGCRate":0.13})",
       line));
   EXPECT_STREQ(line.cxGoodsA, "GA");
   EXPECT_STREQ(line.cxGCodeC, "3");
@@ -200,7 +202,8 @@ TEST(PreInputRecordTest, FieldChecksRunInTheirOrder) {
 TEST(PreInputRecordTest, NormalizeAndStorableValues) {
   PreInputRecord r = Read(
       R"({"iID":0,"nItemType":3,"nLanguage":-1,"nPayWay":7,"iItem":0,"iReserve":-2,"iQuantity":-3,)"
-      R"("fWeight":-1,"fPrice":-2,"fGoods":-3,"fGoodsc":-4,"fDValue":-5,"fIValue":-6,"fGCustom":-7,"fGCRate":-8,"fAmount":-9,"faGet":-1})");
+      R"("fWeight":-1,"fPrice":-2,"fGoods":-3,"fGoodsc":-4,"fDValue":-5,"fIValue":-6,"fGCustom":-7,"fGCRate":-8,)"
+      R"("fAmount":-9,"faGet":-1})");
   tw::entry::Normalize(r);
   EXPECT_EQ(r.nItemType, 1);
   EXPECT_EQ(r.nLanguage, 0);

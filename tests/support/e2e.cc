@@ -17,6 +17,7 @@
 #include <ctime>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -114,6 +115,24 @@ std::string OdbcDir() {
     return d;
   }();
   return dir;
+}
+
+std::vector<long long> ReplyInts(const std::string& body, const std::string& key) {
+  std::vector<long long> out;
+  const std::regex re("\"" + key + "\":(-?[0-9]+)");
+  for (auto it = std::sregex_iterator(body.begin(), body.end(), re); it != std::sregex_iterator(); ++it) {
+    out.push_back(std::stoll((*it)[1]));
+  }
+  return out;
+}
+
+std::vector<std::string> ReplyTexts(const std::string& body, const std::string& key) {
+  std::vector<std::string> out;
+  const std::regex re("\"" + key + "\":\"([^\"]*)\"");
+  for (auto it = std::sregex_iterator(body.begin(), body.end(), re); it != std::sregex_iterator(); ++it) {
+    out.push_back((*it)[1]);
+  }
+  return out;
 }
 
 std::string Utf8ToGbkText(const std::string& utf8) { return Convert(utf8, "GBK", "UTF-8"); }

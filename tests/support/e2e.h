@@ -92,6 +92,11 @@ std::string SourceDir();
 std::string Utf8ToGbkText(const std::string& utf8);
 std::string GbkToUtf8Text(const std::string& gbk);
 
+// The values of every "key":number of a JSON reply, and of every "key":"text" (UTF-8, escapes as
+// sent), in reply order.
+std::vector<long long> ReplyInts(const std::string& body, const std::string& key);
+std::vector<std::string> ReplyTexts(const std::string& body, const std::string& key);
+
 // Today's date in the log file form "%Y_%m_%d".
 std::string TodayForLog();
 
