@@ -160,6 +160,8 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   CopyText(result.cBy5, r.cBy5);
 
   // ---- storing: the shipment and its goods rows, all or nothing ----
+  static constexpr unsigned char kNoAddress[4] = {0, 0, 0, 0};
+  const unsigned char* caller = address != nullptr ? address : kNoAddress;
   const bool bGoodsRows = tw::entry::StoresGoodsRows(r);
   DbStatement st(slot.hDbc);
   if (!st.ok()) {
@@ -176,7 +178,7 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   }
   int32_t stored = 0;
   st.BindOutInt(1, &stored);
-  const std::string call = tw::entry::BuildSetCall(r, clientId, address);
+  const std::string call = tw::entry::BuildSetCall(r, clientId, caller);
   if (!DbOk(st.ExecDirect(call.c_str()))) {
     WriteLog(st.Diagnostic().c_str(), kLogCategory);
     CopyText(result.cMess, kMessNotRun);

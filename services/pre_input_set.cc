@@ -2,7 +2,6 @@
 // (each through the shipment-entry worker) and "PreInputDel" withdraws a list of them. Both answer
 // with the batch reply {"ReturnValue":n,"OK":k[,"ErrList":[...]]}, which is always sent whole.
 
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -40,7 +39,7 @@ void SendBatchReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutB
 }  // namespace
 
 void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address) {
-  const std::string_view text(body);
+  const std::string_view text(body != nullptr ? body : "");
   const int32_t icid = tw::JsonGetInt("icID", text, 0);
   if (icid <= 0) {
     WriteCode(pCtxt, kRcBadClientId);
@@ -49,7 +48,7 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
   const char* list = tw::JsonFindKey("RecList", text);
   std::vector<std::string_view> records;
   if (list == nullptr ||
-      !tw::entry::CutRecords(text.substr(static_cast<size_t>(list - body)), tw::entry::kBatchRecordsMax, records)) {
+      !tw::entry::CutRecords(text.substr(static_cast<size_t>(list - text.data())), tw::entry::kBatchRecordsMax, records)) {
     WriteCode(pCtxt, kRcNoBatchList);
     return;
   }
@@ -66,6 +65,7 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
     if (SavePreInputRecord(slot.slot(), icid, records[i], results[i], address) > 0) ++stored;
   }
 
+  // The reply is written once every record is done: a carrier order works in the slot's reply buffer.
   tw::OutBuf reply = BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
   for (const ShipmentEntryResult& r : results) {
@@ -86,7 +86,7 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
 }
 
 void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const std::string_view text(body);
+  const std::string_view text(body != nullptr ? body : "");
   const int32_t icid = tw::JsonGetInt("icID", text, 0);
   if (icid <= 0) {
     WriteCode(pCtxt, kRcBadClientId);
