@@ -220,16 +220,22 @@ static bool AnswerUnchecked(CTarnwickExtension& ext, CHttpServerContext* pCtxt, 
   return true;
 }
 
-void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
-  DoorRequest r;
+// The first steps of DoApp, DoApi and DoPda: the caller's address, the body decoded, the request
+// name ("-5" when none), and the requests answered before any check. True when the door goes on.
+static bool OpenSignedDoor(CTarnwickExtension& ext, CHttpServerContext* pCtxt, char* body, DoorRequest& r) {
   ReadAddress(pCtxt, r);
   DecodeBody(body);
   ReadName(body, r, true);
   if (r.name[0] == '\0') {
-    WriteCode(pCtxt, kRcNoRequestName);
-    return;
+    ext.WriteCode(pCtxt, kRcNoRequestName);
+    return false;
   }
-  if (AnswerUnchecked(*this, pCtxt, body, r.name)) return;
+  return !AnswerUnchecked(ext, pCtxt, body, r.name);
+}
+
+void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
+  DoorRequest r;
+  if (!OpenSignedDoor(*this, pCtxt, body, r)) return;
 
   const int32_t icid = tw::JsonGetInt("icID", body, 0);
   int64_t stamp = 0;
@@ -264,14 +270,7 @@ void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
 
 void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
   DoorRequest r;
-  ReadAddress(pCtxt, r);
-  DecodeBody(body);
-  ReadName(body, r, true);
-  if (r.name[0] == '\0') {
-    WriteCode(pCtxt, kRcNoRequestName);
-    return;
-  }
-  if (AnswerUnchecked(*this, pCtxt, body, r.name)) return;
+  if (!OpenSignedDoor(*this, pCtxt, body, r)) return;
 
   const int32_t keySource = tw::JsonGetInt("xSetx", body, 0);
   const int32_t icid = tw::JsonGetInt("icID", body, 0);
@@ -325,14 +324,7 @@ void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {
     return;
   }
   DoorRequest r;
-  ReadAddress(pCtxt, r);
-  DecodeBody(body);
-  ReadName(body, r, true);
-  if (r.name[0] == '\0') {
-    WriteCode(pCtxt, kRcNoRequestName);
-    return;
-  }
-  if (AnswerUnchecked(*this, pCtxt, body, r.name)) return;
+  if (!OpenSignedDoor(*this, pCtxt, body, r)) return;
 
   char pda[kPdaIdMax + 1];
   tw::JsonGetString("cUserPid", body, pda, kPdaIdMax, tw::kJsonModeCodePage);
