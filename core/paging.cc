@@ -281,7 +281,7 @@ CJsonFields PutListHead(tw::OutBuf& out, int32_t icid, int32_t page, int32_t per
 
 void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& s, int32_t icid,
                   PagingKeys keys, const CListFilter& filter, std::span<const FilterEcho> echo,
-                  const PagedListSpec& spec, CListRows& rows) {
+                  const PagedListShape& shape, CListRows& rows) {
   auto refuse = [&](int code) { ext.WriteCode(pCtxt, code); };
   tw::OutBuf sql = tw::OutBuf::Growable(s.szSql, kSqlBytes, kListSqlMaxBytes);
   sql.Append("SELECT COUNT(*)");
@@ -296,7 +296,7 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
     st.BindInt64(1, &total);
     if (!DbOk(st.Fetch())) return refuse(kRcDbFailed);
   }
-  if (total < 1 && !spec.bEmptyAsList) return refuse(kRcNotFound);
+  if (total < 1 && !shape.bEmptyAsList) return refuse(kRcNotFound);
 
   tw::OutBuf reply = tw::OutBuf::Growable(s.szReply, kReplyBytes, kListReplyMaxBytes);
   if (keys.iPagePer <= 0) {
@@ -313,20 +313,20 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
   if (total > 0) {
     sql.Clear();
     sql.Append("SELECT");
-    sql.Append(spec.columns);
+    sql.Append(shape.columns);
     sql.Append(filter.text());
-    sql.Append(spec.orderDesc);
+    sql.Append(shape.orderDesc);
     sql.Printf(" LIMIT %d", w.limit);
     if (w.offset > 0) sql.Printf(" OFFSET %lld", static_cast<long long>(w.offset));
     if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) return refuse(kRcDbFailed);
     rows.Bind(st);
     haveRow = DbOk(st.Fetch());
   }
-  if (!haveRow && !spec.bEmptyAsList) return refuse(kRcNotFound);
+  if (!haveRow && !shape.bEmptyAsList) return refuse(kRcNotFound);
 
   CJsonFields f = PutListHead(reply, icid, w.page, keys.iPagePer, total);
   for (const FilterEcho& e : echo) f.Str(e.key, e.value);
-  f.Raw(spec.listKey, "[");
+  f.Raw(shape.listKey, "[");
   for (bool first = true; haveRow; first = false) {
     const size_t mark = reply.Mark();
     if (!first) reply.AppendChar(',');

@@ -183,7 +183,7 @@ class CListRows {
   virtual void Put(tw::OutBuf& out) = 0;
 };
 
-struct PagedListSpec {
+struct PagedListShape {
   const char* columns;           // the column list, starting with a blank
   const char* orderDesc;         // the newest-first ordering (" ORDER BY iid DESC")
   const char* listKey = "RecList";
@@ -198,7 +198,7 @@ struct PagedListSpec {
 // REQUIRES: the slot is held (and stays held until this returns).
 void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int32_t icid,
                   PagingKeys keys, const CListFilter& filter, std::span<const FilterEcho> echo,
-                  const PagedListSpec& spec, CListRows& rows);
+                  const PagedListShape& shape, CListRows& rows);
 
 // ---- Batch replies ----------------------------------------------------------------------------------
 

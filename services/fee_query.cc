@@ -149,10 +149,10 @@ void CTarnwickExtension::OnFeeList(CHttpServerContext* pCtxt, char* body, const 
   filter.AddTwoStateMask(typeMask, " AND ntype=0", " AND ntype=1");
   filter.AddPositionMask("npayway", payWayMask, kPayWays, 0);
 
-  PagedListSpec spec{kFeeColumns, kFeeOrder};
-  spec.bEmptyAsList = true;
+  PagedListShape shape{kFeeColumns, kFeeOrder};
+  shape.bEmptyAsList = true;
   CFeeRows rows;
-  RunPagedList(*this, pCtxt, s, icid, keys, filter, {}, spec, rows);
+  RunPagedList(*this, pCtxt, s, icid, keys, filter, {}, shape, rows);
 }
 
 void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, const unsigned char*) {

@@ -492,9 +492,9 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
   const FilterEcho echo[] = {{"dqBDate", q.begin.text}, {"dqEDate", q.end.text}, {"cqDes", q.des},
                              {"cqEmsKind", q.kind},     {"cqStateMask", q.mask}, {"cqNum", q.number},
                              {"cqMark", q.mark},        {"cqReserve", q.reserve}};
-  PagedListSpec spec{kPreInputListColumns, kPreInputListOrder};
+  PagedListShape shape{kPreInputListColumns, kPreInputListOrder};
   CPreInputListRows rows;
-  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, spec, rows);
+  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
 }
 
 void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
@@ -533,7 +533,7 @@ void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const 
   const FilterEcho echo[] = {{"dqBDate", q.begin.text}, {"dqEDate", q.end.text},   {"cqDes", q.des},
                              {"cqEmsKind", q.kind},     {"cqStateMask", q.mask},   {"bqAudit", audit},
                              {"cqNum", q.number},       {"cqMark", q.mark},        {"cqReserve", q.reserve}};
-  PagedListSpec spec{kRecListColumns, kRecListOrder};
+  PagedListShape shape{kRecListColumns, kRecListOrder};
   CRecListRows rows;
-  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, spec, rows);
+  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
 }

@@ -30,13 +30,13 @@ Bytes BarcodeLikeBmp(int32_t width, int32_t height) {
       }
     }
   }
-  raster_test::BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bits = 1;
-  spec.sizeImage = static_cast<uint32_t>(data.size());
+  raster_test::BmpSpec shape;
+  shape.width = width;
+  shape.height = height;
+  shape.bits = 1;
+  shape.sizeImage = static_cast<uint32_t>(data.size());
   const Bytes palette = {255, 255, 255, 0, 0, 0, 0, 0};
-  return raster_test::MakeBmp(spec, palette, data);
+  return raster_test::MakeBmp(shape, palette, data);
 }
 
 // Reads a PNG header with libpng: width, height, bit depth, colour type, palette entries.
@@ -562,12 +562,12 @@ TEST(RasterCodec, BmpRunLengthCodesAsWorkedOutByHand) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    raster_test::BmpSpec spec;
-    spec.width = 4;
-    spec.height = 2;
-    spec.bits = row.bits;
-    spec.compression = row.compression;
-    const Bytes file = raster_test::MakeBmp(spec, Bytes(palette.begin(), palette.begin() + (4u << row.bits)), row.data);
+    raster_test::BmpSpec shape;
+    shape.width = 4;
+    shape.height = 2;
+    shape.bits = row.bits;
+    shape.compression = row.compression;
+    const Bytes file = raster_test::MakeBmp(shape, Bytes(palette.begin(), palette.begin() + (4u << row.bits)), row.data);
     CRasterImage img(file.data(), static_cast<uint32_t>(file.size()), kRasterFormatBmp);
     ASSERT_TRUE(img.IsValid()) << img.GetLastError();
     for (uint32_t y = 0; y < 2; ++y) {

@@ -20,10 +20,10 @@ void Put32(Bytes& b, uint32_t v) {
   }
 }
 
-Bytes MakeBmp(const BmpSpec& spec, const Bytes& palette, const Bytes& data) {
+Bytes MakeBmp(const BmpSpec& shape, const Bytes& palette, const Bytes& data) {
   Bytes b;
-  const uint32_t off = spec.dataOffset != 0 ? spec.dataOffset : static_cast<uint32_t>(14 + 40 + palette.size());
-  if (spec.fileHeader) {
+  const uint32_t off = shape.dataOffset != 0 ? shape.dataOffset : static_cast<uint32_t>(14 + 40 + palette.size());
+  if (shape.fileHeader) {
     b.push_back('B');
     b.push_back('M');
     Put32(b, static_cast<uint32_t>(off + data.size()));
@@ -31,18 +31,18 @@ Bytes MakeBmp(const BmpSpec& spec, const Bytes& palette, const Bytes& data) {
     Put32(b, off);
   }
   Put32(b, 40);
-  Put32(b, static_cast<uint32_t>(spec.width));
-  Put32(b, static_cast<uint32_t>(spec.height));
+  Put32(b, static_cast<uint32_t>(shape.width));
+  Put32(b, static_cast<uint32_t>(shape.height));
   Put16(b, 1);
-  Put16(b, spec.bits);
-  Put32(b, spec.compression);
-  Put32(b, spec.sizeImage);
+  Put16(b, shape.bits);
+  Put32(b, shape.compression);
+  Put32(b, shape.sizeImage);
   Put32(b, 3780);
   Put32(b, 3780);
-  Put32(b, spec.clrUsed);
+  Put32(b, shape.clrUsed);
   Put32(b, 0);
   b.insert(b.end(), palette.begin(), palette.end());
-  if (spec.fileHeader) {
+  if (shape.fileHeader) {
     while (b.size() < off) {
       b.push_back(0);
     }

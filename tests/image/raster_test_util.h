@@ -26,7 +26,7 @@ struct BmpSpec {
   uint32_t dataOffset = 0;
   bool fileHeader = true;
 };
-Bytes MakeBmp(const BmpSpec& spec, const Bytes& palette, const Bytes& data);
+Bytes MakeBmp(const BmpSpec& shape, const Bytes& palette, const Bytes& data);
 
 // Encodes `img` as `type` into memory. Returns the bytes (empty on failure).
 Bytes EncodeToBytes(CRasterImage& img, uint32_t type);
