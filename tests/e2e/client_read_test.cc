@@ -18,7 +18,6 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
-#include "util/md5.h"
 
 namespace {
 
@@ -79,13 +78,6 @@ std::vector<long long> Range(long long from, long long to) {  // from..to, eithe
 std::string Scrambled(const std::string& text) {
   std::string out;
   for (char c : text) out.push_back(static_cast<char>(c ^ 0x0B));
-  return out;
-}
-
-std::string Sign(int icid, long long stamp, const std::string& key) {
-  std::string text = std::to_string(icid) + std::to_string(stamp) + key;
-  char out[tw::kMd5HexSize];
-  tw::MD5Hex(text.data(), text.size(), out);
   return out;
 }
 
@@ -273,7 +265,7 @@ TEST_F(ClientReadTest, PreInputDataWithItsGoodsLines) {
   long long ts = 0;
   ASSERT_EQ(std::sscanf(stamp.body.c_str(), "{\"ReturnValue\":%lld}", &ts), 1);
   std::string signedBody = "{\"RequestName\":\"PreInputData\",\"icID\":910002,\"TimeStamp\":" + std::to_string(ts) +
-                           ",\"MD5\":\"" + Sign(kMemberClient, ts, kMemberKey) + "\",\"iID\":910001}";
+                           ",\"MD5\":\"" + twtest::RequestSignature(kMemberClient, ts, kMemberKey) + "\",\"iID\":910001}";
   EXPECT_EQ(http.Post("/cgi-bin/Tarnwick.dll?DoApp", signedBody).body, Code(-2));  // not its shipment
   EXPECT_EQ(host.Stop(), 0);
 }
@@ -561,7 +553,7 @@ TEST_F(ClientReadTest, ClientAuthByEachKeyWithItsPasswordText) {
   long long ts = 0;
   ASSERT_EQ(std::sscanf(stamp.body.c_str(), "{\"ReturnValue\":%lld}", &ts), 1);
   std::string info = "{\"RequestName\":\"ClientInfo\",\"icID\":910002,\"TimeStamp\":" + std::to_string(ts) +
-                     ",\"MD5\":\"" + Sign(kMemberClient, ts, kMemberKey) + "\"}";
+                     ",\"MD5\":\"" + twtest::RequestSignature(kMemberClient, ts, kMemberKey) + "\"}";
   EXPECT_EQ(http.Post("/cgi-bin/Tarnwick.dll?DoApp", info).body, member);
 
   // A member table that cannot be read shows as its password text, not as a failure.

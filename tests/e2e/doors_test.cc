@@ -10,7 +10,6 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
-#include "util/md5.h"
 
 namespace {
 
@@ -29,15 +28,7 @@ constexpr char kPdaKey[] = "E2ePdaKey77";
 constexpr char kPda[] = "E2EPDA";
 constexpr char kPartnerKey[] = "PartnerKey01";
 
-std::string Md5(const std::string& text) {
-  char out[tw::kMd5HexSize];
-  tw::MD5Hex(text.data(), text.size(), out);
-  return out;
-}
-
-std::string Sign(const std::string& id, long long stamp, const std::string& key) {
-  return Md5(id + std::to_string(stamp) + key);
-}
+using twtest::RequestSignature;
 
 std::string Code(int code) { return "{\"ReturnValue\":" + std::to_string(code) + "}"; }
 
@@ -45,7 +36,7 @@ std::string Code(int code) { return "{\"ReturnValue\":" + std::to_string(code) +
 std::string ClientRequest(const std::string& name, int icid, long long stamp, const std::string& key,
                           const std::string& more = "") {
   return "{\"RequestName\":\"" + name + "\",\"icID\":" + std::to_string(icid) + ",\"TimeStamp\":" +
-         std::to_string(stamp) + ",\"MD5\":\"" + Sign(std::to_string(icid), stamp, key) + "\"" + more + "}";
+         std::to_string(stamp) + ",\"MD5\":\"" + RequestSignature(std::to_string(icid), stamp, key) + "\"" + more + "}";
 }
 
 class DoorsTest : public ::testing::Test {
@@ -106,7 +97,7 @@ TEST_F(DoorsTest, DoAppChecksInItsOrder) {
       {"signed, name not in the table", ClientRequest("Nope", kClient, ts, kClientKey), Code(-4)},
       {"upper-case MD5", "{\"RequestName\":\"Nope\",\"icID\":900001,\"TimeStamp\":" + std::to_string(ts) +
                              ",\"MD5\":\"" + [&] {
-                               std::string m = Sign("900001", ts, kClientKey);
+                               std::string m = RequestSignature("900001", ts, kClientKey);
                                for (char& c : m) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
                                return m;
                              }() + "\"}",
@@ -293,7 +284,7 @@ TEST_F(DoorsTest, DoPdaNeedsTheContainerAndAKnownUser) {
   long long ts = ServerNow(http) * 1000;
   auto pda = [&](const std::string& name, const std::string& user, const std::string& key) {
     std::string body = "{\"RequestName\":\"" + name + "\",\"cUserPid\":\"" + user + "\",\"TimeStamp\":" +
-                       std::to_string(ts) + ",\"MD5\":\"" + Sign(user, ts, key) + "\"}";
+                       std::to_string(ts) + ",\"MD5\":\"" + RequestSignature(user, ts, key) + "\"}";
     return http.Post("/cgi-bin/Tarnwick.dll?DoPda", body);
   };
   struct Case {

@@ -19,7 +19,6 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
-#include "util/md5.h"
 
 namespace {
 
@@ -61,13 +60,6 @@ std::string Entry(int index, long long id, const std::string& num, const std::st
   return "{\"iIndex\":" + std::to_string(index) + ",\"iID\":" + std::to_string(id) + ",\"cNum\":\"" + num +
          "\",\"cNo\":\"" + no + "\",\"cMess\":\"" + Utf8(mess) + "\",\"cReserve\":\"" + reserve + "\",\"cBy1\":\"" +
          by1 + "\",\"cBy2\":\"" + by2 + "\",\"cBy3\":\"\",\"cBy4\":\"\",\"cBy5\":\"" + by5 + "\"}";
-}
-
-std::string Sign(int icid, long long stamp, const std::string& key) {
-  std::string text = std::to_string(icid) + std::to_string(stamp) + key;
-  char out[tw::kMd5HexSize];
-  tw::MD5Hex(text.data(), text.size(), out);
-  return out;
 }
 
 class PreInputSetTest : public ::testing::Test {
@@ -552,9 +544,9 @@ TEST_F(PreInputSetTest, EveryDoorOfTheRequests) {
     return std::string(",\"RecList\":[{\"iID\":0,\"cNum\":\"") + num + "\",\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}]";
   };
   const std::string clientSigned = ",\"icID\":930006,\"TimeStamp\":" + std::to_string(ts) + ",\"MD5\":\"" +
-                                   Sign(kDoorClient, ts, kDoorKey) + "\"";
+                                   twtest::RequestSignature(kDoorClient, ts, kDoorKey) + "\"";
   const std::string partnerSigned = ",\"icID\":930006,\"xSetx\":1,\"TimeStamp\":" + std::to_string(ts) +
-                                    ",\"MD5\":\"" + Sign(kDoorClient, ts, "PartnerKey01") + "\"";
+                                    ",\"MD5\":\"" + twtest::RequestSignature(kDoorClient, ts, "PartnerKey01") + "\"";
   struct Case {
     const char* door;
     std::string body;

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "tools/registry_scramble.h"
+#include "util/md5.h"
 
 namespace twtest {
 
@@ -132,6 +133,13 @@ std::vector<std::string> ReplyTexts(const std::string& body, const std::string& 
   for (auto it = std::sregex_iterator(body.begin(), body.end(), re); it != std::sregex_iterator(); ++it) {
     out.push_back((*it)[1]);
   }
+  return out;
+}
+
+std::string RequestSignature(const std::string& id, long long stamp, const std::string& key) {
+  std::string text = id + std::to_string(stamp) + key;
+  char out[tw::kMd5HexSize];
+  tw::MD5Hex(text.data(), text.size(), out);
   return out;
 }
 

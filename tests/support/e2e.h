@@ -88,6 +88,13 @@ std::string OdbcDir();
 std::string BuildDir();
 std::string SourceDir();
 
+// The signature of a request: the lower-case hex MD5 of the caller's id, the time stamp and the key
+// written one after the other.
+std::string RequestSignature(const std::string& id, long long stamp, const std::string& key);
+inline std::string RequestSignature(int id, long long stamp, const std::string& key) {
+  return RequestSignature(std::to_string(id), stamp, key);
+}
+
 // Converts UTF-8 text to GBK and back (for tests whose data arrives as UTF-8 on the wire).
 std::string Utf8ToGbkText(const std::string& utf8);
 std::string GbkToUtf8Text(const std::string& gbk);
