@@ -60,6 +60,12 @@ class PoolSlotGuard {
   ~PoolSlotGuard() { Release(); }
 
   bool ok() const { return index_ >= 0; }
+  // Takes a slot now (giving back any held before). Returns ok().
+  bool Acquire() {
+    Release();
+    index_ = AcquirePoolSlot();
+    return ok();
+  }
   int index() const { return index_; }
   PoolSlot& slot() const { return g_PoolSlots[index_]; }
   SQLHDBC dbc() const { return g_PoolSlots[index_].hDbc; }

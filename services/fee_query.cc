@@ -11,6 +11,7 @@
 #include "core/paging.h"
 #include "core/pool.h"
 #include "core/result_codes.h"
+#include "services/internal/client_read.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/text.h"
@@ -117,17 +118,10 @@ std::vector<std::string> ReadReserveList(std::string_view body) {
 }  // namespace
 
 void CTarnwickExtension::OnFeeList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
+  int32_t icid = 0;
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcBadClientId, &icid, slot)) return;
   const PagingKeys keys = ReadPagingKeys(body);
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
   PoolSlot& s = slot.slot();
   char mark[kMarkFilterMax + 1], invoice[kInvoiceFilterMax + 1], refNo[kRefNoFilterMax + 1];
   char money[kMoneyFilterMax + 1], typeMask[kFilterMaskMax + 1], payWayMask[kFilterMaskMax + 1];
@@ -156,16 +150,9 @@ void CTarnwickExtension::OnFeeList(CHttpServerContext* pCtxt, char* body, const 
 }
 
 void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
+  int32_t icid = 0;
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcBadClientId, &icid, slot)) return;
   PoolSlot& s = slot.slot();
   CListFilter sql(s.szSql, kSqlBytes);
   sql.Base(kTotalSelect, icid);

@@ -10,6 +10,7 @@
 #include "core/pool.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
+#include "services/internal/client_read.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -466,17 +467,10 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
 }
 
 void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
+  int32_t icid = 0;
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcBadClientId, &icid, slot)) return;
   const PagingKeys keys = ReadPagingKeys(body);
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
   PoolSlot& s = slot.slot();
   ShipmentFilters q(body);
   CListFilter filter(s.szWork, kWorkBytes);
@@ -498,18 +492,11 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
 }
 
 void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcRecListBadClient);
-    return;
-  }
+  int32_t icid = 0;
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcRecListBadClient, &icid, slot)) return;
   const int32_t feeId = tw::JsonGetInt("iqfID", body, 0);
   const PagingKeys keys = ReadPagingKeys(body);
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
   PoolSlot& s = slot.slot();
   ShipmentFilters q(body);
   char audit[kFilterMaskMax + 1];
