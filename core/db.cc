@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/event.h"
 
@@ -21,6 +22,8 @@ struct DbConnection {
   bool lost = false;               // the last statement found the connection broken
   bool wroteNothing = false;       // ... and nothing of it reached the server's tables
   std::vector<bool> prepared;      // by DbPreparedSql::id
+  std::unordered_map<std::string, int> preparedTexts;  // texts of ExecPrepared(text), by their number
+  int nextTextId = 0;
   std::string lastError;
 };
 
@@ -30,6 +33,9 @@ constexpr size_t kIndicatorRoom = 128;  // bound columns and parameters per stat
 constexpr Oid kByteaOid = 17;
 constexpr Oid kBoolOid = 16;
 constexpr int kReconnectTimeoutSeconds = 5;
+// Texts prepared by their text per connection; past this many the further ones run unprepared
+// (still with their values as parameters).
+constexpr size_t kPreparedTextRoom = 128;
 
 std::atomic<int> g_nextPreparedId{0};
 
@@ -105,6 +111,7 @@ bool Reconnect(DbConnection* c) {
   if (c->conn != nullptr) PQfinish(c->conn);
   c->conn = nullptr;
   c->prepared.assign(c->prepared.size(), false);
+  c->preparedTexts.clear();
   c->inTransaction = false;
   std::string why;
   c->conn = OpenConnection(c->service, c->user, c->password, kReconnectTimeoutSeconds, &why);
@@ -323,9 +330,22 @@ DbParams& DbParams::Push(std::string_view value, bool isNull) {
   storage_.emplace_back(value);
   nulls_.push_back(isNull);
   lengths_.push_back(static_cast<int>(value.size()));
-  // The texts may have moved as the list grew: their addresses are taken anew.
+  Point();
+  return *this;
+}
+
+// The texts may have moved (the list grew, or this is a copy): their addresses are taken anew.
+void DbParams::Point() {
   values_.clear();
   for (size_t i = 0; i < storage_.size(); ++i) values_.push_back(nulls_[i] ? nullptr : storage_[i].c_str());
+}
+
+DbParams& DbParams::operator=(const DbParams& other) {
+  if (this == &other) return *this;
+  storage_ = other.storage_;
+  nulls_ = other.nulls_;
+  lengths_ = other.lengths_;
+  Point();
   return *this;
 }
 
@@ -339,6 +359,12 @@ DbParams& DbParams::Double(double value) {
 
 DbParams& DbParams::Text(const char* value) { return Push(value != nullptr ? value : "", false); }
 DbParams& DbParams::Text(std::string_view value) { return Push(value, false); }
+DbParams& DbParams::SqlText(const char* value) {
+  std::string_view v(value != nullptr ? value : "");
+  while (!v.empty() && std::strchr(" \t\r\n\v\f", v.back()) != nullptr) v.remove_suffix(1);
+  return Push(v, false);
+}
+
 DbParams& DbParams::Null() { return Push(std::string_view(), true); }
 
 // ---------------------------------------------------------------------------------------------------
@@ -488,7 +514,7 @@ bool DbStatement::InputValue(const Bound& b, std::string* out, bool* isNull, boo
 
 // Builds the text to send: a call in the escape form becomes a SELECT of the function, and "?"
 // markers of input parameters become $1.. (their values in `inputs`). False for a malformed call.
-bool DbStatement::Prepare(const char* sql, std::string* text, std::vector<int>* inputs, bool* isCall) {
+bool DbStatement::BuildText(const char* sql, std::string* text, std::vector<int>* inputs, bool* isCall) {
   inputs->clear();
   *isCall = IsCallText(sql);
   const std::string_view all(sql);
@@ -594,7 +620,7 @@ SQLRETURN DbStatement::ExecDirect(const char* sql) {
   std::string text;
   std::vector<int> inputs;
   bool isCall = false;
-  if (!Prepare(sql, &text, &inputs, &isCall)) return Fail("42000", "malformed call or parameter marker");
+  if (!BuildText(sql, &text, &inputs, &isCall)) return Fail("42000", "malformed call or parameter marker");
   const char* send = text.empty() ? sql : text.c_str();
   std::vector<std::string> values(inputs.size());
   std::vector<const char*> pointers(inputs.size());
@@ -614,7 +640,7 @@ SQLRETURN DbStatement::ExecDirect(const char* sql) {
     if (inputs.empty()) return PQsendQuery(conn, send);
     return PQsendQueryParams(conn, send, static_cast<int>(inputs.size()), types.data(), pointers.data(),
                              lengths.data(), formats.data(), 0);
-  }, isCall, nullptr);
+  }, isCall, [](PGconn*) -> PGresult* { return nullptr; });
 }
 
 SQLRETURN DbStatement::ExecPrepared(const DbPreparedSql& sql, const DbParams& params) {
@@ -622,9 +648,79 @@ SQLRETURN DbStatement::ExecPrepared(const DbPreparedSql& sql, const DbParams& pa
   const int id = sql.id();
   char name[24];
   std::snprintf(name, sizeof name, "tw_p%d", id);
-  return Run([&](PGconn* conn) {
+  DbConnection* c = dbc_;
+  const bool isCall = IsCallText(sql.sql());
+  auto prepare = [&](PGconn* conn) -> PGresult* {
+    const size_t at = static_cast<size_t>(id);
+    if (c->prepared.size() <= at) c->prepared.resize(at + 1, false);
+    if (c->prepared[at]) return nullptr;
+    std::string text;
+    if (isCall && !CallText(sql.sql(), &text)) return PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR);
+    PGresult* r = PQprepare(conn, name, isCall ? text.c_str() : sql.sql(), 0, nullptr);
+    if (r != nullptr && PQresultStatus(r) == PGRES_COMMAND_OK) {
+      c->prepared[at] = true;
+      PQclear(r);
+      return nullptr;
+    }
+    return r != nullptr ? r : PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR);
+  };
+  auto send = [&](PGconn* conn) {
     return PQsendQueryPrepared(conn, name, params.count(), params.values(), params.lengths(), nullptr, 0);
-  }, false, &sql);
+  };
+  return Run(send, isCall, prepare);
+}
+
+bool DbStatement::CallText(const char* sql, std::string* text) {
+  // The "?" markers of a prepared call are its outputs; its values are $1.. parameters.
+  std::vector<int> inputs;
+  bool isCall = false;
+  std::vector<Bound> params;
+  params.swap(params_);
+  params_.resize(params.size());
+  for (size_t i = 0; i < params.size(); ++i) {
+    params_[i] = params[i];
+    if (params_[i].direction == SQL_PARAM_INPUT) params_[i].direction = SQL_PARAM_OUTPUT;
+  }
+  const bool built = BuildText(sql, text, &inputs, &isCall);
+  params_.swap(params);
+  return built && inputs.empty();
+}
+
+SQLRETURN DbStatement::ExecPrepared(const char* sqlText, const DbParams& params) {
+  if (!ok()) return SQL_INVALID_HANDLE;
+  if (sqlText == nullptr) return Fail("HY009", "no statement text");
+  const bool isCall = IsCallText(sqlText);
+  std::string callText;
+  if (isCall && !CallText(sqlText, &callText)) return Fail("42000", "malformed call");
+  const char* sql = isCall ? callText.c_str() : sqlText;
+  DbConnection* c = dbc_;
+  char name[24] = "";
+  auto prepare = [&](PGconn* conn) -> PGresult* {
+    name[0] = '\0';
+    auto it = c->preparedTexts.find(sql);
+    if (it != c->preparedTexts.end()) {
+      std::snprintf(name, sizeof name, "tw_t%d", it->second);
+      return nullptr;
+    }
+    if (c->preparedTexts.size() >= kPreparedTextRoom) return nullptr;  // sent unprepared
+    const int id = c->nextTextId++;
+    std::snprintf(name, sizeof name, "tw_t%d", id);
+    PGresult* r = PQprepare(conn, name, sql, 0, nullptr);
+    if (r != nullptr && PQresultStatus(r) == PGRES_COMMAND_OK) {
+      c->preparedTexts.emplace(sql, id);
+      PQclear(r);
+      return nullptr;
+    }
+    name[0] = '\0';
+    return r != nullptr ? r : PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR);
+  };
+  auto send = [&](PGconn* conn) {
+    if (name[0] == '\0') {
+      return PQsendQueryParams(conn, sql, params.count(), nullptr, params.values(), params.lengths(), nullptr, 0);
+    }
+    return PQsendQueryPrepared(conn, name, params.count(), params.values(), params.lengths(), nullptr, 0);
+  };
+  return Run(send, isCall, prepare);
 }
 
 SQLRETURN DbStatement::ExecWithLongBinary(const char* sql, const void* data, size_t length, uint32_t) {
@@ -643,8 +739,8 @@ SQLRETURN DbStatement::ExecWithLongBinary(const char* sql, const void* data, siz
 // Sends with `send`, takes every result, and decides the outcome: the connection's loss (reopened,
 // and the statement sent once more when it wrote nothing), a failure of any statement (a transaction
 // is rolled back), SQL_NO_DATA for an UPDATE or DELETE that touched no row.
-template <typename Send>
-SQLRETURN DbStatement::Run(Send&& send, bool isCall, const DbPreparedSql* prepared) {
+template <typename Send, typename Prep>
+SQLRETURN DbStatement::Run(Send&& send, bool isCall, Prep&& prepare) {
   ClearResults();
   state_[0] = '\0';
   message_.clear();
@@ -659,21 +755,11 @@ SQLRETURN DbStatement::Run(Send&& send, bool isCall, const DbPreparedSql* prepar
     }
     if (c->conn == nullptr) return Fail("08003", "the connection is closed");
     bool sent = true;
-    if (prepared != nullptr) {
-      const size_t id = static_cast<size_t>(prepared->id());
-      if (c->prepared.size() <= id) c->prepared.resize(id + 1, false);
-      if (!c->prepared[id]) {
-        char name[24];
-        std::snprintf(name, sizeof name, "tw_p%d", prepared->id());
-        PGresult* r = PQprepare(c->conn, name, prepared->sql(), 0, nullptr);
-        if (r != nullptr && PQresultStatus(r) == PGRES_COMMAND_OK) {
-          c->prepared[id] = true;
-          PQclear(r);
-        } else {
-          results_.push_back(r);
-          sent = false;
-        }
-      }
+    // A prepared statement is prepared on this connection at its first use; a failure to prepare
+    // is the statement's failure.
+    if (PGresult* r = prepare(c->conn)) {
+      results_.push_back(r);
+      sent = false;
     }
     if (sent) {
       if (send(c->conn) == 0) {
@@ -699,9 +785,10 @@ SQLRETURN DbStatement::Run(Send&& send, bool isCall, const DbPreparedSql* prepar
     if (message_.empty()) message_ = OneLine(PQerrorMessage(c->conn));
     const bool lost = IsConnectionState(state) || PQstatus(c->conn) != CONNECTION_OK;
     if (!lost) {
-      if (std::strcmp(state_, "26000") == 0 && prepared != nullptr && attempt == 0) {
-        // The server forgot the prepared statement (DISCARD ALL): prepare it again.
+      if (std::strcmp(state_, "26000") == 0 && attempt == 0) {
+        // The server forgot its prepared statements (DISCARD ALL): they are prepared again.
         c->prepared.assign(c->prepared.size(), false);
+        c->preparedTexts.clear();
         continue;
       }
       if (c->inTransaction) {

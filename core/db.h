@@ -72,11 +72,16 @@ class DbPreparedSql {
 class DbParams {
  public:
   DbParams() = default;
+  DbParams(const DbParams& other) { *this = other; }
+  DbParams& operator=(const DbParams& other);
   DbParams& Int(int64_t value);
   DbParams& Double(double value);
   // The text up to its NUL.
   DbParams& Text(const char* value);
   DbParams& Text(std::string_view value);
+  // The text as it would stand between quotes of a statement text after SqlEscape: trailing white
+  // space (blank, TAB, CR, LF, VT, FF) trimmed.
+  DbParams& SqlText(const char* value);
   DbParams& Null();
   [[nodiscard]] int count() const { return static_cast<int>(values_.size()); }
   const char* const* values() const { return values_.data(); }
@@ -84,6 +89,7 @@ class DbParams {
 
  private:
   DbParams& Push(std::string_view value, bool isNull);
+  void Point();
   std::vector<std::string> storage_;
   std::vector<bool> nulls_;
   std::vector<const char*> values_;
@@ -130,8 +136,13 @@ class DbStatement {
   // text fails).
   SQLRETURN ExecDirect(const char* sql);
   // Runs a prepared statement with its parameter values (prepared on this connection at its first
-  // use). Results as for ExecDirect.
+  // use). Results as for ExecDirect. A call in the escape form takes its values as $1.. and its
+  // outputs at its "?" markers: "{?=CALL dorvane.dbo.cp_x(?,$1,$2)}".
   SQLRETURN ExecPrepared(const DbPreparedSql& sql, const DbParams& params);
+  // The same for a text built at run time ($1.. parameters): prepared on this connection the first
+  // time the same text runs there (a connection keeps up to 128 such texts; further ones run with
+  // their parameters unprepared).
+  SQLRETURN ExecPrepared(const char* sql, const DbParams& params);
   // The next result of a text of several statements: SQL_SUCCESS, SQL_NO_DATA when none is left.
   SQLRETURN MoreResults();
   // Drops the column bindings (SQL_UNBIND), the parameter bindings (SQL_RESET_PARAMS) or the result
@@ -165,10 +176,11 @@ class DbStatement {
   void ClearResults();
   SQLRETURN Fail(const char* state, const char* message);
   SQLRETURN Info(const char* state, const char* message);
-  bool Prepare(const char* sql, std::string* text, std::vector<int>* inputs, bool* isCall);
+  bool CallText(const char* sql, std::string* text);
+  bool BuildText(const char* sql, std::string* text, std::vector<int>* inputs, bool* isCall);
   bool InputValue(const Bound& b, std::string* out, bool* isNull, bool* isBinary) const;
-  template <typename Send>
-  SQLRETURN Run(Send&& send, bool isCall, const DbPreparedSql* prepared);
+  template <typename Send, typename Prep>
+  SQLRETURN Run(Send&& send, bool isCall, Prep&& prepare);
   SQLRETURN FirstResult(bool isCall);
   SQLRETURN StoreOutputs();
   SQLRETURN StoreField(const Bound& b, const pg_result* r, int row, int column);

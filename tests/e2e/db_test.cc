@@ -426,6 +426,39 @@ TEST_F(DbTest, PreparedStatementsTakeTheirValuesAsParameters) {
   EXPECT_EQ(std::string(st.State()), "22P02");
 }
 
+DbPreparedSql kPreparedCallSql("{?=CALL dorvane.dbo.tw_test_proc($1,$2,?,?)}");
+
+TEST_F(DbTest, PreparedCallsAndTextsBuiltAtRunTime) {
+  for (int round = 0; round < 3; ++round) {
+    PoolSlotGuard slot;
+    DbStatement st(slot.dbc());
+    int32_t ret = -1;
+    char out[16] = "";
+    int64_t big = 0;
+    st.BindOutInt(1, &ret);
+    st.BindOutText(2, out, 10, sizeof out);
+    st.BindOutInt64(3, &big);
+    const DbParams values = DbParams().Int(4 + round).Text("ab");  // a copy keeps its own texts
+    ASSERT_TRUE(DbOk(st.ExecPrepared(kPreparedCallSql, values))) << st.Diagnostic();
+    EXPECT_EQ(ret, 2 * (4 + round));
+    EXPECT_STREQ(out, "AB");
+    EXPECT_EQ(big, 9000000000LL);
+  }
+  PoolSlotGuard slot;
+  for (int round = 0; round < 3; ++round) {
+    DbStatement st(slot.dbc());
+    int32_t sum = 0;
+    char text[16] = "";
+    st.BindInt(1, &sum);
+    st.BindText(2, text, sizeof text);
+    const std::string sql = "SELECT $1::integer + " + std::to_string(round) + ", $2::varchar";
+    ASSERT_TRUE(DbOk(st.ExecPrepared(sql.c_str(), DbParams().Int(40).SqlText("x y \t\r\n")))) << st.Diagnostic();
+    ASSERT_TRUE(DbOk(st.Fetch()));
+    EXPECT_EQ(sum, 40 + round);
+    EXPECT_STREQ(text, "x y") << "trailing white space goes, as from a quoted text";
+  }
+}
+
 TEST_F(DbTest, AStatementThatDoesNotFitIsNotBuilt) {
   char sql[32];
   EXPECT_TRUE(FormatSql(sql, sizeof sql, "SELECT %d", 1));
