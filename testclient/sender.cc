@@ -331,6 +331,11 @@ std::string DecodeUnicodeEscapes(const std::string& gbk) {
       i += 2;
       continue;
     }
+    if (b == '\\' && i + 1 < gbk.size() && gbk[i + 1] == '\\') {
+      out.append("\\\\");  // an escaped backslash: what follows it is text
+      i += 2;
+      continue;
+    }
     if (b == '\\' && i + 5 < gbk.size() && gbk[i + 1] == 'u') {
       int v = 0;
       bool ok = true;
