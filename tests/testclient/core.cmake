@@ -8,3 +8,10 @@ tw_unit_test(testclient_core_test
           ${CMAKE_CURRENT_LIST_DIR}/settings_test.cc
           ${CMAKE_CURRENT_LIST_DIR}/sender_test.cc
   LIBS tw_testclient tw_testclient_fake_server)
+
+tw_unit_test(testclient_cli_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_test.cc
+  LIBS tw_testclient tw_testclient_fake_server)
+target_compile_definitions(testclient_cli_test PRIVATE
+  TARNWICK_TESTCLIENT_PROGRAM="$<TARGET_FILE:tarnwick-testclient>")
+add_dependencies(testclient_cli_test tarnwick-testclient)
