@@ -189,6 +189,7 @@ void CTestTarnwickDlg::MakeControls() {
   json_ = new QPlainTextEdit;
   label("数据(JSON Data):", row, 0);
   ++row;
+  const int jsonRow = row;
   grid->addWidget(json_, row, 0, 1, 4);
   ++row;
 
@@ -224,7 +225,14 @@ void CTestTarnwickDlg::MakeControls() {
   label("信息输出(Message)↓↓", row, 0);
   ++row;
   grid->addWidget(message_, row, 0, 1, 4);
+  grid->setRowStretch(row, 2);
+  grid->setRowStretch(jsonRow, 1);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  grid->setColumnMinimumWidth(1, 250);
+  grid->setColumnMinimumWidth(3, 250);
   setLayout(grid);
+  resize(760, 820);
 
   connect(example_, &QPushButton::clicked, this, &CTestTarnwickDlg::OnJsonExample);
   connect(send_, &QPushButton::clicked, this, &CTestTarnwickDlg::OnSendData);
