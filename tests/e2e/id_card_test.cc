@@ -232,6 +232,43 @@ TEST_F(IdCardTest, ASideExactlyTheCardWidthIsJoinedUnscaled) {
   EXPECT_EQ(db.Scalar("SELECT cinitial FROM dbo.x_sri WHERE iid = " + std::to_string(id)), "L");
 }
 
+TEST_F(IdCardTest, TheWatermarkTakesItsSettings) {
+  // The same upload at the default host (RGB(255, 99, 99) at half opacity) and at a host set to
+  // solid blue.
+  twtest::HostConfig config;
+  config.iniText = twtest::DefaultIni() + "水印颜色=RGB(0,0,255)\r\n水印透明=0\r\n";
+  TestHost blueHost;
+  ASSERT_TRUE(blueHost.Start(config)) << blueHost.error();
+  const std::string more = Keys(kClient, "Sun", "S1234567") + Pics(Base64(Photo(305, 195, kGray)), Base64(Photo(305, 195, kGray)));
+  auto count = [](const CRasterImage& card, int x0, bool blue) {
+    int n = 0;
+    for (int y = 0; y < 195; ++y) {
+      for (int x = x0; x < x0 + 305; ++x) {
+        const RasterQuad q = card.GetPixelColor(x, y, false);
+        const bool isBlue = q.rgbBlue > 180 && q.rgbRed < 80 && q.rgbGreen < 80;
+        const bool isRed = q.rgbRed > q.rgbBlue + 40 && q.rgbRed > q.rgbGreen + 40;
+        if (blue ? isBlue : isRed) ++n;
+      }
+    }
+    return n;
+  };
+  for (TestHost* host : {&host_, &blueHost}) {
+    HttpClient http(host->port());
+    const std::string reply =
+        http.Post("/cgi-bin/Tarnwick.dll?WeChat", "{\"RequestName\":\"DoIDCardPicSet\"" + more + "}").body;
+    int id = 0;
+    ASSERT_EQ(std::sscanf(reply.c_str(), "{\"ReturnValue\":%d}", &id), 1) << reply;
+    CRasterImage card;
+    ASSERT_TRUE(StoredPicture(id, &card));
+    const bool blue = host == &blueHost;
+    for (int x0 : {0, 305}) {
+      EXPECT_GT(count(card, x0, blue), 50) << (blue ? "blue" : "red") << " side at " << x0;
+      EXPECT_LT(count(card, x0, !blue), 10) << (blue ? "blue" : "red") << " side at " << x0;
+    }
+  }
+  EXPECT_EQ(blueHost.Stop(), 0);
+}
+
 TEST_F(IdCardTest, RefusalsInTheirOrderStoreNothing) {
   const std::string good = Base64(Photo(400, 260, kGreen));
   const std::string a1000(1000, 'A');         // exactly the shortest text: 750 bytes, no picture
