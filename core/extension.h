@@ -137,6 +137,19 @@ class CTarnwickExtension : public CHttpServer {
   int SavePreInputRecord(PoolSlot& slot, int32_t clientId, std::string_view record, ShipmentEntryResult& result,
                          const unsigned char* address);
 
+  // ----- Client services (identity and numbers) ---------------------------------------------------
+  // "GenerateMD5" and "GetClientID" are declared with the requests the doors answer first (above).
+  // "DoIDCardPicSet" (DoApp, DoApi, WeChat): joins the two uploaded sides of a receiver's identity
+  // card into one watermarked JPEG and stores it on a new x_sri record of the client, or on the
+  // client's record "iID"; answers the record id or a refusal code.
+  void OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // "DoGetNo" (DoApp, DoApi, Do): a new transfer number (iType 0) or internal number for the kind
+  // "cEmsKind", with the kind's default reserve fields.
+  void OnDoGetNo(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // "ClientCreate" (Do): opens a client account (cp_client_arc_add); answers the new client id (or
+  // the procedure's refusal) with the unit name and the account, made from the name when not given.
+  void OnClientCreate(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+
   // ----- Prices and quotes --------------------------------------------------------------------------
   // "QueryPrice" (DoApp, Do): what a shipment to a destination costs the client, for one kind or for
   // every kind that serves the destination, with the explanation of each price.

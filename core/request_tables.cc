@@ -20,7 +20,9 @@ const ClientRequest kDoApp[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "VstGoodsList"
     {nullptr, nullptr},
 };
 
@@ -33,13 +35,17 @@ const ClientRequest kDo[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "ClientCreate", "DoGetNo"
+    {"ClientCreate", &X::OnClientCreate},
+    {"DoGetNo", &X::OnDoGetNo},
     {nullptr, nullptr},
 };
 
 const ClientRequest kDoApi[] = {
     {"PreInputSet", &X::OnPreInputSet},
-    // "RecTransSet", "RecDataRG", "DoIDCardPicSet", "DoGetNo", "wOrderSet"
+    // "RecTransSet", "RecDataRG"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "wOrderSet"
     {"wOrderDel", kEmptyClient},
     // "wGoodsInfo", "wInQuery", "wInTotal"
     {"wOutQuery", kEmptyClient},
@@ -56,7 +62,7 @@ const ClientRequest kWeChat[] = {
     // "RecTransSet", "RecTransDel", "RecTransData", "RecTransList"
     {"RecList", &X::OnRecList},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {nullptr, nullptr},
 };
 
