@@ -10,6 +10,3 @@ void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char*, const c
 }
 void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
 void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
-void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char*, const unsigned char*) {
-  WriteCode(pCtxt, kRcNameNotInTable);
-}

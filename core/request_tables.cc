@@ -39,7 +39,9 @@ const ClientRequest kDo[] = {
 
 const ClientRequest kDoApi[] = {
     {"PreInputSet", &X::OnPreInputSet},
-    // "RecTransSet", "RecDataRG", "DoIDCardPicSet", "DoGetNo", "wOrderSet"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecDataRG", &X::OnRecDataRG},
+    // "DoIDCardPicSet", "DoGetNo", "wOrderSet"
     {"wOrderDel", kEmptyClient},
     // "wGoodsInfo", "wInQuery", "wInTotal"
     {"wOutQuery", kEmptyClient},
@@ -53,7 +55,10 @@ const ClientRequest kWeChat[] = {
     {"PreInputDel", &X::OnPreInputDel},
     {"PreInputData", &X::OnPreInputData},
     {"PreInputList", &X::OnPreInputList},
-    // "RecTransSet", "RecTransDel", "RecTransData", "RecTransList"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecTransDel", &X::OnRecTransDel},
+    {"RecTransData", &X::OnRecTransData},
+    {"RecTransList", &X::OnRecTransList},
     {"RecList", &X::OnRecList},
     {"FeeList", &X::OnFeeList},
     // "DoIDCardPicSet"
