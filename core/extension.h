@@ -150,6 +150,33 @@ class CTarnwickExtension : public CHttpServer {
   // the procedure's refusal) with the unit name and the account, made from the name when not given.
   void OnClientCreate(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
 
+  // ----- Client services (money and transfers) ------------------------------------------------------
+  // The payment terminals' command "PayWsj" (its envelope) runs one of two operations on the slot it
+  // holds, with the decoded request text: OnPayWsjQuery (command 102, what to collect for a waybill)
+  // and OnPayWsjResult (command 103, books the payment through cp_client_fee_r_pos under the payment
+  // lock; "00" only for a booking that exists). WritePayWsjError sends {"Response":"01",...} with the
+  // GBK message as UTF-8.
+  void OnPayWsjQuery(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot);
+  void OnPayWsjResult(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot);
+  void WritePayWsjError(CHttpServerContext* pCtxt, const char* message);
+  // Transfer records: "RecTransSet" (DoApi, WeChat) stores the records of "RecList", each through
+  // SaveTransferRecord, and answers the batch reply with one entry per record; "RecTransDel",
+  // "RecTransData" and "RecTransList" (WeChat) withdraw, read and list the client's records.
+  void OnRecTransSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnRecTransDel(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnRecTransData(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnRecTransList(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // SaveTransferRecord: stores one transfer record (its own JSON object text) of the client with its
+  // goods lines, on the slot's connection. Returns the stored record's id (>= 1), -1 when the record
+  // was refused before storing, -9 when the database did not run the call, or the procedure's own
+  // refusal (< 1). result (value-initialised by the caller, iIndex set) receives the id, the number
+  // as sent and, on failure, the reason in cMess. REQUIRES: the caller holds the slot.
+  int SaveTransferRecord(PoolSlot& slot, int32_t clientId, std::string_view record, ShipmentEntryResult& result,
+                         const unsigned char* address);
+  // "RecDataRG" (DoApi): the receiver and goods data of one of the client's shipment records.
+  // ("RecTransBagSet" is OnRecTransBagSet above: DoApi runs it under the transfer-bag lock.)
+  void OnRecDataRG(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+
   // ----- Prices and quotes --------------------------------------------------------------------------
   // "QueryPrice" (DoApp, Do): what a shipment to a destination costs the client, for one kind or for
   // every kind that serves the destination, with the explanation of each price.

@@ -6,6 +6,3 @@
 
 void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
 void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
-void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char*, const unsigned char*) {
-  WriteCode(pCtxt, kRcNameNotInTable);
-}

@@ -42,7 +42,8 @@ const ClientRequest kDo[] = {
 
 const ClientRequest kDoApi[] = {
     {"PreInputSet", &X::OnPreInputSet},
-    // "RecTransSet", "RecDataRG"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecDataRG", &X::OnRecDataRG},
     {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {"DoGetNo", &X::OnDoGetNo},
     // "wOrderSet"
@@ -59,7 +60,10 @@ const ClientRequest kWeChat[] = {
     {"PreInputDel", &X::OnPreInputDel},
     {"PreInputData", &X::OnPreInputData},
     {"PreInputList", &X::OnPreInputList},
-    // "RecTransSet", "RecTransDel", "RecTransData", "RecTransList"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecTransDel", &X::OnRecTransDel},
+    {"RecTransData", &X::OnRecTransData},
+    {"RecTransList", &X::OnRecTransList},
     {"RecList", &X::OnRecList},
     {"FeeList", &X::OnFeeList},
     {"DoIDCardPicSet", &X::OnDoIDCardPicSet},

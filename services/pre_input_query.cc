@@ -11,6 +11,7 @@
 #include "core/result_codes.h"
 #include "services/client_codes.h"
 #include "services/internal/client_read.h"
+#include "services/internal/goods_rows.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -201,53 +202,11 @@ void PutPreInputCommon(CJsonFields& f, const PreInputRow& r, PreInputForm form) 
   f.Str("cPacking", r.cpacking).Str("cTransNote", r.ctransnote);
 }
 
-// One goods line of a pre-input shipment.
-struct GoodsRow {
-  DbText<63> cgoods = "";
-  int32_t iquantity = 0;
-  double fprice = 0;
-  DbText<63> cgoodsa = "";
-  DbText<63> cgcodea = "";
-  DbText<63> cgcodeb = "";
-  DbText<63> cgcodec = "";
-  double fgcustom = 0;
-  double fgcrate = 0;
-};
-
-// Appends ,"GoodsList":[...] with the goods lines of the statement's current result set; nothing
-// when it has none. Lines that would outgrow the reply are left out.
-void PutGoodsRows(tw::OutBuf& out, DbStatement& st) {
-  GoodsRow g;
-  DbColumns(st).Text(g.cgoods).Int(g.iquantity).Double(g.fprice).Text(g.cgoodsa).Text(g.cgcodea).Text(g.cgcodeb)
-      .Text(g.cgcodec).Double(g.fgcustom).Double(g.fgcrate);
-  bool first = true;
-  for (; DbOk(st.Fetch()); first = false) {
-    const size_t mark = out.Mark();
-    out.Append(first ? ",\"GoodsList\":[{" : ",{");
-    CJsonFields(out)
-        .Str("cxGoods", g.cgoods)
-        .Int("ixQuantity", g.iquantity)
-        .Real("fxPrice", g.fprice, 2)
-        .Str("cxGoodsA", g.cgoodsa)
-        .Str("cxGCodeA", g.cgcodea)
-        .Str("cxGCodeB", g.cgcodeb)
-        .Str("cxGCodeC", g.cgcodec)
-        .Real("fxGCustom", g.fgcustom, 2)
-        .Real("fxGCRate", g.fgcrate, 4);
-    out.AppendChar('}');
-    if (out.overflowed() || out.size() > kListReplyMaxBytes - kListCloseRoom) {
-      out.Rewind(mark);
-      break;
-    }
-  }
-  if (!first) out.AppendChar(']');
-}
-
 // The goods lines of shipment iid by a statement of their own; nothing when it does not run.
 void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
   DbStatement st(slot.hDbc);
   if (!st.ok() || !DbOk(st.ExecPrepared(kGoodsSql, DbParams().Int(iid)))) return;
-  PutGoodsRows(out, st);
+  tw::entry::PutGoodsRows(out, st);
 }
 
 class CPreInputListRows : public CListRows {
