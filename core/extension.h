@@ -201,6 +201,31 @@ class CTarnwickExtension : public CHttpServer {
   // The postcode zones of the quote and sorting lists.
   CZoneTable m_ZoneTable;
 
+  // ----- PDA lookups, events and corrections (DoPda) -------------------------------------------------
+  // "pdaSpInfo": the active suppliers, or supplier and kind pairs, with their batch codes.
+  void OnPdaSpInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaSpBatch": the batch numbers a supplier has used on one day, newest first.
+  void OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecCtrlCode": attaches a three-character control code to a shipment number.
+  void OnPdaRecCtrlCode(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecPromptQuery": the staff and client prompts of a number for one step of handling.
+  void OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaUserInfo": the operator of the PDA and the operator's 23 right flags.
+  void OnPdaUserInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecPickup": records that a parcel was picked up from a client.
+  void OnPdaRecPickup(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecTrackInfo": a tracking event on a shipment record, an export bag or an air waybill.
+  void OnPdaRecTrackInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaxBagQuery": one export bag with its pack, and optionally the bags counted by a field.
+  void OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaxBagSet": changes the mark and reserve fields of an export bag.
+  void OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaTransQuery", "pdaPreInputQuery": one transfer record / pre-input shipment by its number.
+  void OnPdaTransQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdaPreInputQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaGetNum": one number of a numbering rule.
+  void OnPdaGetNum(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};
   // The lock of number generation (auto-reset, created closed; opened by GetExtensionVersion).

@@ -71,15 +71,28 @@ const ClientRequest kWeChat[] = {
 };
 
 const PdaRequest kDoPda[] = {
-    // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery", "pdaRecReWeight",
-    // "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
+    {"pdaSpInfo", &X::OnPdaSpInfo},
+    {"pdaSpBatch", &X::OnPdaSpBatch},
+    {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
+    // "pdaRecSend"
+    {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
+    // "pdaRecReWeight", "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
     // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
     // "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
     // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
     // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
-    // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
-    // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum",
+    // "pdawSerialOut"
+    {"pdaUserInfo", &X::OnPdaUserInfo},
+    {"pdaRecPickup", &X::OnPdaRecPickup},
+    {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
+    {"pdaxBagQuery", &X::OnPdaxBagQuery},
+    {"pdaxBagSet", &X::OnPdaxBagSet},
+    // "pdawInAdd", "pdawInQuery"
+    {"pdaTransQuery", &X::OnPdaTransQuery},
+    {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
+    // "pdaRecAdd"
+    {"pdaGetNum", &X::OnPdaGetNum},
     // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
     {nullptr, nullptr},
 };
