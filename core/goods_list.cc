@@ -1,15 +1,18 @@
 #include "core/goods_list.h"
 
+#include <cstring>
+
 #include "util/json.h"
 
 namespace tw::entry {
 
-GoodsListText FindGoodsList(std::string_view text) {
-  static constexpr char kKey[] = "\"GoodsList\"";
-  const char* key = tw::JsonFindKey("GoodsList", text);
+GoodsListText FindGoodsList(std::string_view text) { return FindObjectList("GoodsList", text); }
+
+GoodsListText FindObjectList(const char* name, std::string_view text) {
+  const char* key = tw::JsonFindKey(name, text);
   if (key == nullptr) return {};
   const size_t keyAt = static_cast<size_t>(key - text.data());
-  size_t at = tw::JsonSkipBlanks(text, keyAt + sizeof kKey - 1);
+  size_t at = tw::JsonSkipBlanks(text, keyAt + std::strlen(name) + 2);
   if (at >= text.size() || text[at] != ':') return {};
   at = tw::JsonSkipBlanks(text, at + 1);
   if (at >= text.size() || text[at] != '[') return {};

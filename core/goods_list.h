@@ -22,6 +22,10 @@ struct GoodsListText {
   std::vector<std::string_view> objects;
 };
 
+// FindObjectList: the list of objects under `key` in the record text ("ItemList" ...), found as
+// FindGoodsList finds the goods list.
+[[nodiscard]] GoodsListText FindObjectList(const char* key, std::string_view text);
+
 // FindGoodsList: the goods list of the record text. Objects are found outside quoted strings; blanks
 // and line breaks may stand anywhere between them and the list's brackets.
 [[nodiscard]] GoodsListText FindGoodsList(std::string_view text);

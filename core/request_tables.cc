@@ -69,8 +69,9 @@ const PdaRequest kDoPda[] = {
     // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
     // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
     // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
-    // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum",
-    // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
+    // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery"
+    {"pdaRecAdd", &X::OnPdaRecAdd},
+    // "pdaGetNum", "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
     {nullptr, nullptr},
 };
 
