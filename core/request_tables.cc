@@ -61,12 +61,16 @@ const ClientRequest kWeChat[] = {
 };
 
 const PdaRequest kDoPda[] = {
-    // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery", "pdaRecReWeight",
-    // "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
+    // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery"
+    {"pdaRecReWeight", &X::OnPdaRecReWeight},
+    {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},
+    {"pdaRecReWeightTrans", &X::OnPdaRecReWeightTrans},
+    // "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
-    // "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
-    // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
+    // "pdaTransRcv", "pdaTransShelfPut"
+    {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
+    // "pdawShelfPut", "pdawShelfGet", "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo",
+    // "pdawInPick", "pdawInCheck", "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
     // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
     // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
     // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery"

@@ -20,7 +20,8 @@ END $$;
 -- stores a new shipment record of client icid with its piece rows (cweightdetail). Returns the new
 -- irid; -1 when the client does not exist, -3 when the source it is made from (nfrom 2: pre-input
 -- shipment piid, 3: transfer bag piid) is gone or was made into a record already, -6 when the
--- internal or the transfer number is empty, -7 when another record has the transfer number, -8
+-- internal number is empty or a typed record (nfrom 5) has no transfer number (a record made from
+-- a source may get its transfer number later), -7 when another record has the transfer number, -8
 -- when another record has the internal number. The source is locked while it is checked and linked
 -- to the new record in the same transaction, so of two PDAs converting the same source one stores
 -- the record and the other is refused with -3. Nothing is stored on a refusal.
@@ -35,7 +36,7 @@ BEGIN
     o_ret := -1;
     RETURN;
   END IF;
-  IF coalesce(p.cnum, '') = '' OR coalesce(p.cserviceno, '') = '' THEN
+  IF coalesce(p.cnum, '') = '' OR (coalesce(p.cserviceno, '') = '' AND p.nfrom NOT IN (2, 3)) THEN
     o_ret := -6;
     RETURN;
   END IF;
