@@ -76,13 +76,17 @@ const PdaRequest kDoPda[] = {
     {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
     // "pdaRecSend"
     {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
-    // "pdaRecReWeight", "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
+    {"pdaRecReWeight", &X::OnPdaRecReWeight},
+    {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},
+    {"pdaRecReWeightTrans", &X::OnPdaRecReWeightTrans},
+    // "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
-    // "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
-    // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
-    // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
-    // "pdawSerialOut"
+    // "pdaTransRcv", "pdaTransShelfPut"
+    {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
+    // "pdawShelfPut", "pdawShelfGet", "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo",
+    // "pdawInPick", "pdawInCheck", "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose",
+    // "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut",
+    // "pdawSerialIn", "pdawSerialOut"
     {"pdaUserInfo", &X::OnPdaUserInfo},
     {"pdaRecPickup", &X::OnPdaRecPickup},
     {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
@@ -91,7 +95,7 @@ const PdaRequest kDoPda[] = {
     // "pdawInAdd", "pdawInQuery"
     {"pdaTransQuery", &X::OnPdaTransQuery},
     {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
-    // "pdaRecAdd"
+    {"pdaRecAdd", &X::OnPdaRecAdd},
     {"pdaGetNum", &X::OnPdaGetNum},
     // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
     {nullptr, nullptr},

@@ -1,0 +1,3 @@
+# The PDA's shipment entry without a database: the procedure calls and their piece rows, the
+# volume limits, the entry's keys, checks and clamps (unit).
+tw_unit_test(pda_entry_sql_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/entry_sql_test.cc LIBS tw_server)
