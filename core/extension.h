@@ -161,6 +161,13 @@ class CTarnwickExtension : public CHttpServer {
   // The postcode zones of the quote and sorting lists.
   CZoneTable m_ZoneTable;
 
+  // ----- Warehouse (depot-bound PDA requests) -------------------------------------------------------
+  // Each reads "cDepot", takes a pool slot and loads the depot's settings before it acts.
+  void OnPdawClientInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawMoveInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawMoveIn(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawMoveOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};
   // The lock of number generation (auto-reset, created closed; opened by GetExtensionVersion).

@@ -65,9 +65,15 @@ const PdaRequest kDoPda[] = {
     // "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
     // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
-    // "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
+    // "pdawShelfQuery", "pdawShelfGoods"
+    {"pdawClientInfo", &X::OnPdawClientInfo},
+    // "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
     // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
-    // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
+    // "pdawCartConfirm", "pdawOrderOut"
+    {"pdawMoveInfo", &X::OnPdawMoveInfo},
+    {"pdawMoveIn", &X::OnPdawMoveIn},
+    {"pdawMoveOut", &X::OnPdawMoveOut},
+    // "pdawSerialIn",
     // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
     // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum",
     // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
