@@ -64,11 +64,16 @@ const PdaRequest kDoPda[] = {
     // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery", "pdaRecReWeight",
     // "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
-    // "pdawShelfQuery", "pdawShelfGoods"
+    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut"
+    {"pdawShelfPut", &X::OnPdawShelfPut},
+    {"pdawShelfGet", &X::OnPdawShelfGet},
+    {"pdawShelfQuery", &X::OnPdawShelfQuery},
+    {"pdawShelfGoods", &X::OnPdawShelfGoods},
     {"pdawClientInfo", &X::OnPdawClientInfo},
-    // "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
-    // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
+    {"pdawGoodsInfo", &X::OnPdawGoodsInfo},
+    // "pdawInPick", "pdawInCheck", "pdawInConfirm"
+    {"pdawShelfChange", &X::OnPdawShelfChange},
+    // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
     // "pdawCartConfirm", "pdawOrderOut"
     {"pdawMoveInfo", &X::OnPdawMoveInfo},
     {"pdawMoveIn", &X::OnPdawMoveIn},
@@ -76,7 +81,10 @@ const PdaRequest kDoPda[] = {
     // "pdawSerialIn",
     // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
     // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum",
-    // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
+    // "pdawInPicAdd", "pdawInPicQuery"
+    {"pdawGoodsDefine", &X::OnPdawGoodsDefine},
+    {"pdawGoodsDepot", &X::OnPdawGoodsDepot},
+    // "pdawInConfirmEx"
     {nullptr, nullptr},
 };
 

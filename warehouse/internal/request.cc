@@ -157,13 +157,38 @@ bool CProcCall::Run(SQLHDBC dbc, int32_t* result) {
 
 // ---- shared pieces ------------------------------------------------------------------------------
 
-std::string GoodsCondition(int32_t giid, const char* cgcode, int32_t icid, const char* cccode) {
-  if (giid > 0) return "b.giid=" + std::to_string(giid);
-  if (cgcode != nullptr && cgcode[0] != '\0') return "b.cgcode='" + tw::SqlEscape(cgcode) + "'";
+std::string GoodsCondition(int32_t giid, const char* cgcode, int32_t icid, const char* cccode, const char* alias) {
+  const std::string a = alias;
+  if (giid > 0) return a + "giid=" + std::to_string(giid);
+  // A text that is not GBK names no stored goods: the condition then selects nothing.
+  if (cgcode != nullptr && cgcode[0] != '\0') {
+    return IsGbkText(cgcode) ? a + "cgcode='" + tw::SqlEscape(cgcode) + "'" : std::string("1=0");
+  }
   if (icid > 0 && cccode != nullptr && cccode[0] != '\0') {
-    return "b.icid=" + std::to_string(icid) + " AND b.cccode='" + tw::SqlEscape(cccode) + "'";
+    if (!IsGbkText(cccode)) return "1=0";
+    return a + "icid=" + std::to_string(icid) + " AND " + a + "cccode='" + tw::SqlEscape(cccode) + "'";
   }
   return std::string();
+}
+
+void GoodsKeys::Read(std::string_view body, const char* idKey, const char* codeKey, const char* clientCodeKey,
+                     const char* accountKey) {
+  giid = tw::JsonGetInt(idKey, body, 0);
+  tw::JsonGetString(codeKey, body, cgcode, sizeof cgcode - 1, tw::kJsonModeCodePage);
+  tw::JsonGetString(clientCodeKey, body, cccode, sizeof cccode - 1, tw::kJsonModeCodePage);
+  tw::JsonGetString(accountKey, body, account, sizeof account - 1, tw::kJsonModeCodePage);
+}
+
+void GoodsKeys::ResolveAccount(SQLHDBC dbc) {
+  icid = 0;
+  bUnknownAccount = false;
+  if (account[0] == '\0') return;
+  const int32_t id = g_OstrumContainer.GetClientId(account, dbc);
+  if (id > 0) {
+    icid = id;
+  } else {
+    bUnknownAccount = true;
+  }
 }
 
 bool IsSignedTime(const char* dbText) { return dbText != nullptr && std::atoi(dbText) >= 2000; }

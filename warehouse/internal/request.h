@@ -120,9 +120,29 @@ class CProcCall {
 };
 
 // GoodsCondition: the condition that names a goods item of the request, in preference order
-// "b.giid=<id>" (id above 0), "b.cgcode='<code>'", "b.icid=<client> AND b.cccode='<client code>'"
-// (client above 0); "" when none can be used.
-[[nodiscard]] std::string GoodsCondition(int32_t giid, const char* cgcode, int32_t icid, const char* cccode);
+// "<alias>giid=<id>" (id above 0), "<alias>cgcode='<code>'", "<alias>icid=<client> AND
+// <alias>cccode='<client code>'" (client above 0); "" when none can be used.
+[[nodiscard]] std::string GoodsCondition(int32_t giid, const char* cgcode, int32_t icid, const char* cccode,
+                                         const char* alias = "b.");
+
+// The goods named by a request: by id, goods code, or the owner's account with the client's code.
+struct GoodsKeys {
+  int32_t giid = 0;
+  char cgcode[64] = "";
+  char cccode[64] = "";
+  char account[31] = "";
+  int32_t icid = 0;          // the account's client, 0 when none is given or it names none
+  bool bUnknownAccount = false;  // an account was given that names no client
+
+  // Read: the four keys under their names in this request (id, goods code, client code, account).
+  void Read(std::string_view body, const char* idKey, const char* codeKey, const char* clientCodeKey,
+            const char* accountKey);
+  // ResolveAccount: turns the account into the client id on dbc (through the container's cache).
+  void ResolveAccount(SQLHDBC dbc);
+  [[nodiscard]] std::string Condition(const char* alias = "b.") const {
+    return GoodsCondition(giid, cgcode, icid, cccode, alias);
+  }
+};
 
 // IsSignedTime: a stored time stamp text whose year is 2000 or later (a signature, a stored date).
 [[nodiscard]] bool IsSignedTime(const char* dbText);
