@@ -83,9 +83,18 @@ const PdaRequest kDoPda[] = {
     {"pdaRecExcept", kEmptyPda},
     // "pdaTransRcv", "pdaTransShelfPut"
     {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
-    // "pdawShelfPut", "pdawShelfGet", "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo",
-    // "pdawInPick", "pdawInCheck", "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose",
-    // "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut",
+    {"pdawShelfPut", &X::OnPdawShelfPut},
+    {"pdawShelfGet", &X::OnPdawShelfGet},
+    {"pdawShelfQuery", &X::OnPdawShelfQuery},
+    {"pdawShelfGoods", &X::OnPdawShelfGoods},
+    {"pdawClientInfo", &X::OnPdawClientInfo},
+    {"pdawGoodsInfo", &X::OnPdawGoodsInfo},
+    // "pdawInPick", "pdawInCheck", "pdawInConfirm"
+    {"pdawShelfChange", &X::OnPdawShelfChange},
+    // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut"
+    {"pdawMoveInfo", &X::OnPdawMoveInfo},
+    {"pdawMoveIn", &X::OnPdawMoveIn},
+    {"pdawMoveOut", &X::OnPdawMoveOut},
     // "pdawSerialIn", "pdawSerialOut"
     {"pdaUserInfo", &X::OnPdaUserInfo},
     {"pdaRecPickup", &X::OnPdaRecPickup},
@@ -97,7 +106,10 @@ const PdaRequest kDoPda[] = {
     {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
     {"pdaRecAdd", &X::OnPdaRecAdd},
     {"pdaGetNum", &X::OnPdaGetNum},
-    // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
+    // "pdawInPicAdd", "pdawInPicQuery"
+    {"pdawGoodsDefine", &X::OnPdawGoodsDefine},
+    {"pdawGoodsDepot", &X::OnPdawGoodsDepot},
+    // "pdawInConfirmEx"
     {nullptr, nullptr},
 };
 
