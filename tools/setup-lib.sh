@@ -138,6 +138,7 @@ ConnSettings=SET client_encoding TO 'GBK'; SET standard_conforming_strings TO on
 CommLog=0
 Debug=0
 UseDeclareFetch=0
+ByteaAsLongVarBinary=1
 INI
   : >"$dir/odbcinst.ini"
   rm -f "$dir/registry"

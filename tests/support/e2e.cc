@@ -109,7 +109,7 @@ std::string OdbcDir() {
     WriteFile(d + "/odbc.ini", "[dorvane]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\nServername=" +
                                    Env("PGHOST", "127.0.0.1") + "\nPort=" + Env("PGPORT", "5432") +
                                    "\nDatabase=dorvane\nConnSettings=SET client_encoding TO 'GBK'; SET "
-                                   "standard_conforming_strings TO on\nCommLog=0\nDebug=0\n");
+                                   "standard_conforming_strings TO on\nCommLog=0\nDebug=0\nByteaAsLongVarBinary=1\n");
     WriteFile(d + "/odbcinst.ini", "");
     setenv("ODBCINI", (d + "/odbc.ini").c_str(), 1);
     setenv("ODBCSYSINI", d.c_str(), 1);
