@@ -300,6 +300,9 @@ bool TestDb::Exec(const std::string& sql) {
   return good;
 }
 
+// The type oid of boolean columns.
+constexpr Oid kBoolOid = 16;
+
 std::vector<std::vector<std::string>> TestDb::Query(const std::string& sql) {
   std::vector<std::vector<std::string>> rows;
   if (!ok_) return rows;
@@ -309,7 +312,12 @@ std::vector<std::vector<std::string>> TestDb::Query(const std::string& sql) {
     for (int i = 0; i < PQntuples(r); ++i) {
       std::vector<std::string> row;
       for (int c = 0; c < PQnfields(r); ++c) {
-        row.emplace_back(PQgetvalue(r, i, c), static_cast<size_t>(PQgetlength(r, i, c)));
+        const char* v = PQgetvalue(r, i, c);
+        if (PQftype(r, c) == kBoolOid && !PQgetisnull(r, i, c)) {
+          row.emplace_back(v[0] == 't' ? "1" : "0");  // booleans read as the library's columns do
+        } else {
+          row.emplace_back(v, static_cast<size_t>(PQgetlength(r, i, c)));
+        }
       }
       rows.push_back(std::move(row));
     }
