@@ -480,8 +480,9 @@ class PdaConversionTest : public PdaEntryTest {
   static std::string AddBag(const std::string& cnum, const std::string& station, const std::string& crefer = "") {
     TestDb db;
     EXPECT_TRUE(db.Exec("INSERT INTO dbo.rec_trans_bag (icid, cnum, bget, nbstate, caud, cstationr, iidrs, cemskind, "
-                        "cdes, fweight, famount, fapack, iitem, cgoods, iquantity, iprice, crefer) VALUES (940001, '" +
-                        cnum + "', 1, 1, 'AUD', '" + station + "', 21, 'PEK1', 'PE悉尼', 1.6, 0, 3, 1, '袋', 1, 0, '" +
+                        "cdes, fweight, famount, fapack, nitemtype, iitem, cgoods, iquantity, iprice, crefer) VALUES "
+                        "(940001, '" + cnum + "', 1, 1, 'AUD', '" + station + "', 21, 'PEK1', 'PE悉尼', 1.6, 0, 3, 1, 1, "
+                        "'袋', 1, 0, '" +
                         crefer + "')"))
         << db.error();
     return db.Scalar("SELECT biid FROM dbo.rec_trans_bag WHERE cnum = '" + cnum + "' ORDER BY biid DESC LIMIT 1");
