@@ -110,7 +110,7 @@ class PayWsjTest : public ::testing::Test {
          "(940701, 940001, 'PW10000001', 'ORD-1', 12.5, 1.255, 33, 0, '100010', '张三', '北京市\"东城区\"', "
          "'13800000000'), "
          "(940702, 940001, 'PW10000002', '', 8, 1, 0, 5, '', '', '', ''), "
-         "(940703, 940001, 'PW10000003', '', 0.005, 1, 0, 0, '', '', '', ''), "
+         "(940703, 940001, 'PW10000003', '', 0.004, 1, 0, 0, '', '', '', ''), "
          "(940704, 940001, 'PW10000004', '', 0, 1, 0, 7, '', '', '', ''), "
          "(940711, 940001, 'PW20000001', '', 20, 1, 0, 0, '', '', '', ''), "
          "(940712, 940001, 'PW20000002', '', 30, 1, 0, 0, '', '', '', ''), "
@@ -249,8 +249,9 @@ TEST_F(PayWsjTest, TheSignatureRule) {
 
   // A base64 text holding "+" must travel with "@": a "+" sent as it is becomes a blank in the form
   // decoding, so its signature no longer matches.
-  std::string json = query;
-  while (Base64(json).find('+') == std::string::npos) json.insert(1, " ");
+  std::string json = "{\"BarCode\":\"PW10000001\",\"x\":\"~\"}";
+  for (int i = 0; i < 3 && Base64(json).find('+') == std::string::npos; ++i) json.insert(json.size() - 2, "~");
+  ASSERT_NE(Base64(json).find('+'), std::string::npos);
   const std::string plus = Base64(json);
   const std::string plusDigest = Md5Hex(plus + kKey);
   std::string blanked = plus;
@@ -281,7 +282,7 @@ TEST_F(PayWsjTest, QueryTellsWhatToCollect) {
            "\"Description\":\"\"}",
        "to collect: the goods value, never the stored amount as postage"},
       {"pw10000002", Failure("记录已经回款(-4)"), "paid already (the number upper-cased)"},
-      {"PW10000003", Failure("没有需要支付的款项(-1)"), "less than a cent"},
+      {"PW10000003", Failure("没有需要支付的款项(-1)"), "less than a cent (kept as 0.00)"},
       {"PW10000004", Failure("记录已经回款(-4)"), "paid is told before nothing to pay"},
       {"PW19999999", Failure("记录不存在(-2)"), "no such waybill"},
       {"PW1'0001", Failure("记录不存在(-2)"), "a quote stays inside its literal"},
