@@ -64,7 +64,7 @@ const PdaRequest kDoPda[] = {
     {"pdaSpInfo", &X::OnPdaSpInfo},
     {"pdaSpBatch", &X::OnPdaSpBatch},
     {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
-    // "pdaRecSend"
+    {"pdaRecSend", &X::OnPdaRecSend},
     {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
     // "pdaRecReWeight", "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
