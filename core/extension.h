@@ -26,6 +26,8 @@
 inline constexpr char kTarnwickVersion[] = "4.8";
 inline constexpr char kTarnwickUpdated[] = "2015-06-14";
 
+struct GoodsDefineRecord;
+struct GoodsDepotRecord;
 struct PdaUser;
 struct PoolSlot;
 struct QuoteRequest;
@@ -188,6 +190,31 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdaPreInputQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaGetNum": one number of a numbering rule.
   void OnPdaGetNum(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+
+  // ----- Warehouse (depot-bound PDA requests) -------------------------------------------------------
+  // Each reads "cDepot", takes a pool slot and loads the depot's settings before it acts.
+  void OnPdawClientInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawMoveInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawMoveIn(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawMoveOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawShelfPut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawShelfGet(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawShelfQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawShelfGoods(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawShelfChange(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawGoodsInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawGoodsDefine(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawGoodsDepot(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // AddGoodsDefine: defines the goods of the record (cp_w_goods_define_add) on the slot's
+  // connection. Returns the new goods id, the procedure's refusal (-1 goods code taken, -3 client
+  // code taken, -4 client goods name taken ...) or -9 when the statement did not run; mess receives
+  // the text of a refusal. REQUIRES: the caller holds the slot.
+  int AddGoodsDefine(PoolSlot& slot, const GoodsDefineRecord& record, const PdaUser& user, std::string& mess);
+  // AddGoodsDepot: places the goods in the depot (cp_w_goods_depot_add) on the slot's connection.
+  // Returns the new placement id, -1 when the goods are placed there already, another refusal, or -9;
+  // mess as above. REQUIRES: the caller holds the slot.
+  int AddGoodsDepot(PoolSlot& slot, const GoodsDepotRecord& record, const char* depotCode, const PdaUser& user,
+                    std::string& mess);
 
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};

@@ -68,11 +68,21 @@ const PdaRequest kDoPda[] = {
     {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
     // "pdaRecReWeight", "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
-    // "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
-    // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
-    // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
-    // "pdawSerialOut"
+    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut"
+    {"pdawShelfPut", &X::OnPdawShelfPut},
+    {"pdawShelfGet", &X::OnPdawShelfGet},
+    {"pdawShelfQuery", &X::OnPdawShelfQuery},
+    {"pdawShelfGoods", &X::OnPdawShelfGoods},
+    {"pdawClientInfo", &X::OnPdawClientInfo},
+    {"pdawGoodsInfo", &X::OnPdawGoodsInfo},
+    // "pdawInPick", "pdawInCheck", "pdawInConfirm"
+    {"pdawShelfChange", &X::OnPdawShelfChange},
+    // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
+    // "pdawCartConfirm", "pdawOrderOut"
+    {"pdawMoveInfo", &X::OnPdawMoveInfo},
+    {"pdawMoveIn", &X::OnPdawMoveIn},
+    {"pdawMoveOut", &X::OnPdawMoveOut},
+    // "pdawSerialIn", "pdawSerialOut"
     {"pdaUserInfo", &X::OnPdaUserInfo},
     {"pdaRecPickup", &X::OnPdaRecPickup},
     {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
@@ -83,7 +93,10 @@ const PdaRequest kDoPda[] = {
     {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
     // "pdaRecAdd"
     {"pdaGetNum", &X::OnPdaGetNum},
-    // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
+    // "pdawInPicAdd", "pdawInPicQuery"
+    {"pdawGoodsDefine", &X::OnPdawGoodsDefine},
+    {"pdawGoodsDepot", &X::OnPdawGoodsDepot},
+    // "pdawInConfirmEx"
     {nullptr, nullptr},
 };
 
