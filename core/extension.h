@@ -231,6 +231,9 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaRecCtrlCode": attaches a three-character control code to a shipment number.
   void OnPdaRecCtrlCode(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecSend": hands a shipment to a supplier's batch: the check procedure's text, the supplier
+  // cost and one of the four scan procedures.
+  void OnPdaRecSend(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaRecPromptQuery": the staff and client prompts of a number for one step of handling.
   void OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaUserInfo": the operator of the PDA and the operator's 23 right flags.

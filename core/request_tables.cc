@@ -74,7 +74,7 @@ const PdaRequest kDoPda[] = {
     {"pdaSpInfo", &X::OnPdaSpInfo},
     {"pdaSpBatch", &X::OnPdaSpBatch},
     {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
-    // "pdaRecSend"
+    {"pdaRecSend", &X::OnPdaRecSend},
     {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
     {"pdaRecReWeight", &X::OnPdaRecReWeight},
     {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},

@@ -36,7 +36,10 @@ ALTER TABLE dbo.client_rec
   ADD COLUMN IF NOT EXISTS dreturn timestamp(0),
   ADD COLUMN IF NOT EXISTS cctrlcode varchar(3) NOT NULL DEFAULT '',
   ADD COLUMN IF NOT EXISTS clastmod varchar(32) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS dlastmod timestamp(0);
+  ADD COLUMN IF NOT EXISTS dlastmod timestamp(0),
+  ADD COLUMN IF NOT EXISTS isidc integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS isids integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS dsend timestamp(0);
 CREATE INDEX IF NOT EXISTS client_rec_num ON dbo.client_rec (cnum);
 CREATE INDEX IF NOT EXISTS client_rec_serviceno ON dbo.client_rec (cserviceno) WHERE cserviceno <> '';
 CREATE INDEX IF NOT EXISTS client_rec_batch ON dbo.client_rec (isid, ibatch) WHERE ibatch <> 0;
@@ -227,3 +230,40 @@ ALTER TABLE dbo.rec_trans
   ADD COLUMN IF NOT EXISTS iw integer NOT NULL DEFAULT 0,
   ADD COLUMN IF NOT EXISTS ih integer NOT NULL DEFAULT 0;
 CREATE INDEX IF NOT EXISTS rec_trans_cf_num ON dbo.rec_trans (cf_num);
+
+-- ---- send scans: a shipment handed to a supplier under a batch number ----------------------------------
+-- isidc on the record is the supplier its cost was computed for, isids the supplier the sorting chose;
+-- one row here per send scan, with the cost breakdown when the scan costed the shipment (nwithcost 1).
+CREATE TABLE IF NOT EXISTS dbo.client_rec_send (
+  iid serial PRIMARY KEY
+);
+ALTER TABLE dbo.client_rec_send
+  ADD COLUMN IF NOT EXISTS irid integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS isid integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS ibatch bigint NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS cspname varchar(63) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cemskind citext NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cbearer varchar(30) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cnextpoint varchar(15) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS idayindex integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS famount numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS fcost numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS fweight numeric(12,3) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS copname varchar(32) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS nwithcost smallint NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS ffreight numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS ffuel numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS fcustoms numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS ffixed numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS ffuelrate numeric(10,4) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS fcustomset numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS dsysdate timestamp(0) NOT NULL DEFAULT LOCALTIMESTAMP(0);
+CREATE INDEX IF NOT EXISTS client_rec_send_irid ON dbo.client_rec_send (irid);
+
+-- The batches suppliers were paid for (npaid 1): no shipment joins them any more.
+CREATE TABLE IF NOT EXISTS dbo.sp_batch (
+  ibatch bigint PRIMARY KEY
+);
+ALTER TABLE dbo.sp_batch
+  ADD COLUMN IF NOT EXISTS isid integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS npaid smallint NOT NULL DEFAULT 0;

@@ -477,7 +477,8 @@ TEST_F(PdaLookupTest, NumberIssue) {
 TEST_F(PdaLookupTest, OtherNamesOfTheDoor) {
   PdaClient pda(host_.port(), kPda);
   EXPECT_EQ(pda.Body("pdaRecExcept"), "");
-  EXPECT_EQ(pda.Body("pdaNoSuchRequest"), Code(-4));
+  // Names are compared exactly; a name the door does not serve answers "-4".
+  for (const char* name : {"pdarecexcept", "pdaNoSuchRequest"}) EXPECT_EQ(pda.Body(name), Code(-4)) << name;
 }
 
 }  // namespace
