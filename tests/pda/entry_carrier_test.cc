@@ -1,8 +1,8 @@
 // AddShipmentRecord driven directly on a pool connection against the test database, with a stand-in
 // carrier that accepts or refuses by kind: the carrier's mail number as the record's carrier number
 // (and as its internal number when the default rule drew that), the carriers' floors, the carrier's
-// refusal, and a kind with its own transfer rule but no carrier. Rows: client 940011, number
-// sequences 94101-94102, kinds PCEUB, PCBAD and PCLOC, numbers beginning "PC".
+// refusal, and a kind with its own transfer rule but no carrier. Rows: client 961011, number
+// sequences 96111-96112, kinds PCEUB, PCBAD and PCLOC, numbers beginning "PC".
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ namespace {
 
 using twtest::TestDb;
 
-constexpr int32_t kClient = 940011;
+constexpr int32_t kClient = 961011;
 
 // PCEUB goes to China Post EUB (accepts), PCBAD to SF Express (refuses); other kinds to nobody.
 class CStandInCarrier : public CCarrierHandOver {
@@ -56,10 +56,10 @@ class PdaEntryCarrierTest : public ::testing::Test {
     ASSERT_TRUE(db.ok());
     RemoveRows(db);
     for (const char* sql : {
-             "INSERT INTO dbo.client_arc (icid, capikey, nstate) VALUES (940011, 'PCKey940011', 0)",
+             "INSERT INTO dbo.client_arc (icid, capikey, nstate) VALUES (961011, 'PCKey961011', 0)",
              "INSERT INTO dbo.ems_kind (cemskind) VALUES ('PCEUB'), ('PCBAD'), ('PCLOC')",
              "INSERT INTO dbo.sys_genno (iid, cprefix, csuffix, iwidth, nchecktype, inext, ilast) VALUES "
-             "(94101, 'PC', '', 8, 0, 1, NULL), (94102, 'PL', '', 8, 0, 1, NULL)",
+             "(96111, 'PC', '', 8, 0, 1, NULL), (96112, 'PL', '', 8, 0, 1, NULL)",
          }) {
       ASSERT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -71,8 +71,8 @@ class PdaEntryCarrierTest : public ::testing::Test {
     theExtension.m_NumberLock.SetEvent();
     char logs[] = "/tmp/tarnwick-pda-entry-log.XXXXXX";
     ExtensionSettings.logFolder = std::string(mkdtemp(logs)) + "/";
-    ExtensionSettings.defaultInternalRuleId = 94101;
-    const std::string ini = std::string(kTransferRulesStart) + "\r\nPCEUB=94102=\r\nPCBAD=94102=\r\nPCLOC=94102=\r\n" +
+    ExtensionSettings.defaultInternalRuleId = 96111;
+    const std::string ini = std::string(kTransferRulesStart) + "\r\nPCEUB=96112=\r\nPCBAD=96112=\r\nPCLOC=96112=\r\n" +
                             kTransferRulesEnd + "\r\n";
     g_TransferNumberRules = ParseNumberRules(ini.c_str(), kTransferRulesStart, kTransferRulesEnd);
   }
@@ -85,10 +85,10 @@ class PdaEntryCarrierTest : public ::testing::Test {
   }
 
   static void RemoveRows(TestDb& db) {
-    db.Exec("DELETE FROM dbo.client_rec WHERE icid = 940011");
-    db.Exec("DELETE FROM dbo.client_arc WHERE icid = 940011");
+    db.Exec("DELETE FROM dbo.client_rec WHERE icid = 961011");
+    db.Exec("DELETE FROM dbo.client_arc WHERE icid = 961011");
     db.Exec("DELETE FROM dbo.ems_kind WHERE cemskind IN ('PCEUB', 'PCBAD', 'PCLOC')");
-    db.Exec("DELETE FROM dbo.sys_genno WHERE iid BETWEEN 94101 AND 94102");
+    db.Exec("DELETE FROM dbo.sys_genno WHERE iid BETWEEN 96111 AND 96112");
   }
 
   void SetUp() override {
