@@ -20,7 +20,9 @@ const ClientRequest kDoApp[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "VstGoodsList"
     {nullptr, nullptr},
 };
 
@@ -33,13 +35,18 @@ const ClientRequest kDo[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "ClientCreate", "DoGetNo"
+    {"ClientCreate", &X::OnClientCreate},
+    {"DoGetNo", &X::OnDoGetNo},
     {nullptr, nullptr},
 };
 
 const ClientRequest kDoApi[] = {
     {"PreInputSet", &X::OnPreInputSet},
-    // "RecTransSet", "RecDataRG", "DoIDCardPicSet", "DoGetNo", "wOrderSet"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecDataRG", &X::OnRecDataRG},
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "wOrderSet"
     {"wOrderDel", kEmptyClient},
     // "wGoodsInfo", "wInQuery", "wInTotal"
     {"wOutQuery", kEmptyClient},
@@ -53,15 +60,22 @@ const ClientRequest kWeChat[] = {
     {"PreInputDel", &X::OnPreInputDel},
     {"PreInputData", &X::OnPreInputData},
     {"PreInputList", &X::OnPreInputList},
-    // "RecTransSet", "RecTransDel", "RecTransData", "RecTransList"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecTransDel", &X::OnRecTransDel},
+    {"RecTransData", &X::OnRecTransData},
+    {"RecTransList", &X::OnRecTransList},
     {"RecList", &X::OnRecList},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {nullptr, nullptr},
 };
 
 const PdaRequest kDoPda[] = {
-    // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery"
+    {"pdaSpInfo", &X::OnPdaSpInfo},
+    {"pdaSpBatch", &X::OnPdaSpBatch},
+    {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
+    // "pdaRecSend"
+    {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
     {"pdaRecReWeight", &X::OnPdaRecReWeight},
     {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},
     {"pdaRecReWeightTrans", &X::OnPdaRecReWeightTrans},
@@ -69,13 +83,33 @@ const PdaRequest kDoPda[] = {
     {"pdaRecExcept", kEmptyPda},
     // "pdaTransRcv", "pdaTransShelfPut"
     {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
-    // "pdawShelfPut", "pdawShelfGet", "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo",
-    // "pdawInPick", "pdawInCheck", "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
-    // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
-    // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
-    // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery"
+    {"pdawShelfPut", &X::OnPdawShelfPut},
+    {"pdawShelfGet", &X::OnPdawShelfGet},
+    {"pdawShelfQuery", &X::OnPdawShelfQuery},
+    {"pdawShelfGoods", &X::OnPdawShelfGoods},
+    {"pdawClientInfo", &X::OnPdawClientInfo},
+    {"pdawGoodsInfo", &X::OnPdawGoodsInfo},
+    // "pdawInPick", "pdawInCheck", "pdawInConfirm"
+    {"pdawShelfChange", &X::OnPdawShelfChange},
+    // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut"
+    {"pdawMoveInfo", &X::OnPdawMoveInfo},
+    {"pdawMoveIn", &X::OnPdawMoveIn},
+    {"pdawMoveOut", &X::OnPdawMoveOut},
+    // "pdawSerialIn", "pdawSerialOut"
+    {"pdaUserInfo", &X::OnPdaUserInfo},
+    {"pdaRecPickup", &X::OnPdaRecPickup},
+    {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
+    {"pdaxBagQuery", &X::OnPdaxBagQuery},
+    {"pdaxBagSet", &X::OnPdaxBagSet},
+    // "pdawInAdd", "pdawInQuery"
+    {"pdaTransQuery", &X::OnPdaTransQuery},
+    {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
     {"pdaRecAdd", &X::OnPdaRecAdd},
-    // "pdaGetNum", "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
+    {"pdaGetNum", &X::OnPdaGetNum},
+    // "pdawInPicAdd", "pdawInPicQuery"
+    {"pdawGoodsDefine", &X::OnPdawGoodsDefine},
+    {"pdawGoodsDepot", &X::OnPdawGoodsDepot},
+    // "pdawInConfirmEx"
     {nullptr, nullptr},
 };
 

@@ -145,6 +145,28 @@ bool CallIntProcedure(PoolSlot& slot, const char* sql, int32_t* result) {
   return true;
 }
 
+int FindClient(PoolSlot& slot, int32_t icid, const char* account, int32_t* found) {
+  *found = 0;
+  std::string sql;
+  if (icid > 0) {
+    sql = "SELECT icid FROM dorvane.dbo.client_arc WHERE icid=" + std::to_string(icid);
+  } else if (account != nullptr && account[0] != '\0') {
+    if (!IsGbkText(account)) return 0;  // a text the database could not read names no client
+    sql = "SELECT icid FROM dorvane.dbo.client_arc WHERE caccount='" + tw::SqlEscape(account) + "' ORDER BY icid LIMIT 1";
+  } else {
+    return 0;
+  }
+  DbStatement st(slot.hDbc);
+  if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) return kRcDbFailed;
+  int32_t id = 0;
+  st.BindInt(1, &id);
+  const SQLRETURN rc = st.Fetch();
+  if (rc == SQL_NO_DATA) return 0;
+  if (!DbOk(rc)) return kRcDbFailed;
+  *found = id;
+  return 1;
+}
+
 int64_t ExtractBatchNumber(const char* text) {
   constexpr int kMaxDigits = 18;
   if (text == nullptr) return 0;

@@ -35,6 +35,8 @@ namespace tw::pda {
 inline constexpr int kRcHandlerRefusal = -14;
 // A procedure's refusal is answered as its result minus this.
 inline constexpr int kProcedureRefusalOffset = 100;
+// The record (or bag, transfer) the request names does not exist.
+inline constexpr int kRcNoRecord = -2;
 // A procedure result that means the database failed.
 inline constexpr int kProcFailed = -9;
 
@@ -106,6 +108,13 @@ inline constexpr int kUpdateNoRow = 0;
 // CallIntProcedure: runs "{?=CALL ...}" whose first "?" is the integer return value, into *result.
 // False when the statement did not run (*result is then 0).
 [[nodiscard]] bool CallIntProcedure(PoolSlot& slot, const char* sql, int32_t* result);
+
+// ---- Clients ----------------------------------------------------------------------------------------
+
+// FindClient: the client of the id (when icid > 0) or else of the account, from client_arc on the
+// slot's connection, into *found. Returns 1 when found, 0 when there is none (or neither is given),
+// -9 when the statement failed.
+[[nodiscard]] int FindClient(PoolSlot& slot, int32_t icid, const char* account, int32_t* found);
 
 // ---- Numbers and dates ------------------------------------------------------------------------------
 

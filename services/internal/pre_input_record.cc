@@ -289,10 +289,10 @@ std::string BuildSetCall(const PreInputRecord& r, int32_t clientId, const unsign
       Sql(r.cEmsKindw).c_str(), r.faGet, r.faSafe, r.faPack, r.faOther, r.faCheck, r.faRemote, r.faBy);
 }
 
-std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid) {
-  std::string sql =
-      "INSERT INTO dorvane.dbo.rec_pre_input_goods(wpos,iid,cgoods,cunit,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,"
-      "cgcodec,fgcustom,fgcrate) ";
+std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid, const char* table) {
+  std::string sql = StringPrintf(
+      "INSERT INTO %s(wpos,iid,cgoods,cunit,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate) ",
+      table);
   for (size_t i = 0; i < lines.size(); ++i) {
     const GoodsLine& g = lines[i];
     sql += StringPrintf("%s select %d,%d,'%s','',%d,%.2f,'%s','%s','%s','%s',%.2f,%.4f ", i == 0 ? "" : " union all",

@@ -169,9 +169,14 @@ void Normalize(PreInputRecord& r);
 // literals. Of any length (a record's texts are bounded, so it stays a few KB).
 [[nodiscard]] std::string BuildSetCall(const PreInputRecord& r, int32_t clientId, const unsigned char address[4]);
 
-// BuildGoodsInsert: one INSERT of the lines as goods rows of pre-input iid, numbered from 0 (wpos)
-// in their order. REQUIRES: lines is not empty.
-[[nodiscard]] std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid);
+// The goods rows of pre-input shipments and of transfer records.
+inline constexpr char kPreInputGoodsTable[] = "dorvane.dbo.rec_pre_input_goods";
+inline constexpr char kTransferGoodsTable[] = "dorvane.dbo.rec_trans_goods";
+
+// BuildGoodsInsert: one INSERT of the lines as goods rows of record iid into `table` (one of the two
+// above), numbered from 0 (wpos) in their order. REQUIRES: lines is not empty.
+[[nodiscard]] std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid,
+                                           const char* table = kPreInputGoodsTable);
 
 // FillCarrierShipment: the shipment a carrier receives for the record, with the carriers' floors
 // (weight 0.5 below 0.001 kg, quantity at least 1, unit price 1.0 below 0.01) and the goods of the
