@@ -26,8 +26,8 @@ namespace {
 
 constexpr int kConnections = 16;
 constexpr int kThreads = 4;
-constexpr int kClient = 990301;
-constexpr char kClientKey[] = "BenchKey0301";
+constexpr int kClient = 990401;
+constexpr char kClientKey[] = "BenchKey0401";
 constexpr char kPda[] = "BENCHPDA1";
 constexpr char kPdaKey[] = "E2ePdaKey77";
 
@@ -39,7 +39,7 @@ struct Figures {
 
 // The body of one "pdaRecAdd" (GBK; sent as UTF-8); "N%02d%07d" becomes the thread and a counter.
 constexpr char kPdaRecord[] =
-    ",\"icID\":990301,\"cNum\":\"BPN%02d%07d\",\"cNo\":\"BPC%02d%07d\",\"cEmsKind\":\"BPK1\",\"cDes\":\"BP悉尼\","
+    ",\"icID\":990401,\"cNum\":\"BPN%02d%07d\",\"cNo\":\"BPC%02d%07d\",\"cEmsKind\":\"BPK1\",\"cDes\":\"BP悉尼\","
     "\"nItemType\":1,\"iItem\":2,\"fWeight\":2.35,\"faPack\":2,\"cReceiver\":\"John Carter\","
     "\"cRUnit\":\"Acme Imports LLC\",\"cRAddr\":\"1200 Market St, Suite 400\",\"cRCity\":\"San Francisco\","
     "\"cRPostcode\":\"94102\",\"cRCountry\":\"United States\",\"cRPhone\":\"+1 415 555 0134\",\"cSender\":\"李明\","
@@ -105,11 +105,11 @@ long long Count(twtest::TestDb& db, const char* sql) {
 }
 
 void ClearRows(twtest::TestDb& db) {
-  db.Exec("DELETE FROM dbo.client_rec_weight_detail WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid = 990301)");
-  db.Exec("DELETE FROM dbo.client_rec_goods WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid = 990301)");
-  db.Exec("DELETE FROM dbo.client_rec WHERE icid = 990301");
-  db.Exec("DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid = 990301)");
-  db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid = 990301");
+  db.Exec("DELETE FROM dbo.client_rec_weight_detail WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid = 990401)");
+  db.Exec("DELETE FROM dbo.client_rec_goods WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid = 990401)");
+  db.Exec("DELETE FROM dbo.client_rec WHERE icid = 990401");
+  db.Exec("DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid = 990401)");
+  db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid = 990401");
 }
 
 // One wrk run of `seconds` at the door `door` with the script's pieces.
@@ -163,10 +163,10 @@ int main(int argc, char** argv) {
            "dbo.sys_dict WHERE dcname = '77')",
            "DELETE FROM dbo.man_main WHERE cpda = 'BENCHPDA1'",
            "INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('BENCHPDA1', 'Bench', '')",
-           "INSERT INTO dbo.client_arc (icid, capikey, nstate) VALUES (990301, 'BenchKey0301', 0) ON CONFLICT (icid) "
+           "INSERT INTO dbo.client_arc (icid, capikey, nstate) VALUES (990401, 'BenchKey0401', 0) ON CONFLICT (icid) "
            "DO UPDATE SET capikey = EXCLUDED.capikey",
-           "DELETE FROM dbo.sys_place WHERE iid = 990301",
-           "INSERT INTO dbo.sys_place (iid, ccode, carea, careae, narea) VALUES (990301, 'BPSY', 'BP悉尼', 'BP Sydney', 246)",
+           "DELETE FROM dbo.sys_place WHERE iid = 990401",
+           "INSERT INTO dbo.sys_place (iid, ccode, carea, careae, narea) VALUES (990401, 'BPSY', 'BP悉尼', 'BP Sydney', 246)",
            "DELETE FROM dbo.ems_price WHERE cemskind = 'BPK1'",
            "DELETE FROM dbo.ems_area WHERE cemskind = 'BPK1'",
            "DELETE FROM dbo.ems_kind WHERE cemskind = 'BPK1'",
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
     const std::string head = "{\"RequestName\":\"pdaRecAdd\",\"cUserPid\":\"" + std::string(kPda) +
                              "\",\"TimeStamp\":" + stamp + ",\"MD5\":\"" + Md5Hex(kPda + stamp + kPdaKey) + "\"";
     ok = Run(host, "pdaRecAdd", "DoPda", head, twtest::GbkToUtf8Text(kPdaRecord), "", seconds, db,
-             "SELECT count(*) FROM dbo.client_rec WHERE icid = 990301") &&
+             "SELECT count(*) FROM dbo.client_rec WHERE icid = 990401") &&
          ok;
   }
   if (mode == "client" || mode == "all") {
@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
     std::string record = twtest::GbkToUtf8Text(kClientRecord);
     record.insert(record.size() - 1, ",\"xBench\":\"%02d%07d\"");
     ok = Run(host, "PreInputSet", "DoApp", head, record, "]}", seconds, db,
-             "SELECT count(*) FROM dbo.rec_pre_input WHERE icid = 990301") &&
+             "SELECT count(*) FROM dbo.rec_pre_input WHERE icid = 990401") &&
          ok;
   }
   host.Stop();

@@ -3,10 +3,10 @@
 // "pdaRecReWeightPre", "pdaRecReWeightTrans" and "pdaTransBagOut" make records from pre-input
 // shipments and transfer bags. Every stored row is read back from the database.
 //
-// Rows of this test: clients 940001-940009 (accounts "PEACC..."), PDA users "PEPDA1" (no station)
+// Rows of this test: clients 961001-961009 (accounts "PEACC..."), PDA users "PEPDA1" (no station)
 // and "PEPDA2" (station PES), kinds PEK1 (priced per 500 g), PEKD (volume letter D, weighed by the
 // real weight), PEKT (a transfer-number rule of its own), place names beginning "PE", number
-// sequences 94001-94002, records with numbers beginning "PE".
+// sequences 96101-96102, records with numbers beginning "PE".
 //
 // Prices are computed by hand: PEK1 to PE悉尼 costs 10.00 per started 500 g, plus a 10 % fuel
 // surcharge, for an item type 1 shipment; the clients have no discounts.
@@ -31,9 +31,9 @@ using twtest::ReplyTexts;
 using twtest::TestDb;
 using twtest::TestHost;
 
-constexpr int kClient = 940001;
-constexpr int kOtherClient = 940002;
-constexpr int kPassiveClient = 940003;  // nstate 1
+constexpr int kClient = 961001;
+constexpr int kOtherClient = 961002;
+constexpr int kPassiveClient = 961003;  // nstate 1
 constexpr char kPdaKey[] = "E2ePdaKey77";
 constexpr char kPda[] = "PEPDA1";
 constexpr char kStationPda[] = "PEPDA2";
@@ -54,11 +54,11 @@ class PdaEntryTest : public ::testing::Test {
              "INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('PEPDA1', 'PE操作员', ''), "
              "('PEPDA2', 'PE站员', 'PES')",
              "INSERT INTO dbo.client_arc (icid, capikey, nstate, cmname, cstation, caccount) VALUES "
-             "(940001, 'PEKey940001', 0, 'PE业务员', 'PESZ', 'PEACC1'), "
-             "(940002, 'PEKey940002', 0, 'PE二号', 'PESH', 'PEACC2'), "
-             "(940003, 'PEKey940003', 1, 'PE三号', '', 'PEACC3')",
+             "(961001, 'PEKey961001', 0, 'PE业务员', 'PESZ', 'PEACC1'), "
+             "(961002, 'PEKey961002', 0, 'PE二号', 'PESH', 'PEACC2'), "
+             "(961003, 'PEKey961003', 1, 'PE三号', '', 'PEACC3')",
              "INSERT INTO dbo.sys_place (iid, ccode, carea, careae, narea) VALUES "
-             "(940101, 'PESY', 'PE悉尼', 'PE Sydney', 246)",
+             "(961101, 'PESY', 'PE悉尼', 'PE Sydney', 246)",
              "INSERT INTO dbo.ems_kind (cemskind, b1price, faddons, fcustoms, nwtypec, nweights) VALUES "
              "('PEK1', 1, 10, 0, 0, 0), ('PEKD', 1, 0, 0, 1, 1), ('PEKT', 1, 0, 0, 0, 0)",
              "INSERT INTO dbo.ems_area (cemskind, carea, narea, ntype) VALUES ('PEK1', 'PE悉尼', 3, 0), "
@@ -67,7 +67,7 @@ class PdaEntryTest : public ::testing::Test {
              "itopprice) VALUES ('PEK1', 3, 1, 0, 1000000, 500, 1, 1000, 0), "
              "('PEKD', 3, 1, 0, 1000000, 500, 1, 1000, 0), ('PEKT', 3, 1, 0, 1000000, 500, 1, 1000, 0)",
              "INSERT INTO dbo.sys_genno (iid, cprefix, csuffix, iwidth, nchecktype, inext, ilast) VALUES "
-             "(94001, 'PN', '', 8, 0, 1, NULL), (94002, 'PT', '', 8, 0, 1, NULL)",
+             "(96101, 'PN', '', 8, 0, 1, NULL), (96102, 'PT', '', 8, 0, 1, NULL)",
          }) {
       ASSERT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -86,11 +86,11 @@ class PdaEntryTest : public ::testing::Test {
     RemoveRows(db);
   }
 
-  // The settings of a host: the container on, PEKT's own transfer-number rule (sequence 94002) and
+  // The settings of a host: the container on, PEKT's own transfer-number rule (sequence 96102) and
   // field checks, plus `more`.
   static twtest::HostConfig Config(const std::string& more) {
     twtest::HostConfig config;
-    config.iniText = twtest::DefaultIni() + "启用Ostrum容器=1\r\n<转单号生成定义开始>\r\nPEKT=94002=\r\n<转单号生成定义结束>\r\n"
+    config.iniText = twtest::DefaultIni() + "启用Ostrum容器=1\r\n<转单号生成定义开始>\r\nPEKT=96102=\r\n<转单号生成定义结束>\r\n"
                      "<快递业务字段检查定义开始>\r\ncReceiver=0-40\r\nfWeight=0-500\r\n<快递业务字段检查定义开始>\r\n" +
                      more;
     return config;
@@ -99,19 +99,19 @@ class PdaEntryTest : public ::testing::Test {
   static void RemoveRecords(TestDb& db) {
     for (const char* sql : {
              "DELETE FROM dbo.client_rec_weight_detail WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid "
-             "BETWEEN 940000 AND 940009)",
+             "BETWEEN 961000 AND 961009)",
              "DELETE FROM dbo.client_rec_goods WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid BETWEEN "
-             "940000 AND 940009)",
-             "DELETE FROM dbo.client_rec WHERE icid BETWEEN 940000 AND 940009",
+             "961000 AND 961009)",
+             "DELETE FROM dbo.client_rec WHERE icid BETWEEN 961000 AND 961009",
              "DELETE FROM dbo.rec_pre_input_item WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid BETWEEN "
-             "940000 AND 940009)",
+             "961000 AND 961009)",
              "DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid BETWEEN "
-             "940000 AND 940009)",
-             "DELETE FROM dbo.rec_pre_input WHERE icid BETWEEN 940000 AND 940009",
-             "DELETE FROM dbo.rec_trans_goods WHERE iid IN (SELECT iid FROM dbo.rec_trans WHERE icid BETWEEN 940000 "
-             "AND 940009)",
-             "DELETE FROM dbo.rec_trans WHERE icid BETWEEN 940000 AND 940009",
-             "DELETE FROM dbo.rec_trans_bag WHERE icid BETWEEN 940000 AND 940009",
+             "961000 AND 961009)",
+             "DELETE FROM dbo.rec_pre_input WHERE icid BETWEEN 961000 AND 961009",
+             "DELETE FROM dbo.rec_trans_goods WHERE iid IN (SELECT iid FROM dbo.rec_trans WHERE icid BETWEEN 961000 "
+             "AND 961009)",
+             "DELETE FROM dbo.rec_trans WHERE icid BETWEEN 961000 AND 961009",
+             "DELETE FROM dbo.rec_trans_bag WHERE icid BETWEEN 961000 AND 961009",
          }) {
       EXPECT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -121,12 +121,12 @@ class PdaEntryTest : public ::testing::Test {
     RemoveRecords(db);
     for (const char* sql : {
              "DELETE FROM dbo.man_main WHERE cpda IN ('PEPDA1', 'PEPDA2')",
-             "DELETE FROM dbo.client_arc WHERE icid BETWEEN 940000 AND 940009",
-             "DELETE FROM dbo.sys_place WHERE iid BETWEEN 940100 AND 940199",
-             "DELETE FROM dbo.ems_price WHERE cemskind LIKE 'PEK%'",
-             "DELETE FROM dbo.ems_area WHERE cemskind LIKE 'PEK%'",
-             "DELETE FROM dbo.ems_kind WHERE cemskind LIKE 'PEK%'",
-             "DELETE FROM dbo.sys_genno WHERE iid BETWEEN 94001 AND 94002",
+             "DELETE FROM dbo.client_arc WHERE icid BETWEEN 961000 AND 961009",
+             "DELETE FROM dbo.sys_place WHERE iid BETWEEN 961100 AND 961199",
+             "DELETE FROM dbo.ems_price WHERE cemskind IN ('PEK1', 'PEKD', 'PEKT')",
+             "DELETE FROM dbo.ems_area WHERE cemskind IN ('PEK1', 'PEKD', 'PEKT')",
+             "DELETE FROM dbo.ems_kind WHERE cemskind IN ('PEK1', 'PEKD', 'PEKT')",
+             "DELETE FROM dbo.sys_genno WHERE iid BETWEEN 96101 AND 96102",
          }) {
       EXPECT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -189,7 +189,7 @@ TEST_F(PdaEntryTest, TypedShipmentIsStoredWithPiecesGoodsAndFees) {
   HttpClient http(host_->port());
   const std::string body = Pda(
       http, "pdaRecAdd",
-      ",\"icID\":940001,\"cNum\":\"pe0000001\",\"cNo\":\"PEX0000001\",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\","
+      ",\"icID\":961001,\"cNum\":\"pe0000001\",\"cNo\":\"PEX0000001\",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\","
       "\"nItemType\":1,\"iItem\":2,\"fWeight\":1.2,\"faGet\":1.5,\"faPack\":2,\"cReceiver\":\"张三\","
       "\"cRAddr\":\"1 George St\",\"cSender\":\"李四\",\"cMName\":\"快递员\",\"cTaker\":\"T1\",\"cStation\":\"ST1\","
       "\"cBy5\":\"自由\",\"bPriceCalc\":true,"
@@ -209,7 +209,7 @@ TEST_F(PdaEntryTest, TypedShipmentIsStoredWithPiecesGoodsAndFees) {
       "FROM dbo.client_rec WHERE irid = " + irid);
   ASSERT_EQ(rec.size(), 1u);
   const std::vector<std::string> want = {
-      "940001", "PEK1",  "PE悉尼", "PEX0000001", "1.700", "47.50", "47.50", "40.00", "4.00", "10.0000", "40.00",
+      "961001", "PEK1",  "PE悉尼", "PEX0000001", "1.700", "47.50", "47.50", "40.00", "4.00", "10.0000", "40.00",
       "茶叶",    "1",     "1700",  "1700",       "3.00",  "张三",  "李四",   "快递员", "T1",   "ST1",     "PE操作员",
       "5",      "2",     "1.700", "自由",        "1"};
   EXPECT_EQ(rec[0], want);
@@ -233,35 +233,35 @@ TEST_F(PdaEntryTest, RefusalsComeInTheRoutinesOrderWithTheirCodes) {
   } cases[] = {
       {"no client id nor account", good, Code(-710)},
       {"an account nobody has", ",\"cAccount\":\"NOBODY\"" + good, Code(-710)},
-      {"a client that does not exist", ",\"icID\":949999,\"irID\":77" + good,
-       AddReply(-1, 0, 949999, "", "", "0.000", "0.00", "客户不存在")},
+      {"a client that does not exist", ",\"icID\":969999,\"irID\":77" + good,
+       AddReply(-1, 0, 969999, "", "", "0.000", "0.00", "客户不存在")},
       {"priced without a weight (before the number is looked at)",
-       ",\"icID\":940001,\"irID\":77,\"bPriceCalc\":true,\"fWeight\":0,\"cNum\":\"x\"",
+       ",\"icID\":961001,\"irID\":77,\"bPriceCalc\":true,\"fWeight\":0,\"cNum\":\"x\"",
        AddReply(-1, 0, kClient, "", "", "0.000", "0.00", "重量不合法(必须大于零)")},
-      {"a short number without a default rule", ",\"icID\":940001,\"irID\":77,\"cNum\":\"pe12\",\"cEmsKind\":\"\"",
+      {"a short number without a default rule", ",\"icID\":961001,\"irID\":77,\"cNum\":\"pe12\",\"cEmsKind\":\"\"",
        AddReply(-1, 77, kClient, "pe12", "", "0.000", "0.00", "内单号不合法(7-30字符)")},
-      {"no kind", ",\"icID\":940001,\"irID\":77,\"cNum\":\"pe0000011\",\"cDes\":\"\"",
+      {"no kind", ",\"icID\":961001,\"irID\":77,\"cNum\":\"pe0000011\",\"cDes\":\"\"",
        AddReply(-1, 77, kClient, "pe0000011", "", "0.000", "0.00", "快递类别空")},
-      {"no destination", ",\"icID\":940001,\"irID\":77,\"cNum\":\"pe0000011\",\"cEmsKind\":\"NOKIND\"",
+      {"no destination", ",\"icID\":961001,\"irID\":77,\"cNum\":\"pe0000011\",\"cEmsKind\":\"NOKIND\"",
        AddReply(-1, 77, kClient, "pe0000011", "", "0.000", "0.00", "目的地空")},
-      {"an unknown kind", ",\"icID\":940001,\"irID\":77,\"cNum\":\"pe0000011\",\"cEmsKind\":\"NOKIND\",\"cDes\":\"X\"",
+      {"an unknown kind", ",\"icID\":961001,\"irID\":77,\"cNum\":\"pe0000011\",\"cEmsKind\":\"NOKIND\",\"cDes\":\"X\"",
        AddReply(-1, 77, kClient, "pe0000011", "", "0.000", "0.00", "快递类别[NOKIND]不存在。")},
-      {"a field check", ",\"icID\":940001,\"irID\":77,\"cReceiver\":\"" + std::string(41, 'R') + "\"" + good,
+      {"a field check", ",\"icID\":961001,\"irID\":77,\"cReceiver\":\"" + std::string(41, 'R') + "\"" + good,
        AddReply(-1, 77, kClient, "PE0000010", "", "0.000", "0.00", "[cReceiver] allowed length 0 - 40 bytes")},
-      {"a weight no record can keep", ",\"icID\":940001,\"irID\":77,\"cNum\":\"PE0000010\",\"cEmsKind\":\"PEK1\","
+      {"a weight no record can keep", ",\"icID\":961001,\"irID\":77,\"cNum\":\"PE0000010\",\"cEmsKind\":\"PEK1\","
        "\"cDes\":\"PE悉尼\",\"fAmount\":1e300",
        AddReply(-1, 77, kClient, "PE0000010", "", "0.000", "0.00", "[fAmount]数值不合法")},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Pda(http, "pdaRecAdd", c.more), c.want) << c.what;
   }
-  EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid BETWEEN 940000 AND 940009"), "0");
+  EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid BETWEEN 961000 AND 961009"), "0");
 }
 
 TEST_F(PdaEntryTest, DuplicateNumbersAreRefusedByTheProcedure) {
   HttpClient http(host_->port());
   const std::string first = Pda(http, "pdaRecAdd",
-                                ",\"icID\":940001,\"cNum\":\"PE0000020\",\"cNo\":\"PEC0000020\",\"cEmsKind\":\"PEK1\","
+                                ",\"icID\":961001,\"cNum\":\"PE0000020\",\"cNo\":\"PEC0000020\",\"cEmsKind\":\"PEK1\","
                                 "\"cDes\":\"PE悉尼\",\"fAmount\":5");
   ASSERT_GT(ReplyInts(first, "ReturnValue").at(0), 0) << first;
   struct Case {
@@ -270,16 +270,16 @@ TEST_F(PdaEntryTest, DuplicateNumbersAreRefusedByTheProcedure) {
     std::string want;
   } cases[] = {
       // Numbers are unique across clients and compared without case.
-      {"the same internal number", ",\"icID\":940002,\"cNum\":\"pe0000020\",\"cNo\":\"PEC0000021\"",
+      {"the same internal number", ",\"icID\":961002,\"cNum\":\"pe0000020\",\"cNo\":\"PEC0000021\"",
        AddReply(-8, 0, kOtherClient, "PE0000020", "PEC0000021", "0.000", "0.00", "内单号重复，操作未完成。")},
-      {"the same carrier number", ",\"icID\":940002,\"cNum\":\"PE0000021\",\"cNo\":\"pec0000020\"",
+      {"the same carrier number", ",\"icID\":961002,\"cNum\":\"PE0000021\",\"cNo\":\"pec0000020\"",
        AddReply(-7, 0, kOtherClient, "PE0000021", "PEC0000020", "0.000", "0.00", "转单号重复，操作未完成。")},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Pda(http, "pdaRecAdd", c.numbers + ",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\",\"fAmount\":5"), c.want)
         << c.what;
   }
-  EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid BETWEEN 940000 AND 940009"), "1");
+  EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid BETWEEN 961000 AND 961009"), "1");
 }
 
 TEST_F(PdaEntryTest, UnpricedEntryKeepsItsAmountAndClampsItsEnumerations) {
@@ -297,8 +297,24 @@ TEST_F(PdaEntryTest, UnpricedEntryKeepsItsAmountAndClampsItsEnumerations) {
                            "12.35", ""));
   EXPECT_EQ(Query("SELECT icid, cemskind, famount, nitemtype, npayway, clwh, cserviceno, fabase FROM dbo.client_rec "
                   "WHERE irid = " + irid),
-            (std::vector<std::vector<std::string>>{{"940002", "PEK1", "12.35", "1", "0", "", "PE0000030", "0.00"}}));
+            (std::vector<std::vector<std::string>>{{"961002", "PEK1", "12.35", "1", "0", "", "PE0000030", "0.00"}}));
   EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec_weight_detail WHERE irid = " + irid), "0");
+}
+
+TEST_F(PdaEntryTest, AVolumeKindChargesTheVolumeAndKeepsTheRealWeight) {
+  HttpClient http(host_->port());
+  // PEKD's weight type 1 divides by 5 cm3 a gram (letter D) and rounds up to 500 g, and the record
+  // keeps the real weight as its weight: the sides make one piece of 0.5 kg whose 6000 cm3 weigh
+  // 1.2 kg, charged as 1.5 kg, three steps of 10.00.
+  const std::string body = Pda(http, "pdaRecAdd",
+                               ",\"icID\":961001,\"cNum\":\"PE0000050\",\"cEmsKind\":\"PEKD\",\"cDes\":\"PE悉尼\","
+                               "\"fWeight\":0.5,\"iLong\":30,\"iWidth\":20,\"iHeight\":10");
+  const std::string irid = Scalar("SELECT irid FROM dbo.client_rec WHERE cnum = 'PE0000050'");
+  ASSERT_FALSE(irid.empty()) << body;
+  EXPECT_EQ(body, AddReply(std::stoll(irid), std::stoll(irid), kClient, "PE0000050", "PE0000050", "1.500", "30.00", ""));
+  EXPECT_EQ(Query("SELECT fweight, fweights, fweightb, fweighti, clwh, icubic, famount FROM dbo.client_rec WHERE "
+                  "irid = " + irid),
+            (std::vector<std::vector<std::string>>{{"1.500", "0.500", "0.500", "1.500", "30*20*10D", "6000", "30.00"}}));
 }
 
 TEST_F(PdaEntryTest, HostilePieceAndGoodsTextsAreStoredAsSent) {
@@ -313,7 +329,7 @@ TEST_F(PdaEntryTest, HostilePieceAndGoodsTextsAreStoredAsSent) {
               "\",\"cxRNo\":\"" + json + "\",\"cxGoodsA\":\"" + json + "\",\"cxGCodeA\":\"" + json + "\"}";
   }
   const std::string body = Pda(http, "pdaRecAdd",
-                               ",\"icID\":940001,\"cNum\":\"PE0000040\",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\","
+                               ",\"icID\":961001,\"cNum\":\"PE0000040\",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\","
                                "\"iItem\":2,\"fAmount\":1,\"cReceiver\":\"" + json + "\",\"cMemo\":\"" + json +
                                "\",\"ItemList\":[" + pieces + "],\"GoodsList\":[{\"ixQuantity\":1,\"cxGoods\":\"" +
                                json + "\"},{\"ixQuantity\":2,\"cxGoods\":\"" + json + "\"}]");
@@ -335,14 +351,14 @@ TEST_F(PdaEntryTest, HostilePieceAndGoodsTextsAreStoredAsSent) {
 
 TEST_F(PdaEntryTest, DrawnNumbersAndTheTransferRule) {
   TestHost host;
-  ASSERT_TRUE(host.Start(Config("内单号生成ID=94001\r\n"))) << host.error();
+  ASSERT_TRUE(host.Start(Config("内单号生成ID=96101\r\n"))) << host.error();
   HttpClient http(host.port());
   // No internal number: the default rule draws one; PEK1 has no transfer rule, so the carrier number
   // is the internal number. PEKT has a rule of its own: its carrier number is drawn from it.
   const std::string a = Pda(http, "pdaRecAdd",
-                            ",\"icID\":940001,\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\",\"fAmount\":1");
+                            ",\"icID\":961001,\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\",\"fAmount\":1");
   const std::string b = Pda(http, "pdaRecAdd",
-                            ",\"icID\":940001,\"cNum\":\"\",\"cEmsKind\":\"PEKT\",\"cDes\":\"PE悉尼\",\"fAmount\":1");
+                            ",\"icID\":961001,\"cNum\":\"\",\"cEmsKind\":\"PEKT\",\"cDes\":\"PE悉尼\",\"fAmount\":1");
   const auto numA = ReplyTexts(a, "cNum"), numB = ReplyTexts(b, "cNum");
   ASSERT_EQ(numA.size(), 1u);
   ASSERT_EQ(numB.size(), 1u);
@@ -365,7 +381,7 @@ class PdaReweightTest : public PdaEntryTest {
     TestDb db;
     EXPECT_TRUE(db.Exec("INSERT INTO dbo.client_rec (icid, cnum, cserviceno, cemskind, cdes, fweight, famount, "
                         "fapack, iitem, nitemtype, clwh" + std::string(more.empty() ? "" : ", ") +
-                        more.substr(0, more.find('|')) + ") VALUES (940001, '" + cnum + "', 'S" + cnum +
+                        more.substr(0, more.find('|')) + ") VALUES (961001, '" + cnum + "', 'S" + cnum +
                         "', 'PEK1', 'PE悉尼', 1, 30, 2, 2, 1, '10*10*10'" + (more.empty() ? "" : ", ") +
                         (more.empty() ? "" : more.substr(more.find('|') + 1)) + ")"))
         << db.error();
@@ -470,7 +486,7 @@ class PdaConversionTest : public PdaEntryTest {
     EXPECT_TRUE(db.Exec(
         "INSERT INTO dbo.rec_pre_input (icid, cnum, cno, crefer, crno, ccno, cdepart, creserve, ireserve, cemskind, "
         "cdes, ccountry, fweight, famount, faget, iitem, clwh, cgoods, iquantity, iprice, idvalue, creceiver, "
-        "csender, iidr, iids, iidi) VALUES (940001, '" + cnum + "', '" + cno + "', '" + crefer + "', 'PERNO1', "
+        "csender, iidr, iids, iidi) VALUES (961001, '" + cnum + "', '" + cno + "', '" + crefer + "', 'PERNO1', "
         "'PECC1', 'PEDEP', 'PERSV', 9, '" + kind + "', 'PE Sydney', '', 0.8, 0, 1, 1, '', '旧货', 4, 300, 500, "
         "'收件人', '寄件人', 11, 12, 13)"))
         << db.error();
@@ -481,7 +497,7 @@ class PdaConversionTest : public PdaEntryTest {
     TestDb db;
     EXPECT_TRUE(db.Exec("INSERT INTO dbo.rec_trans_bag (icid, cnum, bget, nbstate, caud, cstationr, iidrs, cemskind, "
                         "cdes, fweight, famount, fapack, nitemtype, iitem, cgoods, iquantity, iprice, crefer) VALUES "
-                        "(940001, '" + cnum + "', 1, 1, 'AUD', '" + station + "', 21, 'PEK1', 'PE悉尼', 1.6, 0, 3, 1, 1, "
+                        "(961001, '" + cnum + "', 1, 1, 'AUD', '" + station + "', 21, 'PEK1', 'PE悉尼', 1.6, 0, 3, 1, 1, "
                         "'袋', 1, 0, '" +
                         crefer + "')"))
         << db.error();
@@ -552,10 +568,10 @@ TEST_F(PdaConversionTest, RefusalsOfAPreInput) {
   EXPECT_EQ(Pda(http, "pdaRecReWeightPre", ",\"cNum\":\"PEP000020\""),
             GbkToUtf8Text("{\"ReturnValue\":-14,\"cNum\":\"PEP000020\",\"cMess\":\"该预录记录所属快递类别不存在[NOPE]。\"}"));
   AddPreInput("PEP000021", "PECNO0021", "");
-  EXPECT_EQ(Pda(http, "pdaRecReWeightPre", ",\"cNum\":\"PEP000021\",\"icID\":940002"), Code(-2));
+  EXPECT_EQ(Pda(http, "pdaRecReWeightPre", ",\"cNum\":\"PEP000021\",\"icID\":961002"), Code(-2));
   EXPECT_EQ(Pda(http, "pdaRecReWeightPre", ",\"cNum\":\"PEP21\""), Code(-12));
   // A record of that internal number exists already: the procedure refuses, nothing is linked.
-  ASSERT_TRUE(Exec("INSERT INTO dbo.client_rec (icid, cnum) VALUES (940002, 'PEP000021')"));
+  ASSERT_TRUE(Exec("INSERT INTO dbo.client_rec (icid, cnum) VALUES (961002, 'PEP000021')"));
   EXPECT_EQ(Pda(http, "pdaRecReWeightPre", ",\"cNum\":\"PEP000021\""),
             GbkToUtf8Text("{\"ReturnValue\":-108,\"cNum\":\"PEP000021\",\"cMess\":\"内单号重复，操作未完成。\"}"));
   EXPECT_EQ(Scalar("SELECT irid FROM dbo.rec_pre_input WHERE cnum = 'PEP000021'"), "0");
@@ -592,8 +608,8 @@ TEST_F(PdaConversionTest, TransferBagBecomesARecordForItsStation) {
   HttpClient http(host_->port());
   const std::string biid = AddBag("PEB000001", "PES");
   const std::string other = AddBag("PEB000002", "PEOTHER");
-  ASSERT_TRUE(Exec("INSERT INTO dbo.rec_trans (icid, biid, cf_emskind, cf_num) VALUES (940001, " + biid +
-                   ", 'X', 'T1'), (940001, " + biid + ", 'X', 'T2')"));
+  ASSERT_TRUE(Exec("INSERT INTO dbo.rec_trans (icid, biid, cf_emskind, cf_num) VALUES (961001, " + biid +
+                   ", 'X', 'T1'), (961001, " + biid + ", 'X', 'T2')"));
   ASSERT_TRUE(Exec("INSERT INTO dbo.rec_trans_goods (iid, wpos, cgoods, iquantity, fprice, fgcustom) SELECT iid, 0, "
                    "'笔', 2, 1.5, 0.5 FROM dbo.rec_trans WHERE biid = " + biid));
   // The station's PDA does not see another station's bag.
