@@ -71,7 +71,9 @@ const PdaRequest kDoPda[] = {
     {"pdawShelfGoods", &X::OnPdawShelfGoods},
     {"pdawClientInfo", &X::OnPdawClientInfo},
     {"pdawGoodsInfo", &X::OnPdawGoodsInfo},
-    // "pdawInPick", "pdawInCheck", "pdawInConfirm"
+    {"pdawInPick", &X::OnPdawInPick},
+    {"pdawInCheck", &X::OnPdawInCheck},
+    {"pdawInConfirm", &X::OnPdawInConfirm},
     {"pdawShelfChange", &X::OnPdawShelfChange},
     // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
     // "pdawCartConfirm", "pdawOrderOut"
@@ -80,11 +82,14 @@ const PdaRequest kDoPda[] = {
     {"pdawMoveOut", &X::OnPdawMoveOut},
     // "pdawSerialIn",
     // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
-    // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum",
-    // "pdawInPicAdd", "pdawInPicQuery"
+    {"pdawInAdd", &X::OnPdawInAdd},
+    {"pdawInQuery", &X::OnPdawInQuery},
+    // "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum"
+    {"pdawInPicAdd", &X::OnPdawInPicAdd},
+    {"pdawInPicQuery", &X::OnPdawInPicQuery},
     {"pdawGoodsDefine", &X::OnPdawGoodsDefine},
     {"pdawGoodsDepot", &X::OnPdawGoodsDepot},
-    // "pdawInConfirmEx"
+    {"pdawInConfirmEx", &X::OnPdawInConfirmEx},
     {nullptr, nullptr},
 };
 
