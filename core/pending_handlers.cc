@@ -8,8 +8,6 @@ void CTarnwickExtension::OnGenerateMD5(CHttpServerContext* pCtxt, char*) { Write
 void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char*, const char*) {
   WriteCode(pCtxt, kRcNameNotInTable);
 }
-void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
-void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
 void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char*, const unsigned char*) {
   WriteCode(pCtxt, kRcNameNotInTable);
 }
