@@ -1,8 +1,0 @@
-// Requests that the doors name but whose handlers are not part of the system yet: each answers "-4"
-// (name not served) until its subsystem brings the real one and removes it from here.
-
-#include "core/extension.h"
-#include "core/result_codes.h"
-
-void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
-void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char*) { WriteCode(pCtxt, kRcNameNotInTable); }
