@@ -11,6 +11,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include <unistd.h>
+
 #include "platform/event.h"
 
 // One pool connection: the libpq connection and what the library keeps beside it (the login for a
@@ -83,6 +85,8 @@ bool EndedBeforeWork(const char* state) {
 PGconn* OpenConnection(const std::string& service, const std::string& user, const std::string& password,
                        int timeoutSeconds, std::string* why) {
   const std::string timeout = std::to_string(timeoutSeconds > 0 ? timeoutSeconds : 20);
+  // The server's list of sessions names the process that holds each connection.
+  const std::string application = "tarnwick:" + std::to_string(getpid());
   // Floats as the server writes them exactly; standard strings, as the statements are written for.
   const char* keys[] = {"service", "user", "password", "connect_timeout", "client_encoding", "options",
                         "application_name", nullptr};
@@ -92,7 +96,7 @@ PGconn* OpenConnection(const std::string& service, const std::string& user, cons
                           timeout.c_str(),
                           "GBK",
                           "-c extra_float_digits=2 -c standard_conforming_strings=on",
-                          "tarnwick",
+                          application.c_str(),
                           nullptr};
   PGconn* conn = PQconnectdbParams(keys, values, 0);
   if (conn == nullptr) {
