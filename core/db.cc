@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+
+#include <unistd.h>
 
 #include "platform/event.h"
 
@@ -82,6 +85,8 @@ bool EndedBeforeWork(const char* state) {
 PGconn* OpenConnection(const std::string& service, const std::string& user, const std::string& password,
                        int timeoutSeconds, std::string* why) {
   const std::string timeout = std::to_string(timeoutSeconds > 0 ? timeoutSeconds : 20);
+  // The server's list of sessions names the process that holds each connection.
+  const std::string application = "tarnwick:" + std::to_string(getpid());
   // Floats as the server writes them exactly; standard strings, as the statements are written for.
   const char* keys[] = {"service", "user", "password", "connect_timeout", "client_encoding", "options",
                         "application_name", nullptr};
@@ -91,7 +96,7 @@ PGconn* OpenConnection(const std::string& service, const std::string& user, cons
                           timeout.c_str(),
                           "GBK",
                           "-c extra_float_digits=2 -c standard_conforming_strings=on",
-                          "tarnwick",
+                          application.c_str(),
                           nullptr};
   PGconn* conn = PQconnectdbParams(keys, values, 0);
   if (conn == nullptr) {
@@ -670,6 +675,82 @@ SQLRETURN DbStatement::ExecPrepared(const DbPreparedSql& sql, const DbParams& pa
   return Run(send, isCall, prepare);
 }
 
+SQLRETURN DbStatement::ExecPrepared(std::initializer_list<DbPreparedStep> steps) {
+  if (!ok()) return SQL_INVALID_HANDLE;
+  if (steps.size() == 0) return Fail("HY009", "no statement");
+  DbConnection* c = dbc_;
+  for (const DbPreparedStep& step : steps) {
+    if (IsCallText(step.sql.sql())) return Fail("HY000", "calls run one at a time");
+  }
+  auto send = [&](PGconn* conn) -> int {
+    // Every statement (and the preparing of those not yet prepared here) goes in one pipeline:
+    // one round trip for all.
+    if (PQenterPipelineMode(conn) == 0) return 0;
+    std::vector<int> prepares;  // the statements prepared in this pipeline
+    bool queued = true;
+    for (const DbPreparedStep& step : steps) {
+      const int id = step.sql.id();
+      char name[24];
+      std::snprintf(name, sizeof name, "tw_p%d", id);
+      const size_t at = static_cast<size_t>(id);
+      if (c->prepared.size() <= at) c->prepared.resize(at + 1, false);
+      const bool fresh = !c->prepared[at] && std::find(prepares.begin(), prepares.end(), id) == prepares.end();
+      if (fresh) {
+        queued = queued && PQsendPrepare(conn, name, step.sql.sql(), 0, nullptr) != 0;
+        prepares.push_back(id);
+      }
+      queued = queued && PQsendQueryPrepared(conn, name, step.params.count(), step.params.values(),
+                                             step.params.lengths(), nullptr, 0) != 0;
+    }
+    queued = queued && PQpipelineSync(conn) != 0;
+    if (!queued) {
+      PQexitPipelineMode(conn);
+      return 0;
+    }
+    // Each piece's result is followed by a null; the sync ends the pipeline.
+    size_t prepareIndex = 0;
+    size_t step = 0;
+    const size_t pieces = steps.size() + prepares.size();
+    bool expectPrepare = false;
+    auto nextIsPrepare = [&]() {
+      if (step >= steps.size()) return false;
+      const int id = (steps.begin() + step)->sql.id();
+      return prepareIndex < prepares.size() && prepares[prepareIndex] == id;
+    };
+    expectPrepare = nextIsPrepare();
+    for (size_t nulls = 0; nulls <= pieces + 1;) {
+      PGresult* r = PQgetResult(conn);
+      if (r == nullptr) {
+        if (PQstatus(conn) != CONNECTION_OK) break;
+        ++nulls;
+        continue;
+      }
+      const ExecStatusType st = PQresultStatus(r);
+      if (st == PGRES_PIPELINE_SYNC) {
+        PQclear(r);
+        break;
+      }
+      if (expectPrepare) {
+        if (st == PGRES_COMMAND_OK) {
+          c->prepared[static_cast<size_t>(prepares[prepareIndex])] = true;
+          PQclear(r);
+        } else {
+          results_.push_back(r);
+        }
+        ++prepareIndex;
+        expectPrepare = false;
+        continue;
+      }
+      results_.push_back(r);
+      ++step;
+      expectPrepare = nextIsPrepare();
+    }
+    PQexitPipelineMode(conn);
+    return 2;
+  };
+  return Run(send, false, [](PGconn*) -> PGresult* { return nullptr; });
+}
+
 bool DbStatement::CallText(const char* sql, std::string* text) {
   // The "?" markers of a prepared call are its outputs; its values are $1.. parameters.
   std::vector<int> inputs;
@@ -762,9 +843,11 @@ SQLRETURN DbStatement::Run(Send&& send, bool isCall, Prep&& prepare) {
       sent = false;
     }
     if (sent) {
-      if (send(c->conn) == 0) {
+      // 1: sent, its results are read here; 2: sent and read by `send` itself.
+      const int how = send(c->conn);
+      if (how == 0) {
         sent = false;
-      } else {
+      } else if (how == 1) {
         while (PGresult* r = PQgetResult(c->conn)) results_.push_back(r);
       }
     }

@@ -67,6 +67,13 @@ class DbPreparedSql {
   mutable std::atomic<int> id_{-1};
 };
 
+class DbParams;
+// One statement of a pipeline of prepared statements.
+struct DbPreparedStep {
+  const DbPreparedSql& sql;
+  const DbParams& params;
+};
+
 // DbParams: the values of a prepared statement's $1.. parameters, in order, sent as values (never
 // pasted into the text). Texts are GBK, as every other text of the system.
 class DbParams {
@@ -143,6 +150,10 @@ class DbStatement {
   // time the same text runs there (a connection keeps up to 128 such texts; further ones run with
   // their parameters unprepared).
   SQLRETURN ExecPrepared(const char* sql, const DbParams& params);
+  // Several prepared statements (no calls) sent together, in one round trip: their results follow
+  // one another as those of a text of several statements (MoreResults moves to the next), and the
+  // failure of any is the failure of all.
+  SQLRETURN ExecPrepared(std::initializer_list<DbPreparedStep> steps);
   // The next result of a text of several statements: SQL_SUCCESS, SQL_NO_DATA when none is left.
   SQLRETURN MoreResults();
   // Drops the column bindings (SQL_UNBIND), the parameter bindings (SQL_RESET_PARAMS) or the result

@@ -381,11 +381,14 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
     return;
   }
   PoolSlot& s = slot.slot();
+  // By id, the shipment and its goods lines come back in one round trip, as two result sets.
   const bool byId = iid > 0;
   DbStatement st(slot.dbc());
+  const DbParams recordKeys = byId ? DbParams().Int(icid).Int(iid) : DbParams().Int(icid).SqlText(number);
+  const DbParams goodsKeys = DbParams().Int(iid);
   const SQLRETURN run = !st.ok() ? SQL_ERROR
-                        : byId   ? st.ExecPrepared(kPreInputByIdSql, DbParams().Int(icid).Int(iid))
-                                 : st.ExecPrepared(kPreInputByNumberSql, DbParams().Int(icid).SqlText(number));
+                        : byId   ? st.ExecPrepared({{kPreInputByIdSql, recordKeys}, {kGoodsSql, goodsKeys}})
+                                 : st.ExecPrepared(kPreInputByNumberSql, recordKeys);
   if (!DbOk(run)) {
     WriteCode(pCtxt, kRcDbFailed);
     return;
@@ -404,7 +407,13 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
   f.Int("ReturnValue", kRcOk).Int("icID", icid).Int("iID", r.iid).Int("irID", r.irid);
   f.Int("nItemType", r.nitemtype).Int("nLanguage", r.nlanguage);
   PutPreInputCommon(f, r, PreInputForm::kData);
-  PutGoodsList(reply, s, r.iid);
+  if (byId) {
+    // The shipment's buffers are unbound before the goods lines are bound over the same columns.
+    SQLFreeStmt(st.handle(), SQL_UNBIND);
+    if (DbOk(SQLMoreResults(st.handle()))) PutGoodsRows(reply, st);
+  } else {
+    PutGoodsList(reply, s, r.iid);
+  }
   reply.AppendChar('}');
   if (reply.overflowed()) {
     WriteCode(pCtxt, kRcDbFailed);

@@ -459,6 +459,37 @@ TEST_F(DbTest, PreparedCallsAndTextsBuiltAtRunTime) {
   }
 }
 
+DbPreparedSql kPipelineFirstSql("SELECT inum FROM dorvane.dbo.tw_test_db WHERE iid = $1");
+DbPreparedSql kPipelineSecondSql("SELECT $1::integer * 2 UNION ALL SELECT $1::integer * 3");
+
+TEST_F(DbTest, PreparedStatementsInOneRoundTripReadResultByResult) {
+  for (int round = 0; round < 2; ++round) {  // prepared in the pipeline, then already prepared
+    PoolSlotGuard slot;
+    DbStatement st(slot.dbc());
+    int32_t value = 0;
+    st.BindInt(1, &value);
+    const DbParams first = DbParams().Int(1), second = DbParams().Int(7);
+    ASSERT_TRUE(DbOk(st.ExecPrepared({{kPipelineFirstSql, first}, {kPipelineSecondSql, second}})))
+        << st.Diagnostic();
+    ASSERT_TRUE(DbOk(st.Fetch()));
+    EXPECT_EQ(value, 11);
+    EXPECT_EQ(st.Fetch(), SQL_NO_DATA);
+    ASSERT_EQ(st.MoreResults(), SQL_SUCCESS);
+    ASSERT_TRUE(DbOk(st.Fetch()));
+    EXPECT_EQ(value, 14);
+    ASSERT_TRUE(DbOk(st.Fetch()));
+    EXPECT_EQ(value, 21);
+    EXPECT_EQ(st.MoreResults(), SQL_NO_DATA);
+  }
+  // One failing statement fails the whole, and the connection goes on.
+  PoolSlotGuard slot;
+  DbStatement st(slot.dbc());
+  const DbParams bad = DbParams().Text("x"), good = DbParams().Int(1);
+  EXPECT_EQ(st.ExecPrepared({{kPipelineSecondSql, bad}, {kPipelineFirstSql, good}}), SQL_ERROR);
+  EXPECT_EQ(std::string(st.State()), "22P02");
+  ASSERT_TRUE(DbOk(st.ExecPrepared(kPipelineFirstSql, good))) << st.Diagnostic();
+}
+
 TEST_F(DbTest, AStatementThatDoesNotFitIsNotBuilt) {
   char sql[32];
   EXPECT_TRUE(FormatSql(sql, sizeof sql, "SELECT %d", 1));
