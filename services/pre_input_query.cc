@@ -410,7 +410,7 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
   if (byId) {
     // The shipment's buffers are unbound before the goods lines are bound over the same columns.
     SQLFreeStmt(st.handle(), SQL_UNBIND);
-    if (DbOk(SQLMoreResults(st.handle()))) PutGoodsRows(reply, st);
+    if (DbOk(SQLMoreResults(st.handle()))) tw::entry::PutGoodsRows(reply, st);
   } else {
     PutGoodsList(reply, s, r.iid);
   }
