@@ -55,7 +55,8 @@ BEGIN
     o_ret := -8;
     RETURN;
   END IF;
-  IF EXISTS (SELECT 1 FROM dbo.client_rec WHERE cserviceno = p.cserviceno::citext) THEN
+  -- A record converted without a carrier number keeps none; only a number given must be unique.
+  IF coalesce(p.cserviceno, '') <> '' AND EXISTS (SELECT 1 FROM dbo.client_rec WHERE cserviceno = p.cserviceno::citext) THEN
     o_ret := -7;
     RETURN;
   END IF;

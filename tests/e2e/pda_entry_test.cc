@@ -34,7 +34,7 @@ using twtest::TestHost;
 constexpr int kClient = 961001;
 constexpr int kOtherClient = 961002;
 constexpr int kPassiveClient = 961003;  // nstate 1
-constexpr char kPdaKey[] = "E2ePdaKey77";
+using twtest::kPdaKey;
 constexpr char kPda[] = "PEPDA1";
 constexpr char kStationPda[] = "PEPDA2";
 constexpr char kPdaPath[] = "/cgi-bin/Tarnwick.dll?DoPda";
@@ -48,9 +48,8 @@ class PdaEntryTest : public ::testing::Test {
     TestDb db;
     ASSERT_TRUE(db.ok());
     RemoveRows(db);
+    ASSERT_TRUE(twtest::UsePdaKey(db)) << db.error();
     for (const char* sql : {
-             "INSERT INTO dbo.sys_dict (dcname, dcvalue) SELECT '77', 'E2ePdaKey77' WHERE NOT EXISTS (SELECT 1 FROM "
-             "dbo.sys_dict WHERE dcname = '77')",
              "INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('PEPDA1', 'PE操作员', ''), "
              "('PEPDA2', 'PE站员', 'PES')",
              "INSERT INTO dbo.client_arc (icid, capikey, nstate, cmname, cstation, caccount) VALUES "

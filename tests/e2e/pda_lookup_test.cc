@@ -400,15 +400,15 @@ TEST_F(PdaLookupTest, RecordQueries) {
                    "INSERT INTO dbo.rec_trans (iid, icid, biid, irid, nitemtype, fweight, famount, ddate, cmemo, iitem, "
                    "cgoods, iquantity, iprice, cmoney, idvalue, iivalue, cf_emskind, cf_num, cmark, drdate, crname, "
                    "nopen, cshelf, cex3) VALUES "
-                   "(930001, 930001, 5, 0, 1, 1.25, 30.5, '2026-06-01 08:00:01', 'old', 1, '', 0, 0, '', 0, 0, '', "
+                   "(930001, 930001, 930005, 0, 1, 1.25, 30.5, '2026-06-01 08:00:01', 'old', 1, '', 0, 0, '', 0, 0, '', "
                    "'LKTR000001', '', NULL, '', 0, '', ''), "
-                   "(930002, 930002, 6, 7, 2, 2.5, 12.34, '2026-06-02 09:10:11', '备注', 3, '鞋', 2, 1999, 'AUD', "
+                   "(930002, 930002, 930006, 7, 2, 2.5, 12.34, '2026-06-02 09:10:11', '备注', 3, '鞋', 2, 1999, 'AUD', "
                    "12345, 99, 'EMS', 'LKTR000001', 'MK', '2026-06-03 10:00:00', 'Rcv Op', 1, 'A-01', 'ex3'), "
                    "(930003, 930001, 0, 0, 1, 1, 1, '2026-06-01', '', 1, '', 0, 0, '', 0, 0, '', 'LKTR000002', '', "
                    "'2000-12-31 23:00:00', 'Early', 0, '', '')"));
   PdaClient pda(host_.port(), kPda);
   const std::string newest = Utf8(
-      "\"iID\":930002,\"ibID\":6,\"irID\":7,\"icID\":930002,\"cAccount\":\"LKACC2\",\"cUnitName\":\"B Co\","
+      "\"iID\":930002,\"ibID\":930006,\"irID\":7,\"icID\":930002,\"cAccount\":\"LKACC2\",\"cUnitName\":\"B Co\","
       "\"nItemType\":2,\"nOpen\":1,\"dDate\":\"2026-06-02 09:10:11\",\"cNum\":\"LKTR000001\",\"cEmsKind\":\"EMS\","
       "\"cShelf\":\"A-01\",\"dDate_r\":\"2026-06-03 10:00:00\",\"cName_r\":\"Rcv Op\",\"fWeight\":2.500,\"iItem\":3,"
       "\"fAmount\":12.34,\"cMark\":\"MK\",\"cMemo\":\"备注\",\"cEx1\":\"\",\"cEx2\":\"\",\"cEx3\":\"ex3\","

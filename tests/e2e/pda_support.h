@@ -12,7 +12,7 @@
 
 namespace twtest::pda {
 
-inline constexpr char kPdaKey[] = "PdaLookKey26";
+using twtest::kPdaKey;
 
 inline std::string Code(long long code) { return "{\"ReturnValue\":" + std::to_string(code) + "}"; }
 
@@ -27,10 +27,7 @@ inline HostConfig PdaHostConfig() {
 }
 
 // Writes the PDA key into the dictionary (before the host starts: the container reads it at load).
-inline bool SetPdaKey(TestDb& db) {
-  return db.Exec("DELETE FROM dbo.sys_dict WHERE dcname = '77'") &&
-         db.Exec(std::string("INSERT INTO dbo.sys_dict (dcname, dcvalue) VALUES ('77', '") + kPdaKey + "')");
-}
+inline bool SetPdaKey(TestDb& db) { return UsePdaKey(db); }
 
 // Signed requests of one PDA user to the DoPda door of a running host.
 class PdaClient {
