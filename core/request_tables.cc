@@ -66,9 +66,13 @@ const PdaRequest kDoPda[] = {
     {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
     {"pdaRecSend", &X::OnPdaRecSend},
     {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
-    // "pdaRecReWeight", "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
+    // "pdaRecReWeight", "pdaRecReWeightPre", "pdaRecReWeightTrans"
+    {"pdaRecMod", &X::OnPdaRecMod},
+    {"pdaRecReturn", &X::OnPdaRecReturn},
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut"
+    {"pdaTransRcv", &X::OnPdaTransRcv},
+    {"pdaTransShelfPut", &X::OnPdaTransShelfPut},
+    // "pdaTransBagOut"
     {"pdawShelfPut", &X::OnPdawShelfPut},
     {"pdawShelfGet", &X::OnPdawShelfGet},
     {"pdawShelfQuery", &X::OnPdawShelfQuery},

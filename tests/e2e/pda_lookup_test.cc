@@ -393,6 +393,12 @@ TEST_F(PdaLookupTest, ExportBags) {
                 {"930002", "", "", "", "LkOp1", "1"},
                 {"930003", "M2", "二", "x'); DELETE FROM dbo.client_rec_xbag;--", "LkOp1", "1"}}));
   EXPECT_EQ(db_.Scalar("SELECT count(*) FROM dbo.client_rec_xbag WHERE cxno LIKE 'LKXB%'"), "7");
+
+  // An UPDATE the database refuses is answered "-9", not success, and changes nothing.
+  ASSERT_TRUE(Exec(db_, "ALTER TABLE dbo.client_rec_xbag ADD CONSTRAINT lk_test_refuse CHECK (cby4 <> 'REFUSE') NOT VALID"));
+  EXPECT_EQ(pda.Body("pdaxBagSet", ",\"cxNo\":\"LKXB0002\",\"cMark\":\"M9\",\"cBy4\":\"REFUSE\""), Code(-9));
+  ASSERT_TRUE(Exec(db_, "ALTER TABLE dbo.client_rec_xbag DROP CONSTRAINT lk_test_refuse"));
+  EXPECT_EQ(db_.Scalar("SELECT cmark || '|' || cby4 FROM dbo.client_rec_xbag WHERE ixid = 930002"), "|");
 }
 
 TEST_F(PdaLookupTest, RecordQueries) {
