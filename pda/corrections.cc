@@ -42,14 +42,29 @@ constexpr int32_t kReturnOperation = 7;
 
 // The editable columns of a shipment record, in the order of the UPDATE.
 constexpr tw::pda::FieldMapping kRecordFields[] = {
-    {"cNo", "cserviceno", 30},     {"cRNo", "crno", 30},           {"cCNo", "ccno", 30},
-    {"cMark", "cmark", 15},        {"cReserve", "creserve", 30},   {"cBy1", "cby1", 63},
-    {"cBy2", "cby2", 63},          {"cBy3", "cby3", 63},           {"cBy4", "cby4", 63},
-    {"cBy5", "cby5", 254},         {"cPacking", "cpacking", 15},   {"cTransNote", "ctransnote", 63},
-    {"cSender", "csender", 30},    {"cSUnit", "csunitname", 127},  {"cSAddr", "csaddr", 127},
-    {"cSPhone", "csphone", 63},    {"cSPostcode", "cspostcode", 15}, {"cSCountry", "cscountry", 63},
-    {"cSProvince", "csprovince", 30}, {"cSCity", "cscity", 30},    {"cSSms", "csmsnumber", 22},
-    {"cSEMail", "csemail", 63},    {"cDepart", "cdepart", 30},
+    {"cNo", "cserviceno", 30},
+    {"cRNo", "crno", 30},
+    {"cCNo", "ccno", 30},
+    {"cMark", "cmark", 15},
+    {"cReserve", "creserve", 30},
+    {"cBy1", "cby1", 63},
+    {"cBy2", "cby2", 63},
+    {"cBy3", "cby3", 63},
+    {"cBy4", "cby4", 63},
+    {"cBy5", "cby5", 254},
+    {"cPacking", "cpacking", 15},
+    {"cTransNote", "ctransnote", 63},
+    {"cSender", "csender", 30},
+    {"cSUnit", "csunitname", 127},
+    {"cSAddr", "csaddr", 127},
+    {"cSPhone", "csphone", 63},
+    {"cSPostcode", "cspostcode", 15},
+    {"cSCountry", "cscountry", 63},
+    {"cSProvince", "csprovince", 30},
+    {"cSCity", "cscity", 30},
+    {"cSSms", "csmsnumber", 22},
+    {"cSEMail", "csemail", 63},
+    {"cDepart", "cdepart", 30},
 };
 
 // The condition that finds the record: its service number (newest first) or its internal number.
@@ -212,8 +227,13 @@ void CTarnwickExtension::OnPdaRecMod(CHttpServerContext* pCtxt, char* body, cons
   // The numbers as they were before the change.
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
   reply.AppendChar('{');
-  CJsonFields(reply).Int("ReturnValue", irid).Int("irID", irid).Str("cNum", cnum).Str("cNo", cserviceno)
-      .Int("nState", nstate).Int("iUpdate", given);
+  CJsonFields(reply)
+      .Int("ReturnValue", irid)
+      .Int("irID", irid)
+      .Str("cNum", cnum)
+      .Str("cNo", cserviceno)
+      .Int("nState", nstate)
+      .Int("iUpdate", given);
   reply.AppendChar('}');
   tw::pda::SendReply(*this, pCtxt, reply);
 }
@@ -292,12 +312,12 @@ void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, c
     WriteCode(pCtxt, kRcDbFailed);
     return;
   }
-  const std::string sql = StringPrintf(
-      "{?=CALL dorvane.dbo.cp_pda_return_add(%d,'%s','%s',%s,'%s','%s','%s','%s','%s','%s','%s',%.3f)}", rec.irid,
-      tw::SqlEscape(r.number).c_str(), tw::SqlEscape(r.ctrlCode).c_str(), r.sysDate ? "1" : "0",
-      tw::SqlEscape(user.mcstation).c_str(), tw::SqlEscape(r.date).c_str(), tw::SqlEscape(r.place).c_str(),
-      tw::SqlEscape(r.info).c_str(), tw::SqlEscape(r.placeE).c_str(), tw::SqlEscape(r.infoE).c_str(),
-      tw::SqlEscape(user.mcname).c_str(), r.weight);
+  const std::string sql =
+      StringPrintf("{?=CALL dorvane.dbo.cp_pda_return_add(%d,'%s','%s',%s,'%s','%s','%s','%s','%s','%s','%s',%.3f)}",
+                   rec.irid, tw::SqlEscape(r.number).c_str(), tw::SqlEscape(r.ctrlCode).c_str(), r.sysDate ? "1" : "0",
+                   tw::SqlEscape(user.mcstation).c_str(), tw::SqlEscape(r.date).c_str(), tw::SqlEscape(r.place).c_str(),
+                   tw::SqlEscape(r.info).c_str(), tw::SqlEscape(r.placeE).c_str(), tw::SqlEscape(r.infoE).c_str(),
+                   tw::SqlEscape(user.mcname).c_str(), r.weight);
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot, sql.c_str(), &result)) {
     WriteCode(pCtxt, kRcDbFailed);

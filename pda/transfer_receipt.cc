@@ -201,17 +201,18 @@ void CTarnwickExtension::OnPdaTransRcv(CHttpServerContext* pCtxt, char* body, co
     // An unclaimed parcel keeps its kind and mark in the memo.
     if (kind[0] != '\0' && std::strlen(kind) + memo.size() < kMemoAppendLimit) memo += std::string("|") + kind;
     if (mark[0] != '\0' && std::strlen(mark) + memo.size() < kMemoAppendLimit) memo += std::string("|") + mark;
-    sql = StringPrintf("{?=CALL dorvane.dbo.cp_rec_trans_noclaim_set(0,'%s',%.3f,0,'%s','%s',%d,'%s','%s',%d,%d,%d,%d)}",
-                       num.c_str(), weight, op.c_str(), tw::SqlEscape(memo.c_str()).c_str(), items,
-                       tw::SqlEscape(shelf).c_str(), station.c_str(), volume, length, width, height);
+    sql =
+        StringPrintf("{?=CALL dorvane.dbo.cp_rec_trans_noclaim_set(0,'%s',%.3f,0,'%s','%s',%d,'%s','%s',%d,%d,%d,%d)}",
+                     num.c_str(), weight, op.c_str(), tw::SqlEscape(memo.c_str()).c_str(), items,
+                     tw::SqlEscape(shelf).c_str(), station.c_str(), volume, length, width, height);
     refusalText = NoClaimRefusalText;
   } else {
     sql = StringPrintf(
         "{?=CALL dorvane.dbo.cp_rec_trans_set_ems(%d,%.3f,%d,'',1,'%s','%s','%s','%s',0,'%s','%s',0,0,0,0,0,'','','',1,"
         "'%s','','','','',0,0,%d,%d,%d,%d)}",
         icid, weight, items, tw::SqlEscape(kind).c_str(), num.c_str(), tw::SqlEscape(mark).c_str(),
-        tw::SqlEscape(memo.c_str()).c_str(), op.c_str(), station.c_str(), tw::SqlEscape(shelf).c_str(), volume,
-        length, width, height);
+        tw::SqlEscape(memo.c_str()).c_str(), op.c_str(), station.c_str(), tw::SqlEscape(shelf).c_str(), volume, length,
+        width, height);
     refusalText = CreateRefusalText;
   }
   int32_t result = 0;
@@ -265,8 +266,8 @@ void CTarnwickExtension::OnPdaTransShelfPut(CHttpServerContext* pCtxt, char* bod
     WriteCode(pCtxt, kRcStationDiffers);
     return;
   }
-  const std::string sql = StringPrintf("UPDATE dorvane.dbo.rec_trans SET cshelf='%s' WHERE iid=%d",
-                                       tw::SqlEscape(shelf).c_str(), t.iid);
+  const std::string sql =
+      StringPrintf("UPDATE dorvane.dbo.rec_trans SET cshelf='%s' WHERE iid=%d", tw::SqlEscape(shelf).c_str(), t.iid);
   const int updated = tw::pda::RunUpdate(slot, sql.c_str());
   if (updated != tw::pda::kUpdateTouched) {
     WriteCode(pCtxt, updated == tw::pda::kUpdateNoRow ? tw::pda::kRcNoRecord : kRcDbFailed);

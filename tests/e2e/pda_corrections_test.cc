@@ -51,10 +51,12 @@ class PdaCorrectionsTest : public ::testing::Test {
         "DELETE FROM dbo.w_operate_define WHERE cdepot IN ('CR1', 'CR2')",
         "DELETE FROM dbo.w_client WHERE cdepot IN ('CR1', 'CR2')",
         "DELETE FROM dbo.rec_trans WHERE icid BETWEEN 932001 AND 932099 OR cf_num LIKE 'CR%'",
-        "INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('PDACR1', 'CrOp''1', 'SZX'), ('PDACR2', 'CrOp2', '')",
+        "INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('PDACR1', 'CrOp''1', 'SZX'), ('PDACR2', 'CrOp2', "
+        "'')",
         "INSERT INTO dbo.client_arc (icid, capikey, cstation) VALUES (932001, 'CrKey932001', 'SZX'), "
         "(932002, 'CrKey932002', 'PEK'), (932003, 'CrKey932003', 'SZX')",
-        "INSERT INTO dbo.w_depot (cdepot, cname, fwpufee, nstate) VALUES ('CR1', 'CR仓', 1.5, 0), ('CR2', 'CR Two', 0, 0)",
+        "INSERT INTO dbo.w_depot (cdepot, cname, fwpufee, nstate) VALUES ('CR1', 'CR仓', 1.5, 0), ('CR2', 'CR Two', 0, "
+        "0)",
         "INSERT INTO dbo.w_operate_define (cdepot, ntype, ngrade, cname, cnamee, iseconds, cpoint, cmoney, fwage) "
         "VALUES ('CR1', 7, 2, '退件', 'Return', 30, 'P7', 'CNY', 0.8)",
         "INSERT INTO dbo.w_client (icid, cdepot) VALUES (932001, 'CR1')",
@@ -180,9 +182,10 @@ TEST_F(PdaCorrectionsTest, EditRefusals) {
 
 TEST_F(PdaCorrectionsTest, ReturnToTheSender) {
   PdaClient pda(host_.port(), kPda);
-  const std::string more = Utf8(",\"cNum\":\"CRRET00010\",\"fWeight\":2.6,\"cDate\":\"2026-06-01 10:20:30\","
-                                "\"cPlace\":\"深圳\",\"cInfo\":\"退回'发件人\",\"cPlaceE\":\"SZ\",\"cInfoE\":\"back\","
-                                "\"cCtrlCode\":\"RT1\",\"cMark\":\"unused\"");
+  const std::string more = Utf8(
+      ",\"cNum\":\"CRRET00010\",\"fWeight\":2.6,\"cDate\":\"2026-06-01 10:20:30\","
+      "\"cPlace\":\"深圳\",\"cInfo\":\"退回'发件人\",\"cPlaceE\":\"SZ\",\"cInfoE\":\"back\","
+      "\"cCtrlCode\":\"RT1\",\"cMark\":\"unused\"");
   const std::string reply = pda.Body("pdaRecReturn", more);
   const std::string id = db_.Scalar("SELECT iid FROM dbo.client_rec_return WHERE irid = 932010");
   ASSERT_FALSE(id.empty()) << reply;
@@ -192,8 +195,8 @@ TEST_F(PdaCorrectionsTest, ReturnToTheSender) {
                         "\"nItemType\":1,\"iItem\":3,\"fAmount\":88.80}"));
   EXPECT_EQ(db_.Query("SELECT cnum, cctrlcode, nsys, cstation, cdate, cplace, cinfo, cplacee, cinfoe, copname, fweight "
                       "FROM dbo.client_rec_return WHERE irid = 932010"),
-            (Rows{{"CRRET00010", "RT1", "0", "SZX", "2026-06-01 10:20:30", "深圳", "退回'发件人", "SZ", "back", "CrOp'1",
-                   "2.600"}}));
+            (Rows{{"CRRET00010", "RT1", "0", "SZX", "2026-06-01 10:20:30", "深圳", "退回'发件人", "SZ", "back",
+                   "CrOp'1", "2.600"}}));
   EXPECT_EQ(db_.Query("SELECT dreturn, creturn FROM dbo.client_rec WHERE irid = 932010"),
             (Rows{{"2026-06-01 10:20:30", "CrOp'1"}}));
   EXPECT_EQ(db_.Scalar("SELECT count(*) FROM dbo.w_return WHERE irid = 932010"), "0");
@@ -238,13 +241,22 @@ TEST_F(PdaCorrectionsTest, ReturnIntoADepot) {
     Rows booking;  // ctype, cdepot, icid, nitem, fweight, coperate, famount, iday, cname, cnamee, cpoint,
                    // cmoney, copname, ngrade, iseconds, fwage
   } cases[] = {
-      {"a client of the depot", 932012, "CRRET00012", "CR1",
+      {"a client of the depot",
+       932012,
+       "CRRET00012",
+       "CR1",
        {{"o", "CR1", "932001", "1", "2.000", "入库:退件", "3.00", today, "退件", "Return", "P7", "CNY", "CrOp'1", "2",
          "30", "0.8000"}}},
-      {"another client", 932013, "CRRET00013", "CR1",
+      {"another client",
+       932013,
+       "CRRET00013",
+       "CR1",
        {{"e", "CR1", "932003", "0", "4.000", "入库:退件", "6.00", today, "退件", "Return", "P7", "CNY", "CrOp'1", "2",
          "30", "0.8000"}}},
-      {"a depot without a return operation", 932014, "CRRET00014", "CR2",
+      {"a depot without a return operation",
+       932014,
+       "CRRET00014",
+       "CR2",
        {{"e", "CR2", "932001", "0", "1.000", "入库:退件", "0.00", today, "", "", "", "", "CrOp'1", "0", "0",
          "0.0000"}}},
   };
@@ -320,9 +332,10 @@ class PdaTransferTest : public PdaCorrectionsTest {
 TEST_F(PdaTransferTest, ReceiptOfKnownTransfers) {
   PdaClient pda(host_.port(), kPda);
   // By the full number, the scan normalised (lower case, a blank); sides beyond 999 are 999.
-  EXPECT_EQ(pda.Body("pdaTransRcv", ",\"cNo\":\"crtr 000001\",\"fWeight\":1.234,\"iLong\":1200,\"iWidth\":20,"
-                                    "\"iHeight\":-3,\"cShelf\":\"A-01\",\"cMemo\":\"m1\",\"iItem\":0,\"cMark\":\"RM\","
-                                    "\"cEmsKind_f\":\"RK\""),
+  EXPECT_EQ(pda.Body("pdaTransRcv",
+                     ",\"cNo\":\"crtr 000001\",\"fWeight\":1.234,\"iLong\":1200,\"iWidth\":20,"
+                     "\"iHeight\":-3,\"cShelf\":\"A-01\",\"cMemo\":\"m1\",\"iItem\":0,\"cMark\":\"RM\","
+                     "\"cEmsKind_f\":\"RK\""),
             "{\"ReturnValue\":932001,\"cNo\":\"CRTR000001\",\"icID\":932001,\"cEmsKind_f\":\"RK\",\"cMark\":\"RM\","
             "\"cMemo\":\"m1\"}");
   EXPECT_EQ(db_.Query("SELECT crname, drdate IS NOT NULL, fweight, iitem, cshelf, icubic, il, iw, ih, cmemo, cmark "
@@ -333,14 +346,17 @@ TEST_F(PdaTransferTest, ReceiptOfKnownTransfers) {
     std::string more;
     std::string want;
   } cases[] = {
-      {"a number finds its split parcel, whose mark, kind and memo answer", ",\"cNo\":\"CRTR000002\",\"iLong\":10,"
+      {"a number finds its split parcel, whose mark, kind and memo answer",
+       ",\"cNo\":\"CRTR000002\",\"iLong\":10,"
        "\"iWidth\":20,\"iHeight\":30,\"cMark\":\"RM\",\"cMemo\":\"sent memo\"",
        "{\"ReturnValue\":932002,\"cNo\":\"CRTR000002\",\"icID\":932001,\"cEmsKind_f\":\"EMS\",\"cMark\":\"TM\","
        "\"cMemo\":\"own memo\"}"},
       {"% and _ in the number match only themselves", ",\"cNo\":\"CR5%_TR\"",
-       "{\"ReturnValue\":932005,\"cNo\":\"CR5%_TR\",\"icID\":932001,\"cEmsKind_f\":\"\",\"cMark\":\"\",\"cMemo\":\"\"}"},
+       "{\"ReturnValue\":932005,\"cNo\":\"CR5%_TR\",\"icID\":932001,\"cEmsKind_f\":\"\",\"cMark\":\"\",\"cMemo\":"
+       "\"\"}"},
       {"received in 2000 counts as not received", ",\"cNo\":\"CRTR000007\"",
-       "{\"ReturnValue\":932007,\"cNo\":\"CRTR000007\",\"icID\":932001,\"cEmsKind_f\":\"\",\"cMark\":\"\",\"cMemo\":\"\"}"},
+       "{\"ReturnValue\":932007,\"cNo\":\"CRTR000007\",\"icID\":932001,\"cEmsKind_f\":\"\",\"cMark\":\"\",\"cMemo\":"
+       "\"\"}"},
       {"received already", ",\"cNo\":\"CRTR000006\"", Code(-16)},
       {"a second receipt", ",\"cNo\":\"CRTR000001\"", Code(-16)},
       {"another station's transfer", ",\"cNo\":\"CRTR000008\"", Code(-15)},
@@ -349,7 +365,8 @@ TEST_F(PdaTransferTest, ReceiptOfKnownTransfers) {
   for (const Case& c : cases) EXPECT_EQ(pda.Body("pdaTransRcv", c.more), c.want) << c.what;
   EXPECT_EQ(db_.Query("SELECT iid, icubic, il, iw, ih, cmemo FROM dbo.rec_trans WHERE iid IN (932002, 932003, 932004) "
                       "ORDER BY iid"),
-            (Rows{{"932002", "6000", "10", "20", "30", "sent memo"}, {"932003", "0", "0", "0", "0", ""},
+            (Rows{{"932002", "6000", "10", "20", "30", "sent memo"},
+                  {"932003", "0", "0", "0", "0", ""},
                   {"932004", "0", "0", "0", "0", ""}}));
   EXPECT_EQ(db_.Scalar("SELECT count(*) FROM dbo.rec_trans WHERE iid IN (932003, 932004) AND crname = ''"), "2");
 }
@@ -357,27 +374,31 @@ TEST_F(PdaTransferTest, ReceiptOfKnownTransfers) {
 TEST_F(PdaTransferTest, UnclaimedAndNewTransfers) {
   PdaClient pda(host_.port(), kPda);
   // Unclaimed: an empty memo takes "|" + kind and "|" + mark.
-  const std::string first = pda.Body("pdaTransRcv", ",\"cNo\":\"CRUC000001\",\"fWeight\":0.5,\"cShelf\":\"U-1\","
-                                                    "\"cEmsKind_f\":\"EMS\",\"cMark\":\"M1\",\"iItem\":2");
+  const std::string first = pda.Body("pdaTransRcv",
+                                     ",\"cNo\":\"CRUC000001\",\"fWeight\":0.5,\"cShelf\":\"U-1\","
+                                     "\"cEmsKind_f\":\"EMS\",\"cMark\":\"M1\",\"iItem\":2");
   const std::string id = db_.Scalar("SELECT iid FROM dbo.rec_trans WHERE cf_num = 'CRUC000001'");
   ASSERT_FALSE(id.empty()) << first;
-  EXPECT_EQ(first, "{\"ReturnValue\":" + id +
-                       ",\"cNo\":\"CRUC000001\",\"icID\":0,\"cEmsKind_f\":\"EMS\",\"cMark\":\"M1\",\"cMemo\":\"|EMS|M1\"}");
-  EXPECT_EQ(db_.Query("SELECT icid, cmemo, crname, cshelf, iitem, fweight, cstationr FROM dbo.rec_trans WHERE iid = " +
-                      id),
-            (Rows{{"0", "|EMS|M1", "CrOp'1", "U-1", "2", "0.500", "SZX"}}));
+  EXPECT_EQ(first,
+            "{\"ReturnValue\":" + id +
+                ",\"cNo\":\"CRUC000001\",\"icID\":0,\"cEmsKind_f\":\"EMS\",\"cMark\":\"M1\",\"cMemo\":\"|EMS|M1\"}");
+  EXPECT_EQ(
+      db_.Query("SELECT icid, cmemo, crname, cshelf, iitem, fweight, cstationr FROM dbo.rec_trans WHERE iid = " + id),
+      (Rows{{"0", "|EMS|M1", "CrOp'1", "U-1", "2", "0.500", "SZX"}}));
   // The unclaimed number again: refused, once stored.
   EXPECT_EQ(pda.Body("pdaTransRcv", ",\"cNo\":\"CRUC000001\""),
             Utf8("{\"ReturnValue\":-14,\"cNo\":\"CRUC000001\",\"cMess\":\"同样号码的运单(未认领)已经存在。\"}"));
   EXPECT_EQ(db_.Scalar("SELECT count(*) FROM dbo.rec_trans WHERE cf_num = 'CRUC000001'"), "1");
 
   // A parcel of a client that announced none becomes the client's transfer.
-  const std::string created = pda.Body("pdaTransRcv", ",\"cNo\":\"CRNEW00001\",\"icID\":932003,\"fWeight\":3,"
-                                                      "\"cEmsKind_f\":\"EMS\",\"cMark\":\"N'1\",\"cMemo\":\"memo\"");
+  const std::string created = pda.Body("pdaTransRcv",
+                                       ",\"cNo\":\"CRNEW00001\",\"icID\":932003,\"fWeight\":3,"
+                                       "\"cEmsKind_f\":\"EMS\",\"cMark\":\"N'1\",\"cMemo\":\"memo\"");
   const std::string newId = db_.Scalar("SELECT iid FROM dbo.rec_trans WHERE cf_num = 'CRNEW00001'");
   ASSERT_FALSE(newId.empty()) << created;
-  EXPECT_EQ(created, "{\"ReturnValue\":" + newId +
-                         ",\"cNo\":\"CRNEW00001\",\"icID\":0,\"cEmsKind_f\":\"EMS\",\"cMark\":\"N'1\",\"cMemo\":\"memo\"}");
+  EXPECT_EQ(created,
+            "{\"ReturnValue\":" + newId +
+                ",\"cNo\":\"CRNEW00001\",\"icID\":0,\"cEmsKind_f\":\"EMS\",\"cMark\":\"N'1\",\"cMemo\":\"memo\"}");
   EXPECT_EQ(db_.Query("SELECT icid, cf_emskind, cmark, cmemo, crname FROM dbo.rec_trans WHERE iid = " + newId),
             (Rows{{"932003", "EMS", "N'1", "memo", "CrOp'1"}}));
   // A number the client has as a converted transfer: a duplicate.
@@ -410,7 +431,8 @@ TEST_F(PdaTransferTest, Shelving) {
   };
   for (const Case& c : cases) EXPECT_EQ(pda.Body("pdaTransShelfPut", c.more), c.want) << c.what;
 
-  ASSERT_TRUE(Exec(db_, "ALTER TABLE dbo.rec_trans ADD CONSTRAINT cr_test_refuse CHECK (cshelf <> 'REFUSE') NOT VALID"));
+  ASSERT_TRUE(
+      Exec(db_, "ALTER TABLE dbo.rec_trans ADD CONSTRAINT cr_test_refuse CHECK (cshelf <> 'REFUSE') NOT VALID"));
   EXPECT_EQ(pda.Body("pdaTransShelfPut", ",\"cNo\":\"CRTR000010\",\"cShelf\":\"REFUSE\""), Code(-9));
   ASSERT_TRUE(Exec(db_, "ALTER TABLE dbo.rec_trans DROP CONSTRAINT cr_test_refuse"));
   EXPECT_EQ(db_.Scalar("SELECT cshelf FROM dbo.rec_trans WHERE iid = 932010"), "B'-02");

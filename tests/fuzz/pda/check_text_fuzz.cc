@@ -13,7 +13,10 @@
 namespace {
 
 constexpr tw::pda::FieldMapping kFields[] = {
-    {"cMark", "cmark", 15}, {"cBy1", "cby1", 63}, {"cBy5", "cby5", 254}, {"cNo", "cserviceno", 30},
+    {"cMark", "cmark", 15},
+    {"cBy1", "cby1", 63},
+    {"cBy5", "cby5", 254},
+    {"cNo", "cserviceno", 30},
 };
 
 // Counts the single quotes outside doubled pairs: a sanitised statement has an even number.
