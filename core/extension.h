@@ -236,6 +236,15 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdaRecSend(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaRecPromptQuery": the staff and client prompts of a number for one step of handling.
   void OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecMod": overwrites the given text fields of a shipment record.
+  void OnPdaRecMod(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecReturn": books a shipment as returned (once), with the depot's handling when "cDepot" is
+  // given; a refused return is recorded as a failed scan.
+  void OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaTransRcv": receives a transfer parcel: a known transfer, a new one for a client, or unclaimed.
+  void OnPdaTransRcv(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaTransShelfPut": records the shelf of a received transfer.
+  void OnPdaTransShelfPut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaUserInfo": the operator of the PDA and the operator's 23 right flags.
   void OnPdaUserInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaRecPickup": records that a parcel was picked up from a client.

@@ -79,9 +79,11 @@ const PdaRequest kDoPda[] = {
     {"pdaRecReWeight", &X::OnPdaRecReWeight},
     {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},
     {"pdaRecReWeightTrans", &X::OnPdaRecReWeightTrans},
-    // "pdaRecMod", "pdaRecReturn"
+    {"pdaRecMod", &X::OnPdaRecMod},
+    {"pdaRecReturn", &X::OnPdaRecReturn},
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut"
+    {"pdaTransRcv", &X::OnPdaTransRcv},
+    {"pdaTransShelfPut", &X::OnPdaTransShelfPut},
     {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
     {"pdawShelfPut", &X::OnPdawShelfPut},
     {"pdawShelfGet", &X::OnPdawShelfGet},

@@ -39,9 +39,9 @@ class PdaClient {
   // Posts {"RequestName":name,"cUserPid":...,"TimeStamp":...,"MD5":...<more>} (more: UTF-8 text
   // beginning with a comma, or empty).
   HttpReply Post(const std::string& name, const std::string& more = "") {
-    const std::string body = "{\"RequestName\":\"" + name + "\",\"cUserPid\":\"" + pda_ + "\",\"TimeStamp\":" +
-                             std::to_string(stamp_) + ",\"MD5\":\"" + RequestSignature(pda_, stamp_, kPdaKey) + "\"" +
-                             more + "}";
+    const std::string body = "{\"RequestName\":\"" + name + "\",\"cUserPid\":\"" + pda_ +
+                             "\",\"TimeStamp\":" + std::to_string(stamp_) + ",\"MD5\":\"" +
+                             RequestSignature(pda_, stamp_, kPdaKey) + "\"" + more + "}";
     return http_.Post("/cgi-bin/Tarnwick.dll?DoPda", body);
   }
   std::string Body(const std::string& name, const std::string& more = "") { return Post(name, more).body; }
