@@ -373,11 +373,12 @@ void CTarnwickExtension::OnPayWsjResult(CHttpServerContext* pCtxt, const char* r
 
   const std::string code = tw::SqlEscape(barCode);
   const std::string unionpay = tw::SqlEscape(unionpayDeal);
-  const std::string sql = StringPrintf(
-      kBookSql, code.c_str(), ExtensionSettings.payWsjAccount, totalPayment, code.c_str(), tw::entry::LocalTimeText().c_str(),
-      static_cast<unsigned>(loginName), static_cast<unsigned>(terminalNo), tw::SqlEscape(businessTime).c_str(),
-      static_cast<unsigned>(terminalNo), tw::SqlEscape(terminalDeal).c_str(), unionpay.c_str(), unionpay.c_str(),
-      payWay, 1);
+  const std::string sql =
+      StringPrintf(kBookSql, code.c_str(), ExtensionSettings.payWsjAccount, totalPayment, code.c_str(),
+                   tw::entry::LocalTimeText().c_str(), static_cast<unsigned>(loginName),
+                   static_cast<unsigned>(terminalNo), tw::SqlEscape(businessTime).c_str(),
+                   static_cast<unsigned>(terminalNo), tw::SqlEscape(terminalDeal).c_str(), unionpay.c_str(),
+                   unionpay.c_str(), payWay, 1);
 
   int32_t result = 0;
   bool ran = false;
