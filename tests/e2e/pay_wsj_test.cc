@@ -344,6 +344,12 @@ TEST_F(PayWsjTest, ResultBooksThePaymentOnce) {
   EXPECT_EQ(Scalar("SELECT ifsid FROM dbo.client_rec WHERE irid = 940714"), "0");
   EXPECT_EQ(Post(http, Envelope(103, Result("PW29999999", "00", "x3"))), Failure("记录不存在(-2)"));
   EXPECT_EQ(Post(http, Envelope(103, Result("PW2", "00", "x4"))), Failure("BarCode参数错误(7-30字符)"));
+  // A booking that did not happen is never told "00": the statement cannot run (an amount that is no
+  // number), or the procedure cannot store the fee (an amount beyond the fee column).
+  std::string nan = Result("PW20000004", "00", "x6");
+  nan.replace(nan.find("\"TotalPayment\":") + 15, 9, "\"nan\"");
+  EXPECT_EQ(Post(http, Envelope(103, nan)), Failure("数据库执行错误(-9)")) << nan;
+  EXPECT_EQ(Post(http, Envelope(103, Result("PW20000004", "00", "x7", 1e20))), Failure("数据库执行错误(-9)"));
   // A deal number too long to keep is refused rather than cut into another deal's number.
   EXPECT_EQ(Post(http, Envelope(103, Result("PW20000004", "00", std::string(31, '9')))),
             Failure("TerminalDealID参数太长。"));
@@ -361,6 +367,8 @@ TEST_F(PayWsjTest, ResultBooksThePaymentOnce) {
   const std::string log = host.LogFile("PAYWSJ");
   EXPECT_NE(log.find("****State:99"), std::string::npos);
   EXPECT_NE(log.find("*FAIL*Ret:-2"), std::string::npos);
+  EXPECT_NE(log.find("*FAIL*Ret:-9"), std::string::npos);
+  EXPECT_NE(log.find("*FAIL*Ret:0"), std::string::npos);  // the statement that did not run
 }
 
 TEST_F(PayWsjTest, OneDealSentByTwoTerminalsAtOnceIsBookedOnce) {
