@@ -20,7 +20,9 @@ const ClientRequest kDoApp[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "VstGoodsList"
     {nullptr, nullptr},
 };
 
@@ -33,7 +35,8 @@ const ClientRequest kDo[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "ClientCreate", "DoGetNo"
+    {"ClientCreate", &X::OnClientCreate},
+    {"DoGetNo", &X::OnDoGetNo},
     {nullptr, nullptr},
 };
 
@@ -41,7 +44,9 @@ const ClientRequest kDoApi[] = {
     {"PreInputSet", &X::OnPreInputSet},
     {"RecTransSet", &X::OnRecTransSet},
     {"RecDataRG", &X::OnRecDataRG},
-    // "DoIDCardPicSet", "DoGetNo", "wOrderSet"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "wOrderSet"
     {"wOrderDel", kEmptyClient},
     // "wGoodsInfo", "wInQuery", "wInTotal"
     {"wOutQuery", kEmptyClient},
@@ -61,21 +66,54 @@ const ClientRequest kWeChat[] = {
     {"RecTransList", &X::OnRecTransList},
     {"RecList", &X::OnRecList},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {nullptr, nullptr},
 };
 
 const PdaRequest kDoPda[] = {
-    // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery", "pdaRecReWeight",
-    // "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
+    {"pdaSpInfo", &X::OnPdaSpInfo},
+    {"pdaSpBatch", &X::OnPdaSpBatch},
+    {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
+    {"pdaRecSend", &X::OnPdaRecSend},
+    {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
+    {"pdaRecReWeight", &X::OnPdaRecReWeight},
+    {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},
+    {"pdaRecReWeightTrans", &X::OnPdaRecReWeightTrans},
+    // "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut", "pdawShelfPut", "pdawShelfGet",
-    // "pdawShelfQuery", "pdawShelfGoods", "pdawClientInfo", "pdawGoodsInfo", "pdawInPick", "pdawInCheck",
-    // "pdawInConfirm", "pdawShelfChange", "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo",
-    // "pdawCartConfirm", "pdawOrderOut", "pdawMoveInfo", "pdawMoveIn", "pdawMoveOut", "pdawSerialIn",
-    // "pdawSerialOut", "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
-    // "pdawInAdd", "pdawInQuery", "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum",
-    // "pdawInPicAdd", "pdawInPicQuery", "pdawGoodsDefine", "pdawGoodsDepot", "pdawInConfirmEx"
+    // "pdaTransRcv", "pdaTransShelfPut"
+    {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
+    {"pdawShelfPut", &X::OnPdawShelfPut},
+    {"pdawShelfGet", &X::OnPdawShelfGet},
+    {"pdawShelfQuery", &X::OnPdawShelfQuery},
+    {"pdawShelfGoods", &X::OnPdawShelfGoods},
+    {"pdawClientInfo", &X::OnPdawClientInfo},
+    {"pdawGoodsInfo", &X::OnPdawGoodsInfo},
+    {"pdawInPick", &X::OnPdawInPick},
+    {"pdawInCheck", &X::OnPdawInCheck},
+    {"pdawInConfirm", &X::OnPdawInConfirm},
+    {"pdawShelfChange", &X::OnPdawShelfChange},
+    // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut"
+    {"pdawMoveInfo", &X::OnPdawMoveInfo},
+    {"pdawMoveIn", &X::OnPdawMoveIn},
+    {"pdawMoveOut", &X::OnPdawMoveOut},
+    // "pdawSerialIn", "pdawSerialOut"
+    {"pdaUserInfo", &X::OnPdaUserInfo},
+    {"pdaRecPickup", &X::OnPdaRecPickup},
+    {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
+    {"pdaxBagQuery", &X::OnPdaxBagQuery},
+    {"pdaxBagSet", &X::OnPdaxBagSet},
+    {"pdawInAdd", &X::OnPdawInAdd},
+    {"pdawInQuery", &X::OnPdawInQuery},
+    {"pdaTransQuery", &X::OnPdaTransQuery},
+    {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
+    {"pdaRecAdd", &X::OnPdaRecAdd},
+    {"pdaGetNum", &X::OnPdaGetNum},
+    {"pdawInPicAdd", &X::OnPdawInPicAdd},
+    {"pdawInPicQuery", &X::OnPdawInPicQuery},
+    {"pdawGoodsDefine", &X::OnPdawGoodsDefine},
+    {"pdawGoodsDepot", &X::OnPdawGoodsDepot},
+    {"pdawInConfirmEx", &X::OnPdawInConfirmEx},
     {nullptr, nullptr},
 };
 

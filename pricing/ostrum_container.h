@@ -21,6 +21,7 @@
 #include "core/caches.h"
 #include "core/pool.h"
 #include "pricing/base_price.h"
+#include "pricing/depot_settings.h"
 #include "pricing/ems_kind.h"
 #include "pricing/pieces.h"
 #include "pricing/place_table.h"
@@ -106,6 +107,28 @@ class COstrumContainer {
   [[nodiscard]] std::optional<PdaUser> FindPdaUser(const char* cpda) const;
   PdaUser InsertPdaUser(const PdaUser& user, bool bLock);
 
+  // ----- Depots and clients -------------------------------------------------------------------------
+  // Both lists only grow: a depot or client read once is served from the list until the library is
+  // unloaded. Searches take the list's lock shared; a miss reads the database without the lock, then
+  // searches again under the exclusive lock before appending, so two simultaneous misses keep one
+  // object.
+  //
+  // LoadDepotSettings: the settings of the active depot whose code equals `code` byte by byte, from
+  // the list or, on a miss, from the database on `dbc` (header, operations, packages and carts;
+  // then kept). Null when the code is not exactly 3 bytes, there is no active depot of that code, or
+  // a statement failed (nothing is kept then, so a later request tries again).
+  [[nodiscard]] const CDepotSettings* LoadDepotSettings(const char* code, SQLHDBC dbc);
+  // FindClientById / FindClientByAccount: the client from the list (the account compared byte by
+  // byte) or, on a miss, through LoadClient. Null when the database has no such client.
+  [[nodiscard]] const ClientRef* FindClientById(int32_t icid, SQLHDBC dbc);
+  [[nodiscard]] const ClientRef* FindClientByAccount(const char* account, SQLHDBC dbc);
+  // GetClientId: the id of FindClientByAccount, or -1.
+  [[nodiscard]] int32_t GetClientId(const char* account, SQLHDBC dbc);
+  // LoadClient: reads client_arc by id (when at least 1) or else by account (when not empty) and
+  // keeps the row; a client of that id already kept is returned instead. Null when there is no row,
+  // nothing to look up by, or the statement failed. The client's state does not matter.
+  [[nodiscard]] const ClientRef* LoadClient(int32_t icid, const char* account, SQLHDBC dbc);
+
   // ----- Dictionary settings ------------------------------------------------------------------------
   // SetDictValue: stores the value of dictionary row `dcname` in its setting as Load does ("75" the
   // volume divisor, "47" the weight rounding, "27", "64", "115" flags ...); other names are ignored.
@@ -144,6 +167,10 @@ class COstrumContainer {
   std::vector<std::unique_ptr<CEmsKind>> kinds_;
   mutable std::shared_mutex suppliersLock_;
   std::vector<std::unique_ptr<SupplierRecord>> suppliers_;
+  mutable std::shared_mutex depotsLock_;
+  std::vector<std::unique_ptr<CDepotSettings>> depots_;
+  mutable std::shared_mutex clientsLock_;
+  std::vector<std::unique_ptr<ClientRef>> clients_;
   char status_[256] = "";
 };
 

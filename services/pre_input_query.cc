@@ -123,15 +123,20 @@ struct PreInputRow {
   "fgcustom,fgcrate,cnum,caddrfrom,corigin,"
 #define TW_FEE_PART_COLUMNS "faget,fasafe,fapack,faother,facheck,faremote,faby"
 
-constexpr char kPreInputDataSql[] = "SELECT " TW_PRE_INPUT_COLUMNS "cemskindc,cemskindw," TW_FEE_PART_COLUMNS
-                                    " FROM dorvane.dbo.rec_pre_input WHERE icid=%d AND ";
+// The reading statements run prepared on each connection, their keys as parameters.
+#define TW_PRE_INPUT_DATA_SQL                                                                          \
+  "SELECT " TW_PRE_INPUT_COLUMNS "cemskindc,cemskindw," TW_FEE_PART_COLUMNS                             \
+  " FROM dorvane.dbo.rec_pre_input WHERE icid=$1 AND "
+DbPreparedSql kPreInputByIdSql(TW_PRE_INPUT_DATA_SQL "iid=$2");
+DbPreparedSql kPreInputByNumberSql(TW_PRE_INPUT_DATA_SQL "cnum=$2");
 constexpr char kPreInputListColumns[] = " " TW_PRE_INPUT_COLUMNS "ddate," TW_FEE_PART_COLUMNS;
-constexpr char kPreInputListBase[] = " FROM dorvane.dbo.rec_pre_input WHERE icid=%d";
+constexpr char kPreInputListBase[] = " FROM dorvane.dbo.rec_pre_input WHERE icid=$1";
 constexpr char kPreInputListOrder[] = " ORDER BY iid DESC";
-constexpr char kGoodsSql[] =
+DbPreparedSql kGoodsSql(
     "SELECT cgoods,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate FROM "
-    "dorvane.dbo.rec_pre_input_goods WHERE iid=%d ORDER BY wpos";
+    "dorvane.dbo.rec_pre_input_goods WHERE iid=$1 ORDER BY wpos");
 
+#undef TW_PRE_INPUT_DATA_SQL
 #undef TW_PRE_INPUT_COLUMNS
 #undef TW_FEE_PART_COLUMNS
 
@@ -199,9 +204,9 @@ void PutPreInputCommon(CJsonFields& f, const PreInputRow& r, PreInputForm form) 
 
 // The goods lines of shipment iid by a statement of their own; nothing when it does not run.
 void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
-  char sql[sizeof kGoodsSql + 16];
-  if (!FormatSql(sql, sizeof sql, kGoodsSql, iid)) return;
-  tw::entry::PutGoodsList(out, slot, sql);
+  DbStatement st(slot.hDbc);
+  if (!st.ok() || !DbOk(st.ExecPrepared(kGoodsSql, DbParams().Int(iid)))) return;
+  tw::entry::PutGoodsRows(out, st);
 }
 
 class CPreInputListRows : public CListRows {
@@ -233,7 +238,7 @@ constexpr char kRecListColumns[] =
 // Each record once: with its highest-numbered tracking event, or with none.
 constexpr char kRecListBase[] =
     " FROM dorvane.dbo.client_rec AS a LEFT OUTER JOIN dorvane.dbo.check_detail AS c ON(a.irid=c.irid) "
-    "WHERE a.icid=%d AND (c.npos=(select COALESCE(max(npos),255) from dorvane.dbo.check_detail where "
+    "WHERE a.icid=$1 AND (c.npos=(select COALESCE(max(npos),255) from dorvane.dbo.check_detail where "
     "irid=a.irid) OR c.npos IS NULL)";
 constexpr char kRecListOrder[] = " ORDER BY a.ddate DESC,a.irid DESC";
 // "cqStateMask" of a shipment record list: one position per state 0..10.
@@ -378,19 +383,13 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
   PoolSlot& s = slot.slot();
   // By id, the shipment and its goods lines come back in one round trip, as two result sets.
   const bool byId = iid > 0;
-  tw::OutBuf sql(s.szSql, kSqlBytes);
-  sql.Printf(kPreInputDataSql, icid);
-  if (byId) {
-    sql.Printf("iid=%d;", iid);
-    sql.Printf(kGoodsSql, iid);
-  } else {
-    sql.Append("cnum='");
-    sql.Append(tw::SqlEscape(number));
-    sql.AppendChar('\'');
-  }
-
   DbStatement st(slot.dbc());
-  if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
+  const DbParams recordKeys = byId ? DbParams().Int(icid).Int(iid) : DbParams().Int(icid).SqlText(number);
+  const DbParams goodsKeys = DbParams().Int(iid);
+  const SQLRETURN run = !st.ok() ? SQL_ERROR
+                        : byId   ? st.ExecPrepared({{kPreInputByIdSql, recordKeys}, {kGoodsSql, goodsKeys}})
+                                 : st.ExecPrepared(kPreInputByNumberSql, recordKeys);
+  if (!DbOk(run)) {
     WriteCode(pCtxt, kRcDbFailed);
     return;
   }
@@ -431,7 +430,7 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
   PoolSlot& s = slot.slot();
   ShipmentFilters q(body);
   CListFilter filter(s.szWork, kWorkBytes);
-  filter.Base(kPreInputListBase, icid);
+  filter.Base(kPreInputListBase);
   filter.AddTwoStateMask(q.mask, " AND irid=0", " AND irid>0");
   filter.ReadDateRange(body, "ddate", q.begin, q.end);
   filter.AddLike("cdes", q.des);
@@ -444,6 +443,7 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
                              {"cqEmsKind", q.kind},     {"cqStateMask", q.mask}, {"cqNum", q.number},
                              {"cqMark", q.mark},        {"cqReserve", q.reserve}};
   PagedListShape shape{kPreInputListColumns, kPreInputListOrder};
+  shape.bClientParam = true;
   CPreInputListRows rows;
   RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
 }
@@ -459,7 +459,7 @@ void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const 
   char audit[kFilterMaskMax + 1];
   tw::JsonGetString("bqAudit", body, audit, kFilterMaskMax, tw::kJsonModeTable);
   CListFilter filter(s.szWork, kWorkBytes);
-  filter.Base(kRecListBase, icid);
+  filter.Base(kRecListBase);
   filter.ReadDateRange(body, "a.ddate", q.begin, q.end);
   if (feeId > 0) filter.Add(" AND a.ifid=%d", feeId);
   filter.AddLike("a.cdes", q.des);
@@ -478,6 +478,7 @@ void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const 
                              {"cqEmsKind", q.kind},     {"cqStateMask", q.mask},   {"bqAudit", audit},
                              {"cqNum", q.number},       {"cqMark", q.mark},        {"cqReserve", q.reserve}};
   PagedListShape shape{kRecListColumns, kRecListOrder};
+  shape.bClientParam = true;
   CRecListRows rows;
   RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
 }
