@@ -283,6 +283,13 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdawInCheck(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   void OnPdawInConfirm(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   void OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawCartInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawCartChoose(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawCartConfirm(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawOrderInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawOrderOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawSerialIn(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawSerialOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // AddGoodsDefine: defines the goods of the record (cp_w_goods_define_add) on the slot's
   // connection. Returns the new goods id, the procedure's refusal (-1 goods code taken, -3 client
   // code taken, -4 client goods name taken ...) or -9 when the statement did not run; mess receives

@@ -95,11 +95,16 @@ const PdaRequest kDoPda[] = {
     {"pdawInCheck", &X::OnPdawInCheck},
     {"pdawInConfirm", &X::OnPdawInConfirm},
     {"pdawShelfChange", &X::OnPdawShelfChange},
-    // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut"
+    {"pdawCartInfo", &X::OnPdawCartInfo},
+    {"pdawCartChoose", &X::OnPdawCartChoose},
+    {"pdawOrderInfo", &X::OnPdawOrderInfo},
+    {"pdawCartConfirm", &X::OnPdawCartConfirm},
+    {"pdawOrderOut", &X::OnPdawOrderOut},
     {"pdawMoveInfo", &X::OnPdawMoveInfo},
     {"pdawMoveIn", &X::OnPdawMoveIn},
     {"pdawMoveOut", &X::OnPdawMoveOut},
-    // "pdawSerialIn", "pdawSerialOut"
+    {"pdawSerialIn", &X::OnPdawSerialIn},
+    {"pdawSerialOut", &X::OnPdawSerialOut},
     {"pdaUserInfo", &X::OnPdaUserInfo},
     {"pdaRecPickup", &X::OnPdaRecPickup},
     {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
