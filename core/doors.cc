@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "carriers/return_address.h"
 #include "core/caches.h"
@@ -108,6 +109,43 @@ bool IsTrustedCaller(const char* addressText) {
 
 // The log lines around a dispatched request: "<prefix>_<serial>_<name><suffix>" then the body, and
 // after the handler the same line with ",time:%u ms".
+// The body as the log keeps it: the value of every "cPassword" key (the handover passwords of the
+// warehouse requests) replaced by "***". Empty when the body holds no such key; it is then logged
+// as it stands.
+std::string MaskPasswords(const char* body) {
+  static constexpr char kKey[] = "\"cPassword\"";
+  const char* p = std::strstr(body, kKey);
+  if (p == nullptr) return std::string();
+  std::string out;
+  const char* from = body;
+  for (; p != nullptr; p = std::strstr(from, kKey)) {
+    const char* q = p + sizeof kKey - 1;
+    while (*q == ' ' || *q == '\t') ++q;
+    if (*q != ':') {
+      out.append(from, q);
+      from = q;
+      continue;
+    }
+    ++q;
+    while (*q == ' ' || *q == '\t') ++q;
+    out.append(from, q);
+    const char* v = q;
+    if (*v == '"') {
+      for (++v; *v != '\0' && *v != '"'; ++v) {
+        if (*v == '\\' && v[1] != '\0') ++v;
+      }
+      if (*v == '"') ++v;
+      out += "\"***\"";
+    } else {
+      while (*v != '\0' && *v != ',' && *v != '}' && *v != ']' && *v != ' ') ++v;
+      out += "***";
+    }
+    from = v;
+  }
+  out.append(from);
+  return out;
+}
+
 class RequestLog {
  public:
   RequestLog(CTarnwickExtension& ext, const char* prefix, const char* name, const char* suffix,
@@ -118,7 +156,8 @@ class RequestLog {
     char line[256];
     std::snprintf(line, sizeof line, "%s_%u_%s%s", prefix_, serial_, name_, suffix_.c_str());
     ext_.WriteLog(line, kLogCategory);
-    ext_.WriteLog(body, bodyCategory);
+    const std::string masked = MaskPasswords(body);
+    ext_.WriteLog(masked.empty() ? body : masked.c_str(), bodyCategory);
   }
   ~RequestLog() {
     ++ext_.m_nRequestSerial;

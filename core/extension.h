@@ -263,6 +263,14 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdawGoodsInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   void OnPdawGoodsDefine(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   void OnPdawGoodsDepot(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInPicAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInPicQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInPick(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInCheck(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInConfirm(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // AddGoodsDefine: defines the goods of the record (cp_w_goods_define_add) on the slot's
   // connection. Returns the new goods id, the procedure's refusal (-1 goods code taken, -3 client
   // code taken, -4 client goods name taken ...) or -9 when the statement did not run; mess receives

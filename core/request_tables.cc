@@ -89,7 +89,9 @@ const PdaRequest kDoPda[] = {
     {"pdawShelfGoods", &X::OnPdawShelfGoods},
     {"pdawClientInfo", &X::OnPdawClientInfo},
     {"pdawGoodsInfo", &X::OnPdawGoodsInfo},
-    // "pdawInPick", "pdawInCheck", "pdawInConfirm"
+    {"pdawInPick", &X::OnPdawInPick},
+    {"pdawInCheck", &X::OnPdawInCheck},
+    {"pdawInConfirm", &X::OnPdawInConfirm},
     {"pdawShelfChange", &X::OnPdawShelfChange},
     // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut"
     {"pdawMoveInfo", &X::OnPdawMoveInfo},
@@ -101,15 +103,17 @@ const PdaRequest kDoPda[] = {
     {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
     {"pdaxBagQuery", &X::OnPdaxBagQuery},
     {"pdaxBagSet", &X::OnPdaxBagSet},
-    // "pdawInAdd", "pdawInQuery"
+    {"pdawInAdd", &X::OnPdawInAdd},
+    {"pdawInQuery", &X::OnPdawInQuery},
     {"pdaTransQuery", &X::OnPdaTransQuery},
     {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
     {"pdaRecAdd", &X::OnPdaRecAdd},
     {"pdaGetNum", &X::OnPdaGetNum},
-    // "pdawInPicAdd", "pdawInPicQuery"
+    {"pdawInPicAdd", &X::OnPdawInPicAdd},
+    {"pdawInPicQuery", &X::OnPdawInPicQuery},
     {"pdawGoodsDefine", &X::OnPdawGoodsDefine},
     {"pdawGoodsDepot", &X::OnPdawGoodsDepot},
-    // "pdawInConfirmEx"
+    {"pdawInConfirmEx", &X::OnPdawInConfirmEx},
     {nullptr, nullptr},
 };
 

@@ -24,9 +24,6 @@ namespace {
 using tw::warehouse::CDepotRequest;
 using tw::warehouse::CProcCall;
 
-constexpr int kSideScale = 10000;
-constexpr int32_t kQcMax = 100;
-constexpr size_t kDefaultCodeClientCodeMax = 50;
 constexpr char kMessBusy[] = "系统忙。";
 // "pdawGoodsDepot": no goods of that id or code.
 constexpr int kRcNoSuchGoods = -2;
@@ -138,53 +135,15 @@ void CTarnwickExtension::OnPdawGoodsDefine(CHttpServerContext* pCtxt, char* body
   CDepotRequest req(*this, pCtxt, body, user);
   if (!req.ReadDepot()) return;
   GoodsDefineRecord r;
-  r.icid = tw::JsonGetInt("icID", body, 0);
   char account[31];
-  tw::JsonGetString("cAccount", body, account, 30, tw::kJsonModeCodePage);
-  ReadText(body, "cgCode", r.cgcode, 63);
-  ReadText(body, "ccCode", r.cccode, 63);
-  ReadText(body, "cgName", r.cname, 63);
-  if (r.cgcode[0] == '\0' && r.cccode[0] == '\0') return req.Code(MissingKeyCode(1));
-  if (r.cname[0] == '\0') return req.Code(MissingKeyCode(2));
-  if (r.icid <= 0 && account[0] == '\0') return req.Code(kRcBadClientId);
+  if (int code = tw::warehouse::ReadGoodsDefineKeys(body, r, account); code != 0) return req.Code(code);
   // The depot is not looked up: goods are defined for every depot.
   if (!req.TakeSlot()) return;
   if (r.icid <= 0) {
     r.icid = g_OstrumContainer.GetClientId(account, req.dbc());
     if (r.icid <= 0) return req.Code(kRcNoClientKey);
   }
-
-  r.bshare = tw::JsonGetBool("bShare", body, 0);
-  r.ntype = tw::JsonGetInt("nType", body, 0) != 0 ? 1 : 0;
-  r.ilong = tw::ScaleToInt(tw::JsonGetDouble("fLong", body, 0), kSideScale);
-  r.iwidth = tw::ScaleToInt(tw::JsonGetDouble("fWidth", body, 0), kSideScale);
-  r.iheight = tw::ScaleToInt(tw::JsonGetDouble("fHeight", body, 0), kSideScale);
-  r.nqc = std::min<int32_t>(tw::JsonGetInt("nQC", body, 0) & 0xFF, kQcMax);
-  r.iedays = tw::JsonGetInt("iEDays", body, 0);
-  r.freedays = tw::JsonGetInt("iFreeDays", body, 0);
-  r.fweight = tw::JsonGetDouble("fWeight", body, 0);
-  r.iweightdiff = tw::JsonGetInt("iWeightDiff", body, 0);
-  r.fwpu = tw::JsonGetDouble("fWPU", body, 0);
-  ReadText(body, "cHSCode", r.chscode, 15);
-  ReadText(body, "cGPCCode", r.cgpccode, 63);
-  ReadText(body, "cKind", r.ckind, 30);
-  ReadText(body, "cgNameE", r.cnamee, 254);
-  ReadText(body, "cProducer", r.cproducer, 63);
-  ReadText(body, "cColor", r.ccolor, 15);
-  ReadText(body, "cSize", r.csize, 15);
-  ReadText(body, "cBrand", r.cbrand, 15);
-  ReadText(body, "cModel", r.cmodel, 63);
-  ReadText(body, "cOrigin", r.corigin, 3);
-  ReadText(body, "cUnit", r.cunit, 15);
-  ReadText(body, "cMark", r.cmark, 15);
-  ReadText(body, "cMemo", r.cmemo, 254);
-  if (r.cgcode[0] == '\0') {
-    if (std::strlen(r.cccode) <= kDefaultCodeClientCodeMax) {
-      std::snprintf(r.cgcode, sizeof r.cgcode, "%06u%s", static_cast<unsigned>(r.icid), r.cccode);
-    } else {
-      tw::CopyTextLimited(r.cgcode, r.cccode, sizeof r.cgcode - 1);
-    }
-  }
+  tw::warehouse::ReadGoodsDefineAttributes(body, r);
 
   std::string mess;
   const int result = AddGoodsDefine(req.slot(), r, user, mess);

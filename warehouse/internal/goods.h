@@ -3,6 +3,7 @@
 // one-step goods in hand to CTarnwickExtension::AddGoodsDefine and AddGoodsDepot.
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/db_columns.h"
 
@@ -56,3 +57,17 @@ struct GoodsDepotRecord {
   char cmark[16] = "";
   char cmemo[256] = "";
 };
+
+namespace tw::warehouse {
+
+// ReadGoodsDefineKeys: "icID", "cAccount", "cgCode", "ccCode" and "cgName" into the record and
+// account (31 bytes). Returns 0, or the refusal: -12 neither code, -13 no name, -710 neither client
+// id nor account.
+[[nodiscard]] int ReadGoodsDefineKeys(std::string_view body, GoodsDefineRecord& r, char account[31]);
+// ReadGoodsDefineAttributes: the other keys of a definition (sides in ten-thousandths, nQC's low
+// byte held at 100, any nType other than 0 as serial goods), then the default goods code
+// "%06u<client code>" when none was sent and the client code has at most 50 characters (else the
+// client code itself). REQUIRES: r.icid resolved.
+void ReadGoodsDefineAttributes(std::string_view body, GoodsDefineRecord& r);
+
+}  // namespace tw::warehouse
