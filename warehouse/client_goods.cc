@@ -59,7 +59,8 @@ std::string_view RawScanCodes(std::string_view body) {
 
 // The scan-code filter: a raw value holding "," and shorter than kScanListMax bytes is a list, each
 // code decoded as the JSON readers decode texts and sanitised, joined into an IN piece (an empty
-// code stands as ''); any other value, read as text of at most 30 bytes, is a prefix.
+// code stands as ''); any other value, read as text of at most 30 bytes (a trailing "," dropped), is a
+// prefix.
 void AddScanCodeFilter(CListFilter& filter, std::string_view body) {
   const std::string_view raw = RawScanCodes(body);
   if (raw.find(',') != std::string_view::npos && raw.size() < kScanListMax) {
@@ -89,6 +90,8 @@ void AddScanCodeFilter(CListFilter& filter, std::string_view body) {
   }
   char code[kScanCodeMax + 1];
   tw::JsonGetString("cqScanCode", body, code, kScanCodeMax, tw::kJsonModeCodePage);
+  const size_t length = std::strlen(code);
+  if (length > 0 && code[length - 1] == ',') code[length - 1] = '\0';  // "A1," is the code A1
   AddPrefix(filter, "cscan", code);
 }
 
