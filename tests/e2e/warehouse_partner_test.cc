@@ -2,9 +2,9 @@
 // DoApi ("wOrderSet", "wGoodsInfo", "wInQuery", "wInTotal" and the names answered with nothing) and
 // the client's goods list "VstGoodsList" on DoApp, every request signed with the client's key.
 //
-// Rows use clients 937001-937003, depots "WP1"-"WP3", goods 937001-937014, placements 937201-937216,
-// goods-in records 937301-937311, client goods 937401-937410 and numbers beginning "WPO", which no
-// other test uses.
+// Rows use clients 937001-937003, depots "WP1"-"WP3", goods 937001-937014 and the goods of client
+// 937003, placements 937201-937216 and those of client 937003, goods-in records 937301-937311, client
+// goods 937401-937410 and numbers beginning "WPO", which no other test uses.
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,8 @@ void RemoveRows(TestDb& db) {
            "937001 AND 937003)",
            "DELETE FROM dbo.rec_pre_input WHERE icid BETWEEN 937001 AND 937003",
            "DELETE FROM dbo.w_g_in WHERE iid BETWEEN 937301 AND 937399",
-           "DELETE FROM dbo.w_goods_depot WHERE iid BETWEEN 937201 AND 937299",
-           "DELETE FROM dbo.w_goods_define WHERE giid BETWEEN 937001 AND 937099",
+           "DELETE FROM dbo.w_goods_depot WHERE iid BETWEEN 937201 AND 937299 OR icid = 937003",
+           "DELETE FROM dbo.w_goods_define WHERE giid BETWEEN 937001 AND 937099 OR icid = 937003",
            "DELETE FROM dbo.vst_goods_define WHERE giid BETWEEN 937401 AND 937499",
            "DELETE FROM dbo.w_depot WHERE cdepot IN ('WP1', 'WP2', 'WP3')",
            "DELETE FROM dbo.client_arc WHERE icid BETWEEN 937001 AND 937003",
@@ -359,6 +359,34 @@ TEST_F(WarehousePartnerTest, GoodsFiltersAndTheirRow) {
             "\"fWeight\":1.500,\"iEDays\":30,\"fPrice\":1.25,\"fPriceS\":2.50,\"fPriceB\":3.75,\"fPriceV\":4.00,"
             "\"fDValue\":5.50,\"fIValue\":6.00,\"fEValue\":7.10,\"cKind\":\"Fruit\",\"iMin\":5,\"iMax\":100,"
             "\"iIn\":10,\"iOut\":8,\"nState\":0,\"cMark\":\"MK\",\"cMemo\":\"a'b\"}]}");
+}
+
+TEST_F(WarehousePartnerTest, APageOfAThousandWideRowsIsSentWhole) {
+  // 1000 goods of client 937003 in WP2 whose three long texts are Chinese (three reply bytes per
+  // character): the page is larger than the slot's reply buffer of 2 MB.
+  TestDb db;
+  ASSERT_TRUE(db.Exec("INSERT INTO dbo.w_goods_define (icid, cgcode, cname, cnamee) SELECT 937003, 'WPW' || i, "
+                      "repeat('货', 250) || lpad(i::text, 4, '0'), repeat('物', 255) FROM generate_series(1, 1000) "
+                      "AS i"))
+      << db.error();
+  ASSERT_TRUE(db.Exec("INSERT INTO dbo.w_goods_depot (giid, icid, cdepot, cmemo) SELECT giid, 937003, 'WP2', "
+                      "repeat('注', 255) FROM dbo.w_goods_define WHERE icid = 937003"))
+      << db.error();
+  std::vector<long long> placements;
+  for (const auto& row : db.Query("SELECT a.iid FROM dbo.w_goods_depot AS a INNER JOIN dbo.w_goods_define AS b "
+                                  "ON (a.giid = b.giid) WHERE a.icid = 937003 ORDER BY b.cname")) {
+    placements.push_back(std::stoll(row[0]));
+  }
+  ASSERT_EQ(placements.size(), 1000u);
+
+  const std::string got = Api("wGoodsInfo", ",\"cDepot\":\"WP2\",\"iPagePer\":1000", kEmptyClient);
+  EXPECT_GT(got.size(), 2u * 1024 * 1024);
+  EXPECT_EQ(ReplyInts(got, "iID"), placements);
+  EXPECT_EQ(got.substr(got.size() - 2), "]}");
+  // The last row is whole, its memo not cut.
+  std::string memo;
+  for (int i = 0; i < 255; ++i) memo += "注";
+  EXPECT_NE(got.find("\"cMemo\":\"" + Utf8(memo) + "\"}]}"), std::string::npos);
 }
 
 TEST_F(WarehousePartnerTest, ListRefusalsComeInTheirOrder) {
