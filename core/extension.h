@@ -301,6 +301,18 @@ class CTarnwickExtension : public CHttpServer {
   int AddGoodsDepot(PoolSlot& slot, const GoodsDepotRecord& record, const char* depotCode, const PdaUser& user,
                     std::string& mess);
 
+  // ----- Warehouse (partner and client requests) ----------------------------------------------------
+  // "wOrderSet" (DoApi): stores each order of "OrderList" (every object with its own "ioID") as a
+  // pre-input shipment through SavePreInputRecord and answers the batch reply with one entry per
+  // order. "wGoodsInfo", "wInQuery" (DoApi): the client's goods placed in a depot and its goods-in
+  // records, as ascending paged lists; "wInTotal" (DoApi): the pieces stored in a depot over a time
+  // span, by goods. "VstGoodsList" (DoApp): the client's goods definitions, an ascending paged list.
+  void OnWOrderSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnWGoodsInfo(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnWInQuery(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnWInTotal(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnVstGoodsList(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};
   // The lock of number generation (auto-reset, created closed; opened by GetExtensionVersion).
