@@ -25,7 +25,7 @@ tw_create_database "$pgport" "$password"
 PGHOST=127.0.0.1 PGPORT=$pgport PGUSER=tarnwick PGPASSWORD=$password PGDATABASE=dorvane db/init.sh --demo
 tw_write_runtime "$var" "$pgport" "$password"
 
-export ODBCINI=$var/odbc.ini ODBCSYSINI=$var
+export PGSERVICEFILE=$var/pg_service.conf
 export TARNWICK_REGISTRY=$var/registry TARNWICK_MODULE_DIR=$var/module TARNWICK_LOG_DIR=$var/log
-tw_log "module folder $var/module, logs $var/log, registry $var/registry, odbc.ini $var/odbc.ini"
+tw_log "module folder $var/module, logs $var/log, registry $var/registry, service file $var/pg_service.conf"
 build/tarnwick-host --listen "127.0.0.1:$port" --extension "$TW_ROOT/build/Tarnwick.so"

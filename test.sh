@@ -19,6 +19,8 @@ cleanup() { tw_stop_cluster "$work/pgdata"; rm -rf "$work"; }
 trap cleanup EXIT
 tw_create_database "$pgport" "$password"
 export PGHOST=127.0.0.1 PGPORT=$pgport PGUSER=tarnwick PGPASSWORD=$password PGDATABASE=dorvane
+# The cluster's folder, for the tests that restart the database under the host.
+export TARNWICK_PGDATA=$work/pgdata
 db/init.sh
 
 status=0

@@ -6,8 +6,8 @@
 // Post EUB first, then Australia Post, then SF Express); CreateOrder then hands the shipment over on
 // the entry's own pool slot. A kind that no carrier serves is numbered locally by its transfer rule.
 //
-// The carrier integrations install their hand-over (SetCarrierHandOver) once their accounts are
-// loaded; until then the built-in one serves no kind at all.
+// The built-in hand-over serves the kinds of the carrier clients loaded at start-up
+// (carriers/carrier_clients.h); a test may install another (SetCarrierHandOver).
 //
 // Thread-safety: the hand-over is installed on the start-up thread before requests are served and
 // only read afterwards. FindCarrier reads account data that does not change after start-up;
@@ -77,8 +77,8 @@ class CCarrierHandOver {
                                         CarrierOrderResult& result) = 0;
 };
 
-// CarrierHandOver: the hand-over in use (the built-in one, which serves no kind, until another is
-// installed).
+// CarrierHandOver: the hand-over in use (the built-in one over the loaded carrier clients, unless
+// another is installed).
 [[nodiscard]] CCarrierHandOver& CarrierHandOver();
 // SetCarrierHandOver: installs a hand-over that outlives every request (null restores the built-in
 // one). REQUIRES: no request is being served.

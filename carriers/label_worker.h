@@ -5,10 +5,14 @@
 // queue; the worker fetches the label PDFs later, on a pool slot it holds for its life. Request
 // threads push while the worker pops: both take the queue's lock.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <thread>
+
+struct PoolSlot;
 
 struct LabelJob {
   int32_t kind = 0;          // carrier code: 0 China Post EUB, 1 Australia Post, 2 SF Express
@@ -24,11 +28,34 @@ struct LabelJobQueue {
   std::mutex lock;
   std::deque<LabelJob> jobs;
   std::thread worker;
+  std::condition_variable stopSignal;  // waited on with `lock`
+  bool bStop = false;                  // under `lock`: the worker is to end
+  int keptDay = -1;                    // day of the year of the last purge (the load day at first)
+  uint32_t passes = 0;                 // worker passes over the library's life
+  uint64_t loggedMs = 0;               // fetch time of the jobs logged so far
+  uint32_t logged = 0;
 };
 extern LabelJobQueue g_LabelJobQueue;
 
+// At most this many jobs wait; a push beyond it drops the oldest (the sweep recovers recent rows).
+inline constexpr size_t kLabelQueueMax = 100000;
+
 // PushLabelJob: appends a copy of the job. Returns 1.
 int PushLabelJob(const LabelJob& job);
+// IsLabelJobQueued: true when a job for label row `id` (> 0) waits in the queue.
+bool IsLabelJobQueued(int32_t id);
+// LabelJobCount: the jobs waiting.
+size_t LabelJobCount();
+// ClearLabelJobs: empties the queue.
+void ClearLabelJobs();
+
+// WaitForLabelStop: waits up to ms milliseconds; true at once, or as soon as, the worker is told to
+// stop or the library is stopping.
+bool WaitForLabelStop(uint32_t ms);
+
+// RunLabelJob: fetches and stores the label of one job through the session of its carrier on the
+// slot; jobs of unknown carriers are dropped (0). Returns the session's result.
+int RunLabelJob(PoolSlot& slot, LabelJob& job);
 // PopLabelJob: takes the first job of the queue into `job`. Returns 1, or 0 when the queue is empty.
 int PopLabelJob(LabelJob& job);
 

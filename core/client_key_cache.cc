@@ -7,20 +7,20 @@
 
 namespace {
 constexpr size_t kMinKeyLength = 7;
-}
+// Read at the first request of each client: prepared once per connection.
+DbPreparedSql kClientKeySql("SELECT capikey,voption FROM dorvane.dbo.client_arc WHERE icid=$1");
+}  // namespace
 
 bool ReadClientKey(SQLHDBC dbc, int32_t icid, char capikey[32], int32_t* option) {
   capikey[0] = '\0';
   *option = 0;
   DbStatement st(dbc);
   if (!st.ok()) return false;
-  char sql[128];
-  std::snprintf(sql, sizeof sql, "SELECT capikey,voption FROM dorvane.dbo.client_arc WHERE icid=%d", icid);
   unsigned char voption[16] = {0};
   SQLLEN optionLength = 0;
   st.BindText(1, capikey, 32);
   st.BindBinary(2, voption, sizeof voption, &optionLength);
-  if (!DbOk(st.ExecDirect(sql))) return false;
+  if (!DbOk(st.ExecPrepared(kClientKeySql, DbParams().Int(icid)))) return false;
   if (DbOk(st.Fetch())) *option = voption[0];
   return true;
 }

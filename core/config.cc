@@ -308,6 +308,8 @@ int CTarnwickExtension::LoadConfiguration() {
   GetSettingText("TEST_PASS=", text, ExtensionSettings.testPassword, sizeof ExtensionSettings.testPassword, 1, 30,
                  true);
   ExtensionSettings.urlEncode = GetSettingInt("URL_ENCODE=", text, 0);
+  GetSettingText("PAYWSJ_KEY=", text, ExtensionSettings.payWsjKey, sizeof ExtensionSettings.payWsjKey, 1, 63, true);
+  ExtensionSettings.payWsjAccount = GetSettingInt("PAYWSJ_ACCOUNT=", text, 0);
   if (ExtensionSettings.trustedAddress[0] == '\0') return 0;
 
   g_TransferNumberRules = ParseNumberRules(text, kTransferRulesStart, kTransferRulesEnd);

@@ -24,6 +24,8 @@ struct ExtensionSettingsRecord {
   char partnerKey[32] = "";           // "KEY=", 1 to 30 characters
   char testPassword[32] = "";         // "TEST_PASS=", 1 to 30 characters
   int32_t urlEncode = 0;              // "URL_ENCODE=": 1 = request bodies are URL-decoded
+  char payWsjKey[64] = "";            // "PAYWSJ_KEY=", 1 to 63 characters: the payment terminals' key
+  int32_t payWsjAccount = 0;          // "PAYWSJ_ACCOUNT=": the account their payments are booked to
   std::string ownAddress;             // the server's own IPv4 address as dotted text
 };
 

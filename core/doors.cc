@@ -501,5 +501,3 @@ void CTarnwickExtension::Do(CHttpServerContext* pCtxt, char* body, int) {
   Dispatch(*this, pCtxt, "*Do", r.name, "", body, kLogCategory,
            [&] { return RunTrustedRequest(*this, pCtxt, body, r.name, r.address, DoTable()); });
 }
-
-void CTarnwickExtension::PayWsj(CHttpServerContext*, char*, int) {}

@@ -139,6 +139,67 @@ class CTarnwickExtension : public CHttpServer {
   int SavePreInputRecord(PoolSlot& slot, int32_t clientId, std::string_view record, ShipmentEntryResult& result,
                          const unsigned char* address);
 
+  // ----- Client services (identity and numbers) ---------------------------------------------------
+  // "GenerateMD5" and "GetClientID" are declared with the requests the doors answer first (above).
+  // "DoIDCardPicSet" (DoApp, DoApi, WeChat): joins the two uploaded sides of a receiver's identity
+  // card into one watermarked JPEG and stores it on a new x_sri record of the client, or on the
+  // client's record "iID"; answers the record id or a refusal code.
+  void OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // "DoGetNo" (DoApp, DoApi, Do): a new transfer number (iType 0) or internal number for the kind
+  // "cEmsKind", with the kind's default reserve fields.
+  void OnDoGetNo(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // "ClientCreate" (Do): opens a client account (cp_client_arc_add); answers the new client id (or
+  // the procedure's refusal) with the unit name and the account, made from the name when not given.
+  void OnClientCreate(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+
+  // ----- Client services (money and transfers) ------------------------------------------------------
+  // The payment terminals' command "PayWsj" (its envelope) runs one of two operations on the slot it
+  // holds, with the decoded request text: OnPayWsjQuery (command 102, what to collect for a waybill)
+  // and OnPayWsjResult (command 103, books the payment through cp_client_fee_r_pos under the payment
+  // lock; "00" only for a booking that exists). WritePayWsjError sends {"Response":"01",...} with the
+  // GBK message as UTF-8.
+  void OnPayWsjQuery(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot);
+  void OnPayWsjResult(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot);
+  void WritePayWsjError(CHttpServerContext* pCtxt, const char* message);
+  // Transfer records: "RecTransSet" (DoApi, WeChat) stores the records of "RecList", each through
+  // SaveTransferRecord, and answers the batch reply with one entry per record; "RecTransDel",
+  // "RecTransData" and "RecTransList" (WeChat) withdraw, read and list the client's records.
+  void OnRecTransSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnRecTransDel(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnRecTransData(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnRecTransList(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  // SaveTransferRecord: stores one transfer record (its own JSON object text) of the client with its
+  // goods lines, on the slot's connection. Returns the stored record's id (>= 1), -1 when the record
+  // was refused before storing, -9 when the database did not run the call, or the procedure's own
+  // refusal (< 1). result (value-initialised by the caller, iIndex set) receives the id, the number
+  // as sent and, on failure, the reason in cMess. REQUIRES: the caller holds the slot.
+  int SaveTransferRecord(PoolSlot& slot, int32_t clientId, std::string_view record, ShipmentEntryResult& result,
+                         const unsigned char* address);
+  // "RecDataRG" (DoApi): the receiver and goods data of one of the client's shipment records.
+  // ("RecTransBagSet" is OnRecTransBagSet above: DoApi runs it under the transfer-bag lock.)
+  void OnRecDataRG(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+
+  // ----- PDA shipment entry and weighing ------------------------------------------------------------
+  // "pdaRecAdd": a shipment record typed in on the PDA, for the client of "icID" (or of the account
+  // "cAccount"), stored through AddShipmentRecord; the reply carries the outcome.
+  void OnPdaRecAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // AddShipmentRecord: stores the shipment record of the request text for the client: its goods
+  // lines, pieces, numbers (drawn when missing, a carrier's when its kind goes to one), chargeable
+  // weight and price, through cp_client_rec_fast_add, on the slot's connection. Returns the new
+  // record id (> 0); -1 when the routine refused the record, -9 when the database did not run the
+  // call, or the procedure's own refusal (<= 0). result (value-initialised by the caller) receives
+  // the numbers, weight and amount, and on failure the reason in cMess. operatorName: who entered
+  // the record. REQUIRES: the caller holds the slot.
+  int AddShipmentRecord(PoolSlot& slot, int32_t clientId, std::string_view body, ShipmentEntryResult& result,
+                        const char* operatorName);
+  // "pdaRecReWeight": an existing record weighed (and priced) again.
+  void OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecReWeightPre": a client's pre-input shipment made into a shipment record as it is weighed.
+  void OnPdaRecReWeightPre(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecReWeightTrans" and "pdaTransBagOut": a received and audited transfer bag made into a
+  // shipment record as it is weighed.
+  void OnPdaRecReWeightTrans(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+
   // ----- Prices and quotes --------------------------------------------------------------------------
   // "QueryPrice" (DoApp, Do): what a shipment to a destination costs the client, for one kind or for
   // every kind that serves the destination, with the explanation of each price.
@@ -162,6 +223,34 @@ class CTarnwickExtension : public CHttpServer {
   void LoadZipChoiceTables();
   // The postcode zones of the quote and sorting lists.
   CZoneTable m_ZoneTable;
+
+  // ----- PDA lookups, events and corrections (DoPda) -------------------------------------------------
+  // "pdaSpInfo": the active suppliers, or supplier and kind pairs, with their batch codes.
+  void OnPdaSpInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaSpBatch": the batch numbers a supplier has used on one day, newest first.
+  void OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecCtrlCode": attaches a three-character control code to a shipment number.
+  void OnPdaRecCtrlCode(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecSend": hands a shipment to a supplier's batch: the check procedure's text, the supplier
+  // cost and one of the four scan procedures.
+  void OnPdaRecSend(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecPromptQuery": the staff and client prompts of a number for one step of handling.
+  void OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaUserInfo": the operator of the PDA and the operator's 23 right flags.
+  void OnPdaUserInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecPickup": records that a parcel was picked up from a client.
+  void OnPdaRecPickup(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecTrackInfo": a tracking event on a shipment record, an export bag or an air waybill.
+  void OnPdaRecTrackInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaxBagQuery": one export bag with its pack, and optionally the bags counted by a field.
+  void OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaxBagSet": changes the mark and reserve fields of an export bag.
+  void OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaTransQuery", "pdaPreInputQuery": one transfer record / pre-input shipment by its number.
+  void OnPdaTransQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdaPreInputQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaGetNum": one number of a numbering rule.
+  void OnPdaGetNum(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
 
   // ----- Warehouse (depot-bound PDA requests) -------------------------------------------------------
   // Each reads "cDepot", takes a pool slot and loads the depot's settings before it acts.

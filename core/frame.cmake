@@ -1,7 +1,6 @@
 target_sources(tw_server PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/about.cc
   ${CMAKE_CURRENT_LIST_DIR}/client_key_cache.cc
-  ${CMAKE_CURRENT_LIST_DIR}/pending_handlers.cc
   ${CMAKE_CURRENT_LIST_DIR}/request_tables.cc
   ${CMAKE_CURRENT_LIST_DIR}/barcode_door.cc
   ${CMAKE_CURRENT_LIST_DIR}/config.cc

@@ -287,12 +287,24 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
   sql.Append("SELECT COUNT(*)");
   sql.Append(filter.text());
   if (!filter.ok() || sql.overflowed()) return refuse(kRcDbFailed);
-  ext.WriteLog(sql.data(), kLogCategory);
+  const DbParams client = shape.bClientParam ? DbParams().Int(icid) : DbParams();
+  if (shape.bClientParam) {
+    // The log shows the count statement with the client written in, as it always has.
+    std::string logged(sql.view());
+    const size_t at = logged.find("$1");
+    if (at != std::string::npos) logged.replace(at, 2, std::to_string(icid));
+    ext.WriteLog(logged.c_str(), kLogCategory);
+  } else {
+    ext.WriteLog(sql.data(), kLogCategory);
+  }
 
   int64_t total = 0;
   {
     DbStatement st(s.hDbc);
-    if (!st.ok() || !DbOk(st.ExecDirect(sql.data()))) return refuse(kRcDbFailed);
+    const SQLRETURN rc = !st.ok()                ? SQL_ERROR
+                         : shape.bClientParam ? st.ExecPrepared(sql.data(), client)
+                                              : st.ExecDirect(sql.data());
+    if (!DbOk(rc)) return refuse(kRcDbFailed);
     st.BindInt64(1, &total);
     if (!DbOk(st.Fetch())) return refuse(kRcDbFailed);
   }
@@ -316,9 +328,18 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
     sql.Append(shape.columns);
     sql.Append(filter.text());
     sql.Append(shape.orderDesc);
-    sql.Printf(" LIMIT %d", w.limit);
-    if (w.offset > 0) sql.Printf(" OFFSET %lld", static_cast<long long>(w.offset));
-    if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) return refuse(kRcDbFailed);
+    SQLRETURN rc = SQL_ERROR;
+    if (shape.bClientParam) {
+      sql.Append(" LIMIT $2 OFFSET $3");
+      if (!sql.overflowed() && st.ok()) {
+        rc = st.ExecPrepared(sql.data(), DbParams().Int(icid).Int(w.limit).Int(w.offset));
+      }
+    } else {
+      sql.Printf(" LIMIT %d", w.limit);
+      if (w.offset > 0) sql.Printf(" OFFSET %lld", static_cast<long long>(w.offset));
+      if (!sql.overflowed() && st.ok()) rc = st.ExecDirect(sql.data());
+    }
+    if (!DbOk(rc)) return refuse(kRcDbFailed);
     rows.Bind(st);
     haveRow = DbOk(st.Fetch());
   }

@@ -188,6 +188,9 @@ struct PagedListShape {
   const char* orderDesc;         // the newest-first ordering (" ORDER BY iid DESC")
   const char* listKey = "RecList";
   bool bEmptyAsList = false;     // nothing found: the head with an empty list instead of "0"
+  // The filter names the client as $1: the count and the page run prepared on the connection,
+  // with the client, the page's LIMIT and its OFFSET as parameter values.
+  bool bClientParam = false;
 };
 
 // RunPagedList: counts the rows of the filter (the count statement goes to the request log),

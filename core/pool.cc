@@ -1,5 +1,7 @@
 #include "core/pool.h"
 
+#include "core/db.h"
+
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -17,7 +19,7 @@ namespace {
 // When every slot is taken the search waits this long in all for a holder to give one back (what
 // three passes of 100 ms came to), and is woken as soon as one does.
 constexpr uint32_t kSearchWaitMs = 300;
-constexpr SQLULEN kLoginTimeoutSeconds = 20;
+constexpr int kLoginTimeoutSeconds = 20;
 
 // Makes the reply buffer of a slot read as empty: what its last holder wrote is zeroed.
 void ClearReply(PoolSlot& slot) {
@@ -37,16 +39,6 @@ bool TryTake(int i) {
   slot.bFree.store(0, std::memory_order_relaxed);
   g_nPoolHint = i + 1;
   return true;
-}
-
-void DiagText(SQLSMALLINT type, SQLHANDLE handle, char* out, size_t size) {
-  SQLCHAR state[6] = {0};
-  SQLCHAR message[512] = {0};
-  SQLINTEGER native = 0;
-  SQLSMALLINT length = 0;
-  if (SQL_SUCCEEDED(SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length))) {
-    std::snprintf(out, size, "%s %s", state, message);
-  }
 }
 
 }  // namespace
@@ -98,35 +90,15 @@ void ReleasePoolSlot(int slot) {
 
 bool ConnectPool(const char* dsn, const char* user, const char* password, char* why, size_t whySize) {
   why[0] = '\0';
-  SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &g_hEnv);
-  if (!SQL_SUCCEEDED(rc)) {
-    std::snprintf(why, whySize, "cannot allocate the ODBC environment");
-    return false;
-  }
-  rc = SQLSetEnvAttr(g_hEnv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  if (!SQL_SUCCEEDED(rc)) {
-    std::snprintf(why, whySize, "cannot select ODBC 3");
-    return false;
-  }
   const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
   for (int i = 0; i < kPoolSlotCount; ++i) {
     PoolSlot& slot = g_PoolSlots[i];
     slot.bFree.store(1, std::memory_order_relaxed);
     slot.tConnected = now;
-    rc = SQLAllocHandle(SQL_HANDLE_DBC, g_hEnv, &slot.hDbc);
-    if (!SQL_SUCCEEDED(rc)) {
-      slot.hDbc = SQL_NULL_HDBC;
-      std::snprintf(why, whySize, "cannot allocate connection %d", i);
-      return false;
-    }
-    SQLSetConnectAttr(slot.hDbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-    rc = SQLConnect(slot.hDbc, (SQLCHAR*)dsn, SQL_NTS, (SQLCHAR*)user, SQL_NTS, (SQLCHAR*)password, SQL_NTS);
-    if (!SQL_SUCCEEDED(rc)) {
-      char diag[600] = "";
-      DiagText(SQL_HANDLE_DBC, slot.hDbc, diag, sizeof diag);
-      std::snprintf(why, whySize, "connection %d to data source \"%s\" failed: %s", i, dsn, diag);
-      SQLFreeHandle(SQL_HANDLE_DBC, slot.hDbc);
-      slot.hDbc = SQL_NULL_HDBC;
+    char reason[600] = "";
+    slot.hDbc = DbConnect(dsn, user, password, kLoginTimeoutSeconds, reason, sizeof reason);
+    if (slot.hDbc == SQL_NULL_HDBC) {
+      std::snprintf(why, whySize, "connection %d to data source \"%s\" failed: %s", i, dsn, reason);
       return false;
     }
   }
@@ -139,15 +111,8 @@ void ClosePool() {
   g_bPoolOpen.store(0, std::memory_order_release);
   for (PoolSlot& slot : g_PoolSlots) {
     slot.bFree.store(0, std::memory_order_relaxed);
-    if (slot.hDbc != SQL_NULL_HDBC) {
-      SQLDisconnect(slot.hDbc);
-      SQLFreeHandle(SQL_HANDLE_DBC, slot.hDbc);
-      slot.hDbc = SQL_NULL_HDBC;
-    }
-  }
-  if (g_hEnv != SQL_NULL_HENV) {
-    SQLFreeHandle(SQL_HANDLE_ENV, g_hEnv);
-    g_hEnv = SQL_NULL_HENV;
+    DbDisconnect(slot.hDbc);
+    slot.hDbc = SQL_NULL_HDBC;
   }
 }
 

@@ -24,7 +24,7 @@ inline constexpr size_t kWorkBytes = 32768;
 
 struct PoolSlot {
   std::atomic<int32_t> bFree{0};  // 1 = free, 0 = taken
-  SQLHDBC hDbc = SQL_NULL_HDBC;   // connected at start-up, never replaced
+  SQLHDBC hDbc = SQL_NULL_HDBC;   // connected at start-up; a lost connection is reopened in place
   uint32_t tConnected = 0;        // when the connection was opened (seconds since 1970)
   char szSql[kSqlBytes];
   char szReply[kReplyBytes];
@@ -35,7 +35,7 @@ extern PoolSlot g_PoolSlots[kPoolSlotCount];
 // Serialises the search for a free slot (held through the search's sleeps).
 extern std::mutex g_PoolLock;
 extern int32_t g_nPoolHint;
-extern SQLHENV g_hEnv;
+extern SQLHENV g_hEnv;  // kept for callers of the ODBC form; the connections need no environment
 // Set once all 50 connections are open; a pool that never opened refuses every request at once.
 extern std::atomic<int32_t> g_bPoolOpen;
 
@@ -79,8 +79,8 @@ class PoolSlotGuard {
   int index_;
 };
 
-// Start-up of the pool: allocates the ODBC environment and connects every slot in index order with
-// the login (login time-out 20 s). Returns false at the first failure, with the reason in `why`;
+// Start-up of the pool: connects every slot in index order to the data source `dsn` (a libpq service)
+// with the login (login time-out 20 s). Returns false at the first failure, with the reason in `why`;
 // connections opened before it stay open. REQUIRES: called once, before requests are served.
 [[nodiscard]] bool ConnectPool(const char* dsn, const char* user, const char* password, char* why, size_t whySize);
 

@@ -20,7 +20,9 @@ const ClientRequest kDoApp[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet", "DoGetNo", "VstGoodsList"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "VstGoodsList"
     {nullptr, nullptr},
 };
 
@@ -33,13 +35,18 @@ const ClientRequest kDo[] = {
     {"PreInputTotal", &X::OnPreInputTotal},
     {"QueryPrice", &X::OnQueryPrice},
     {"FeeList", &X::OnFeeList},
-    // "ClientCreate", "DoGetNo"
+    {"ClientCreate", &X::OnClientCreate},
+    {"DoGetNo", &X::OnDoGetNo},
     {nullptr, nullptr},
 };
 
 const ClientRequest kDoApi[] = {
     {"PreInputSet", &X::OnPreInputSet},
-    // "RecTransSet", "RecDataRG", "DoIDCardPicSet", "DoGetNo", "wOrderSet"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecDataRG", &X::OnRecDataRG},
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
+    {"DoGetNo", &X::OnDoGetNo},
+    // "wOrderSet"
     {"wOrderDel", kEmptyClient},
     // "wGoodsInfo", "wInQuery", "wInTotal"
     {"wOutQuery", kEmptyClient},
@@ -53,18 +60,29 @@ const ClientRequest kWeChat[] = {
     {"PreInputDel", &X::OnPreInputDel},
     {"PreInputData", &X::OnPreInputData},
     {"PreInputList", &X::OnPreInputList},
-    // "RecTransSet", "RecTransDel", "RecTransData", "RecTransList"
+    {"RecTransSet", &X::OnRecTransSet},
+    {"RecTransDel", &X::OnRecTransDel},
+    {"RecTransData", &X::OnRecTransData},
+    {"RecTransList", &X::OnRecTransList},
     {"RecList", &X::OnRecList},
     {"FeeList", &X::OnFeeList},
-    // "DoIDCardPicSet"
+    {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {nullptr, nullptr},
 };
 
 const PdaRequest kDoPda[] = {
-    // "pdaSpInfo", "pdaSpBatch", "pdaRecCtrlCode", "pdaRecSend", "pdaRecPromptQuery", "pdaRecReWeight",
-    // "pdaRecReWeightPre", "pdaRecReWeightTrans", "pdaRecMod", "pdaRecReturn"
+    {"pdaSpInfo", &X::OnPdaSpInfo},
+    {"pdaSpBatch", &X::OnPdaSpBatch},
+    {"pdaRecCtrlCode", &X::OnPdaRecCtrlCode},
+    {"pdaRecSend", &X::OnPdaRecSend},
+    {"pdaRecPromptQuery", &X::OnPdaRecPromptQuery},
+    {"pdaRecReWeight", &X::OnPdaRecReWeight},
+    {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},
+    {"pdaRecReWeightTrans", &X::OnPdaRecReWeightTrans},
+    // "pdaRecMod", "pdaRecReturn"
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut", "pdaTransBagOut"
+    // "pdaTransRcv", "pdaTransShelfPut"
+    {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
     {"pdawShelfPut", &X::OnPdawShelfPut},
     {"pdawShelfGet", &X::OnPdawShelfGet},
     {"pdawShelfQuery", &X::OnPdawShelfQuery},
@@ -85,10 +103,17 @@ const PdaRequest kDoPda[] = {
     {"pdawMoveOut", &X::OnPdawMoveOut},
     {"pdawSerialIn", &X::OnPdawSerialIn},
     {"pdawSerialOut", &X::OnPdawSerialOut},
-    // "pdaUserInfo", "pdaRecPickup", "pdaRecTrackInfo", "pdaxBagQuery", "pdaxBagSet",
+    {"pdaUserInfo", &X::OnPdaUserInfo},
+    {"pdaRecPickup", &X::OnPdaRecPickup},
+    {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},
+    {"pdaxBagQuery", &X::OnPdaxBagQuery},
+    {"pdaxBagSet", &X::OnPdaxBagSet},
     {"pdawInAdd", &X::OnPdawInAdd},
     {"pdawInQuery", &X::OnPdawInQuery},
-    // "pdaTransQuery", "pdaPreInputQuery", "pdaRecAdd", "pdaGetNum"
+    {"pdaTransQuery", &X::OnPdaTransQuery},
+    {"pdaPreInputQuery", &X::OnPdaPreInputQuery},
+    {"pdaRecAdd", &X::OnPdaRecAdd},
+    {"pdaGetNum", &X::OnPdaGetNum},
     {"pdawInPicAdd", &X::OnPdawInPicAdd},
     {"pdawInPicQuery", &X::OnPdawInPicQuery},
     {"pdawGoodsDefine", &X::OnPdawGoodsDefine},

@@ -1,14 +1,25 @@
 // tarnwick-host: the web server that loads Tarnwick.so and serves it at /cgi-bin/Tarnwick.dll.
 //
 //   tarnwick-host --listen 127.0.0.1:8080 --extension PATH/Tarnwick.so [--threads N]
+//                 [--per-address-limit N] [--idle-timeout SECONDS] [--connection-limit N]
+//                 [--max-body-bytes N] [--body-budget-bytes N]
 //
 // It loads the library, calls GetFilterVersion and GetExtensionVersion, prints one line when it is
 // ready and then serves every request of /cgi-bin/Tarnwick.dll through HttpExtensionProc, with the
-// whole request body read first. On SIGTERM or SIGINT it stops accepting, calls TerminateExtension,
-// unloads the library (so that its teardown runs) and exits 0.
+// whole request body read first. On SIGTERM or SIGINT it stops accepting, lets the requests in flight
+// finish and answer (at most 8 s; requests that begin meanwhile on open connections are answered 503
+// and stored nothing), calls TerminateExtension, unloads the library (so that its teardown runs) and
+// exits 0.
 //
 // Threads: one thread per connection by default (the extension's handlers block on the database);
-// --threads N serves from a pool of N threads instead.
+// --threads N serves from a pool of N threads instead. Both wait on their sockets with poll or epoll,
+// so any number of connections the system allows is served (the open-file limit is raised to its
+// hard limit at start). One address holds at most --per-address-limit connections (256), a
+// connection idle for --idle-timeout seconds (120) is closed.
+//
+// Bodies: a request declaring more than --max-body-bytes (16 MB) is answered 413 before its body is
+// read; the bodies held at once may declare --body-budget-bytes in all (256 MB), past which a new
+// request with a body is answered 503.
 
 #include <arpa/inet.h>
 #include <dlfcn.h>
@@ -16,7 +27,11 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <strings.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -29,9 +44,29 @@
 namespace {
 
 constexpr char kExtensionPath[] = "/cgi-bin/Tarnwick.dll";
-constexpr size_t kMaxBodyBytes = 64u << 20;
-constexpr unsigned kConnectionLimit = 4096;
-constexpr unsigned kConnectionTimeoutSeconds = 120;
+constexpr uint64_t kDefaultMaxBodyBytes = 16u << 20;
+constexpr uint64_t kDefaultBodyBudgetBytes = 256u << 20;
+constexpr unsigned kDefaultConnectionLimit = 16384;
+constexpr unsigned kDefaultPerAddressLimit = 256;
+constexpr unsigned kDefaultIdleTimeoutSeconds = 120;
+// On SIGTERM the requests in flight have this long to finish.
+constexpr int kDrainMilliseconds = 8000;
+
+struct Options {
+  uint64_t maxBodyBytes = kDefaultMaxBodyBytes;
+  uint64_t bodyBudgetBytes = kDefaultBodyBudgetBytes;
+  unsigned connectionLimit = kDefaultConnectionLimit;
+  unsigned perAddressLimit = kDefaultPerAddressLimit;
+  unsigned idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
+};
+
+Options g_options;
+// Requests begun and not yet completed (their reply sent or their connection gone).
+std::atomic<int64_t> g_inFlight{0};
+// The bytes the bodies being held have declared.
+std::atomic<uint64_t> g_bodyBytes{0};
+// Set on SIGTERM: requests that begin from now on are refused.
+std::atomic<bool> g_draining{false};
 
 struct Extension {
   void* handle = nullptr;
@@ -51,6 +86,8 @@ struct Request {
   bool started = false;
   bool lengthKnown = false;
   bool tooLarge = false;
+  bool counted = false;          // in g_inFlight
+  uint64_t reservedBytes = 0;    // in g_bodyBytes
   uint64_t declaredLength = 0;
   MHD_Connection* connection = nullptr;
   // The reply.
@@ -69,7 +106,12 @@ void* OnUri(void*, const char* uri, MHD_Connection* connection) {
 }
 
 void OnCompleted(void*, MHD_Connection*, void** conCls, MHD_RequestTerminationCode) {
-  delete static_cast<Request*>(*conCls);
+  auto* req = static_cast<Request*>(*conCls);
+  if (req != nullptr) {
+    if (req->reservedBytes > 0) g_bodyBytes.fetch_sub(req->reservedBytes);
+    if (req->counted) g_inFlight.fetch_sub(1);
+  }
+  delete req;
   *conCls = nullptr;
 }
 
@@ -179,8 +221,11 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, std::string&& body
   return rc;
 }
 
-MHD_Result QueueText(MHD_Connection* connection, unsigned status, const char* text) {
-  return Queue(connection, status, std::string(text), "Content-Type: text/html\r\n");
+// A refusal of the host itself; with `close` the connection ends after it (a body not read stays
+// unread).
+MHD_Result QueueText(MHD_Connection* connection, unsigned status, const char* text, bool close = false) {
+  return Queue(connection, status, std::string(text),
+               close ? "Content-Type: text/html\r\nConnection: close\r\n" : "Content-Type: text/html\r\n");
 }
 
 std::string RemoteAddress(MHD_Connection* connection) {
@@ -198,6 +243,15 @@ MHD_Result OnRequest(void*, MHD_Connection* connection, const char* url, const c
   if (req == nullptr) return MHD_NO;
   if (!req->started) {
     req->started = true;
+    // Counted before the drain flag is read: the stopping thread sees either this request or the
+    // request sees the flag.
+    g_inFlight.fetch_add(1);
+    req->counted = true;
+    if (g_draining.load()) {
+      return QueueText(connection, MHD_HTTP_SERVICE_UNAVAILABLE,
+                       "<html><body><h1>503 Service Unavailable</h1>The server is stopping.</body></html>\r\n",
+                       true);
+    }
     const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (length != nullptr) {
       char* end = nullptr;
@@ -205,15 +259,30 @@ MHD_Result OnRequest(void*, MHD_Connection* connection, const char* url, const c
       unsigned long long n = std::strtoull(length, &end, 10);
       req->lengthKnown = errno == 0 && end != length;
       req->declaredLength = n;
-      if (n > kMaxBodyBytes) req->tooLarge = true;
+      if (errno == ERANGE || n > g_options.maxBodyBytes) {
+        // Refused before a byte of the body is read; the connection closes after the reply.
+        return QueueText(connection, MHD_HTTP_CONTENT_TOO_LARGE,
+                         "<html><body><h1>413 Request Entity Too Large</h1></body></html>\r\n", true);
+      }
+      if (req->lengthKnown && n > 0) {
+        const uint64_t held = g_bodyBytes.fetch_add(n) + n;
+        req->reservedBytes = n;
+        if (held > g_options.bodyBudgetBytes) {
+          return QueueText(connection, MHD_HTTP_SERVICE_UNAVAILABLE,
+                           "<html><body><h1>503 Service Unavailable</h1>Too many request bodies at once."
+                           "</body></html>\r\n",
+                           true);
+        }
+        req->body.reserve(static_cast<size_t>(n));
+      }
     }
     return MHD_YES;
   }
   if (*uploadSize > 0) {
     // A body without a length is not kept: the extension refuses such a request.
     if (req->lengthKnown && !req->tooLarge) {
-      if (req->body.size() + *uploadSize > kMaxBodyBytes) {
-        req->tooLarge = true;
+      if (req->body.size() + *uploadSize > req->declaredLength) {
+        req->tooLarge = true;  // more than it declared
       } else {
         req->body.append(uploadData, *uploadSize);
       }
@@ -265,6 +334,8 @@ MHD_Result OnRequest(void*, MHD_Connection* connection, const char* url, const c
   }
   unsigned status = static_cast<unsigned>(std::atoi(req->status.c_str()));
   if (status < 100 || status > 599) status = 200;
+  // While stopping, a connection ends after its reply.
+  if (g_draining.load()) req->headers += "Connection: close\r\n";
   return Queue(connection, status, std::move(req->reply), req->headers);
 }
 
@@ -288,8 +359,37 @@ bool LoadExtension(const char* path) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: tarnwick-host --listen ADDRESS:PORT --extension PATH/Tarnwick.so [--threads N]\n");
+  std::fprintf(stderr,
+               "usage: tarnwick-host --listen ADDRESS:PORT --extension PATH/Tarnwick.so [--threads N]\n"
+               "         [--per-address-limit N] [--idle-timeout SECONDS] [--connection-limit N]\n"
+               "         [--max-body-bytes N] [--body-budget-bytes N]\n");
   return 2;
+}
+
+// A whole non-negative number of an option; false for anything else.
+bool ParseCount(const char* text, uint64_t* out) {
+  if (text == nullptr || *text < '0' || *text > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text, &end, 10);
+  if (errno != 0 || *end != '\0') return false;
+  *out = v;
+  return true;
+}
+
+// Lets the host hold as many sockets as the system allows it.
+void RaiseFileLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+int64_t NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 }  // namespace
@@ -306,10 +406,22 @@ int main(int argc, char** argv) {
       extension = argv[++i];
     } else if (arg == "--threads" && i + 1 < argc) {
       threads = static_cast<unsigned>(std::atoi(argv[++i]));
+    } else if (i + 1 < argc && (arg == "--per-address-limit" || arg == "--idle-timeout" ||
+                                arg == "--connection-limit" || arg == "--max-body-bytes" ||
+                                arg == "--body-budget-bytes")) {
+      uint64_t v = 0;
+      if (!ParseCount(argv[++i], &v)) return Usage();
+      const unsigned small = v > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<unsigned>(v);
+      if (arg == "--per-address-limit") g_options.perAddressLimit = small;
+      if (arg == "--idle-timeout") g_options.idleTimeoutSeconds = small;
+      if (arg == "--connection-limit") g_options.connectionLimit = small;
+      if (arg == "--max-body-bytes") g_options.maxBodyBytes = v;
+      if (arg == "--body-budget-bytes") g_options.bodyBudgetBytes = v;
     } else {
       return Usage();
     }
   }
+  RaiseFileLimit();
   if (extension.empty()) return Usage();
   size_t colon = listen.rfind(':');
   sockaddr_in addr{};
@@ -340,21 +452,25 @@ int main(int argc, char** argv) {
   HSE_VERSION_INFO extensionVersion{};
   g_ext.getExtensionVersion(&extensionVersion);
 
+  // poll or epoll, never select: sockets numbered 1024 and above are served like the others.
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ITC;
-  flags |= threads > 0 ? MHD_USE_EPOLL_INTERNAL_THREAD : MHD_USE_THREAD_PER_CONNECTION;
+  flags |= threads > 0 ? MHD_USE_EPOLL_INTERNAL_THREAD : (MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL);
   MHD_Daemon* daemon = nullptr;
   if (threads > 0) {
-    daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &OnRequest, nullptr, MHD_OPTION_SOCK_ADDR, &addr,
-                              MHD_OPTION_URI_LOG_CALLBACK, &OnUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
-                              &OnCompleted, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, nullptr,
-                              MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, MHD_OPTION_CONNECTION_TIMEOUT,
-                              kConnectionTimeoutSeconds, MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_END);
+    daemon = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &OnRequest, nullptr, MHD_OPTION_SOCK_ADDR, &addr, MHD_OPTION_URI_LOG_CALLBACK,
+        &OnUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, nullptr, MHD_OPTION_NOTIFY_CONNECTION,
+        &OnConnection, nullptr, MHD_OPTION_CONNECTION_LIMIT, g_options.connectionLimit,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, g_options.perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT,
+        g_options.idleTimeoutSeconds, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_THREAD_POOL_SIZE, threads,
+        MHD_OPTION_END);
   } else {
-    daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &OnRequest, nullptr, MHD_OPTION_SOCK_ADDR, &addr,
-                              MHD_OPTION_URI_LOG_CALLBACK, &OnUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
-                              &OnCompleted, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, nullptr,
-                              MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, MHD_OPTION_CONNECTION_TIMEOUT,
-                              kConnectionTimeoutSeconds, MHD_OPTION_END);
+    daemon = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &OnRequest, nullptr, MHD_OPTION_SOCK_ADDR, &addr, MHD_OPTION_URI_LOG_CALLBACK,
+        &OnUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, nullptr, MHD_OPTION_NOTIFY_CONNECTION,
+        &OnConnection, nullptr, MHD_OPTION_CONNECTION_LIMIT, g_options.connectionLimit,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, g_options.perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT,
+        g_options.idleTimeoutSeconds, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
   }
   if (daemon == nullptr) {
     std::fprintf(stderr, "tarnwick-host: cannot listen on %s\n", listen.c_str());
@@ -367,7 +483,18 @@ int main(int argc, char** argv) {
 
   int sig = 0;
   sigwait(&stopSignals, &sig);
-  MHD_quiesce_daemon(daemon);
+  // No new connections; requests that begin on open ones are refused; those in flight finish.
+  g_draining.store(true);
+  const MHD_socket listening = MHD_quiesce_daemon(daemon);
+  if (listening != MHD_INVALID_SOCKET) close(listening);
+  const int64_t deadline = NowMs() + kDrainMilliseconds;
+  while (g_inFlight.load() > 0 && NowMs() < deadline) {
+    usleep(10000);
+  }
+  if (g_inFlight.load() > 0) {
+    std::fprintf(stderr, "tarnwick-host: %lld requests still running after %d ms; stopping anyway\n",
+                 static_cast<long long>(g_inFlight.load()), kDrainMilliseconds);
+  }
   MHD_stop_daemon(daemon);
   g_ext.terminateExtension(HSE_TERM_MUST_UNLOAD);
   g_ext.httpExtensionProc = nullptr;

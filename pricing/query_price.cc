@@ -56,19 +56,20 @@ constexpr int kFilterPublic = 2;
 // The quote's reply grows beyond the slot's buffer up to this many bytes.
 constexpr size_t kQuoteReplyMax = 8 * kReplyBytes;
 
-constexpr char kSysPlaceSql[] = "{?=CALL dorvane.dbo.cp_query_sys_place(?,?,?,?,?,?,'%s')}";
-constexpr char kBasePriceSql[] = "{?=CALL dorvane.dbo.cp_get_base_price(%d,%d,'%s','%s')}";
-constexpr char kClientPriceSql[] =
-    "{?=CALL dorvane.dbo.cp_ee_get_client_price(?,?,?,?,?,?,?,?,?,?,%d,'%s',%d,'%s',%d,%d)}";
+// The quote's look-ups run prepared on each connection, their values as parameters.
+DbPreparedSql kSysPlaceSql("{?=CALL dorvane.dbo.cp_query_sys_place(?,?,?,?,?,?,$1)}");
+DbPreparedSql kBasePriceSql("{?=CALL dorvane.dbo.cp_get_base_price($1,$2,$3,$4)}");
+DbPreparedSql kClientPriceSql(
+    "{?=CALL dorvane.dbo.cp_ee_get_client_price(?,?,?,?,?,?,?,?,?,?,$1,$2,$3,$4,$5,$6)}");
 constexpr char kKindSelect[] =
     "SELECT a.cemskind,a.fcustoms,a.faddons,b.narea,b.ntype,b.cmemo,b.ccode,a.nextra,a.cemskindd,a.ndiscountc,"
     "a.nallcustoms,b.ilong,b.iweight,b.icubic,COALESCE(a.cpmemo,''),COALESCE(a.cekgroup,''),a.ibagweighte,a.ckey,"
     "a.cstation FROM dorvane.dbo.ems_kind a INNER JOIN dorvane.dbo.ems_area b ON(a.cemskind=b.cemskind) "
-    "WHERE b.carea='%s'";
-constexpr char kKindOne[] = " AND a.cemskind='%s'";
+    "WHERE b.carea=$1";
+constexpr char kKindOne[] = " AND a.cemskind=$2";
 constexpr char kKindInput[] = " AND a.ninput=1";
 constexpr char kKindPublic[] = " AND a.npubprice=1";
-constexpr char kKindStation[] = " AND a.cstation='%s'";
+constexpr char kKindStation[] = " AND a.cstation=$%d";
 // Rows come in kind order, so equal prices list the same way on every run.
 constexpr char kKindOrder[] = " ORDER BY a.cemskind";
 constexpr int kBasePriceNone = -4;
@@ -120,8 +121,8 @@ struct QuoteEntry {
 
 double Finite(double v) { return std::isfinite(v) ? v : 0; }
 
-// Reads the rows of the kind statement in slot.szSql. False when it failed.
-bool ReadKindRows(PoolSlot& slot, std::vector<QuoteEntry>& entries) {
+// Reads the rows of the kind statement in slot.szSql with its values. False when it failed.
+bool ReadKindRows(PoolSlot& slot, const DbParams& values, std::vector<QuoteEntry>& entries) {
   DbStatement st(slot.hDbc);
   if (!st.ok()) {
     return false;
@@ -147,7 +148,7 @@ bool ReadKindRows(PoolSlot& slot, std::vector<QuoteEntry>& entries) {
   st.BindInt(c++, &r.ibagweighte);
   st.BindText(c++, r.ckey, sizeof r.ckey);
   st.BindText(c++, r.cstation, sizeof r.cstation);
-  if (!DbOk(st.ExecDirect(slot.szSql))) {
+  if (!DbOk(st.ExecPrepared(slot.szSql, values))) {
     return false;
   }
   SQLRETURN rc;
@@ -159,19 +160,22 @@ bool ReadKindRows(PoolSlot& slot, std::vector<QuoteEntry>& entries) {
   return rc == SQL_NO_DATA;
 }
 
-// Builds the kind statement into slot.szSql: the destination's areas, one kind or the filter's, the
-// origin station. False when it does not fit.
-bool BuildKindSql(PoolSlot& slot, const QuoteRequest& q, bool bOneKind) {
-  std::string sql = StringPrintf(kKindSelect, tw::SqlEscape(q.destination).c_str());
+// Builds the kind statement into slot.szSql and its values: the destination's areas, one kind or
+// the filter's, the origin station. False when it does not fit.
+bool BuildKindSql(PoolSlot& slot, const QuoteRequest& q, bool bOneKind, DbParams* values) {
+  std::string sql = kKindSelect;
+  values->SqlText(q.destination);
   if (bOneKind) {
-    sql += StringPrintf(kKindOne, tw::SqlEscape(q.kind).c_str());
+    sql += kKindOne;
+    values->SqlText(q.kind);
   } else if (q.filter == kFilterInput) {
     sql += kKindInput;
   } else if (q.filter == kFilterPublic) {
     sql += kKindPublic;
   }
   if (q.from[0] != '\0') {
-    sql += StringPrintf(kKindStation, tw::SqlEscape(q.from).c_str());
+    values->SqlText(q.from);
+    sql += StringPrintf(kKindStation, values->count());
   }
   sql += kKindOrder;
   return FormatSql(slot.szSql, sizeof slot.szSql, "%s", sql.c_str());
@@ -181,9 +185,7 @@ bool BuildKindSql(PoolSlot& slot, const QuoteRequest& q, bool bOneKind) {
 bool CallClientPrice(PoolSlot& slot, const QuoteRequest& q, const KindRow& row, const SysPlace& place,
                      ClientPriceReply* out) {
   DbStatement st(slot.hDbc);
-  if (!st.ok() || !FormatSql(slot.szSql, sizeof slot.szSql, kClientPriceSql, q.icid,
-                             tw::SqlEscape(row.cemskind).c_str(), row.narea, tw::SqlEscape(place.carea).c_str(),
-                             q.grams, q.itemType)) {
+  if (!st.ok()) {
     return false;
   }
   int32_t* before[] = {&out->result, &out->bandStart, &out->bandEnd, &out->step,
@@ -199,7 +201,9 @@ bool CallClientPrice(PoolSlot& slot, const QuoteRequest& q, const KindRow& row, 
   st.BindOutInt(marker++, &out->addons);
   st.BindOutInt(marker++, &out->fixedFee);
   st.BindOutInt(marker++, &out->segmentCode);
-  if (!DbOk(st.ExecDirect(slot.szSql))) {
+  const DbParams values =
+      DbParams().Int(q.icid).SqlText(row.cemskind).Int(row.narea).SqlText(place.carea).Int(q.grams).Int(q.itemType);
+  if (!DbOk(st.ExecPrepared(kClientPriceSql, values))) {
     return false;
   }
   if (discountLength < 0 || discountLength > static_cast<SQLLEN>(sizeof out->discounts)) {
@@ -335,7 +339,8 @@ int ReadQuoteKinds(PoolSlot& slot, const QuoteRequest& q, bool bOneKind, SysPlac
   if (found != 1) {
     return bOneKind ? kRcBadQuote : kRcNoDestination;
   }
-  if (!BuildKindSql(slot, q, bOneKind) || !ReadKindRows(slot, entries)) {
+  DbParams kindValues;
+  if (!BuildKindSql(slot, q, bOneKind, &kindValues) || !ReadKindRows(slot, kindValues, entries)) {
     return kRcDbFailed;
   }
   return 0;
@@ -350,7 +355,7 @@ int CTarnwickExtension::QuerySysPlace(PoolSlot& slot, const char* text, SysPlace
     return 0;
   }
   DbStatement st(slot.hDbc);
-  if (!st.ok() || !FormatSql(slot.szSql, sizeof slot.szSql, kSysPlaceSql, tw::SqlEscape(text).c_str())) {
+  if (!st.ok()) {
     return kRcDbFailed;
   }
   int32_t found = 0;
@@ -361,7 +366,7 @@ int CTarnwickExtension::QuerySysPlace(PoolSlot& slot, const char* text, SysPlace
   st.BindOutText(5, place->careae, 63, sizeof place->careae);
   st.BindOutText(6, place->czipcode, 11, sizeof place->czipcode);
   st.BindOutText(7, place->ccode, 7, sizeof place->ccode);
-  if (!DbOk(st.ExecDirect(slot.szSql))) {
+  if (!DbOk(st.ExecPrepared(kSysPlaceSql, DbParams().SqlText(text)))) {
     return kRcDbFailed;
   }
   return found == 1 && place->carea[0] != '\0' ? 1 : 0;
@@ -370,13 +375,12 @@ int CTarnwickExtension::QuerySysPlace(PoolSlot& slot, const char* text, SysPlace
 int CTarnwickExtension::GetBasePriceByProc(PoolSlot& slot, const char* place, const char* kind, int itemType,
                                            int32_t grams) {
   DbStatement st(slot.hDbc);
-  if (!st.ok() || !FormatSql(slot.szSql, sizeof slot.szSql, kBasePriceSql, itemType, grams,
-                             tw::SqlEscape(kind).c_str(), tw::SqlEscape(place).c_str())) {
+  if (!st.ok()) {
     return kRcDbFailed;
   }
   int32_t price = kBasePriceNone;
   st.BindOutInt(1, &price);
-  if (!DbOk(st.ExecDirect(slot.szSql))) {
+  if (!DbOk(st.ExecPrepared(kBasePriceSql, DbParams().Int(itemType).Int(grams).SqlText(kind).SqlText(place)))) {
     return kRcDbFailed;
   }
   return price;

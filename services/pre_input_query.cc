@@ -11,6 +11,7 @@
 #include "core/result_codes.h"
 #include "services/client_codes.h"
 #include "services/internal/client_read.h"
+#include "services/internal/goods_rows.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -122,15 +123,20 @@ struct PreInputRow {
   "fgcustom,fgcrate,cnum,caddrfrom,corigin,"
 #define TW_FEE_PART_COLUMNS "faget,fasafe,fapack,faother,facheck,faremote,faby"
 
-constexpr char kPreInputDataSql[] = "SELECT " TW_PRE_INPUT_COLUMNS "cemskindc,cemskindw," TW_FEE_PART_COLUMNS
-                                    " FROM dorvane.dbo.rec_pre_input WHERE icid=%d AND ";
+// The reading statements run prepared on each connection, their keys as parameters.
+#define TW_PRE_INPUT_DATA_SQL                                                                          \
+  "SELECT " TW_PRE_INPUT_COLUMNS "cemskindc,cemskindw," TW_FEE_PART_COLUMNS                             \
+  " FROM dorvane.dbo.rec_pre_input WHERE icid=$1 AND "
+DbPreparedSql kPreInputByIdSql(TW_PRE_INPUT_DATA_SQL "iid=$2");
+DbPreparedSql kPreInputByNumberSql(TW_PRE_INPUT_DATA_SQL "cnum=$2");
 constexpr char kPreInputListColumns[] = " " TW_PRE_INPUT_COLUMNS "ddate," TW_FEE_PART_COLUMNS;
-constexpr char kPreInputListBase[] = " FROM dorvane.dbo.rec_pre_input WHERE icid=%d";
+constexpr char kPreInputListBase[] = " FROM dorvane.dbo.rec_pre_input WHERE icid=$1";
 constexpr char kPreInputListOrder[] = " ORDER BY iid DESC";
-constexpr char kGoodsSql[] =
+DbPreparedSql kGoodsSql(
     "SELECT cgoods,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate FROM "
-    "dorvane.dbo.rec_pre_input_goods WHERE iid=%d ORDER BY wpos";
+    "dorvane.dbo.rec_pre_input_goods WHERE iid=$1 ORDER BY wpos");
 
+#undef TW_PRE_INPUT_DATA_SQL
 #undef TW_PRE_INPUT_COLUMNS
 #undef TW_FEE_PART_COLUMNS
 
@@ -196,55 +202,11 @@ void PutPreInputCommon(CJsonFields& f, const PreInputRow& r, PreInputForm form) 
   f.Str("cPacking", r.cpacking).Str("cTransNote", r.ctransnote);
 }
 
-// One goods line of a pre-input shipment.
-struct GoodsRow {
-  DbText<63> cgoods = "";
-  int32_t iquantity = 0;
-  double fprice = 0;
-  DbText<63> cgoodsa = "";
-  DbText<63> cgcodea = "";
-  DbText<63> cgcodeb = "";
-  DbText<63> cgcodec = "";
-  double fgcustom = 0;
-  double fgcrate = 0;
-};
-
-// Appends ,"GoodsList":[...] with the goods lines of the statement's current result set; nothing
-// when it has none. Lines that would outgrow the reply are left out.
-void PutGoodsRows(tw::OutBuf& out, DbStatement& st) {
-  GoodsRow g;
-  DbColumns(st).Text(g.cgoods).Int(g.iquantity).Double(g.fprice).Text(g.cgoodsa).Text(g.cgcodea).Text(g.cgcodeb)
-      .Text(g.cgcodec).Double(g.fgcustom).Double(g.fgcrate);
-  bool first = true;
-  for (; DbOk(st.Fetch()); first = false) {
-    const size_t mark = out.Mark();
-    out.Append(first ? ",\"GoodsList\":[{" : ",{");
-    CJsonFields(out)
-        .Str("cxGoods", g.cgoods)
-        .Int("ixQuantity", g.iquantity)
-        .Real("fxPrice", g.fprice, 2)
-        .Str("cxGoodsA", g.cgoodsa)
-        .Str("cxGCodeA", g.cgcodea)
-        .Str("cxGCodeB", g.cgcodeb)
-        .Str("cxGCodeC", g.cgcodec)
-        .Real("fxGCustom", g.fgcustom, 2)
-        .Real("fxGCRate", g.fgcrate, 4);
-    out.AppendChar('}');
-    if (out.overflowed() || out.size() > kListReplyMaxBytes - kListCloseRoom) {
-      out.Rewind(mark);
-      break;
-    }
-  }
-  if (!first) out.AppendChar(']');
-}
-
 // The goods lines of shipment iid by a statement of their own; nothing when it does not run.
 void PutGoodsList(tw::OutBuf& out, PoolSlot& slot, int32_t iid) {
-  char sql[sizeof kGoodsSql + 16];
-  if (!FormatSql(sql, sizeof sql, kGoodsSql, iid)) return;
   DbStatement st(slot.hDbc);
-  if (!st.ok() || !DbOk(st.ExecDirect(sql))) return;
-  PutGoodsRows(out, st);
+  if (!st.ok() || !DbOk(st.ExecPrepared(kGoodsSql, DbParams().Int(iid)))) return;
+  tw::entry::PutGoodsRows(out, st);
 }
 
 class CPreInputListRows : public CListRows {
@@ -276,7 +238,7 @@ constexpr char kRecListColumns[] =
 // Each record once: with its highest-numbered tracking event, or with none.
 constexpr char kRecListBase[] =
     " FROM dorvane.dbo.client_rec AS a LEFT OUTER JOIN dorvane.dbo.check_detail AS c ON(a.irid=c.irid) "
-    "WHERE a.icid=%d AND (c.npos=(select COALESCE(max(npos),255) from dorvane.dbo.check_detail where "
+    "WHERE a.icid=$1 AND (c.npos=(select COALESCE(max(npos),255) from dorvane.dbo.check_detail where "
     "irid=a.irid) OR c.npos IS NULL)";
 constexpr char kRecListOrder[] = " ORDER BY a.ddate DESC,a.irid DESC";
 // "cqStateMask" of a shipment record list: one position per state 0..10.
@@ -421,19 +383,13 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
   PoolSlot& s = slot.slot();
   // By id, the shipment and its goods lines come back in one round trip, as two result sets.
   const bool byId = iid > 0;
-  tw::OutBuf sql(s.szSql, kSqlBytes);
-  sql.Printf(kPreInputDataSql, icid);
-  if (byId) {
-    sql.Printf("iid=%d;", iid);
-    sql.Printf(kGoodsSql, iid);
-  } else {
-    sql.Append("cnum='");
-    sql.Append(tw::SqlEscape(number));
-    sql.AppendChar('\'');
-  }
-
   DbStatement st(slot.dbc());
-  if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
+  const DbParams recordKeys = byId ? DbParams().Int(icid).Int(iid) : DbParams().Int(icid).SqlText(number);
+  const DbParams goodsKeys = DbParams().Int(iid);
+  const SQLRETURN run = !st.ok() ? SQL_ERROR
+                        : byId   ? st.ExecPrepared({{kPreInputByIdSql, recordKeys}, {kGoodsSql, goodsKeys}})
+                                 : st.ExecPrepared(kPreInputByNumberSql, recordKeys);
+  if (!DbOk(run)) {
     WriteCode(pCtxt, kRcDbFailed);
     return;
   }
@@ -454,7 +410,7 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
   if (byId) {
     // The shipment's buffers are unbound before the goods lines are bound over the same columns.
     SQLFreeStmt(st.handle(), SQL_UNBIND);
-    if (DbOk(SQLMoreResults(st.handle()))) PutGoodsRows(reply, st);
+    if (DbOk(SQLMoreResults(st.handle()))) tw::entry::PutGoodsRows(reply, st);
   } else {
     PutGoodsList(reply, s, r.iid);
   }
@@ -474,7 +430,7 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
   PoolSlot& s = slot.slot();
   ShipmentFilters q(body);
   CListFilter filter(s.szWork, kWorkBytes);
-  filter.Base(kPreInputListBase, icid);
+  filter.Base(kPreInputListBase);
   filter.AddTwoStateMask(q.mask, " AND irid=0", " AND irid>0");
   filter.ReadDateRange(body, "ddate", q.begin, q.end);
   filter.AddLike("cdes", q.des);
@@ -487,6 +443,7 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
                              {"cqEmsKind", q.kind},     {"cqStateMask", q.mask}, {"cqNum", q.number},
                              {"cqMark", q.mark},        {"cqReserve", q.reserve}};
   PagedListShape shape{kPreInputListColumns, kPreInputListOrder};
+  shape.bClientParam = true;
   CPreInputListRows rows;
   RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
 }
@@ -502,7 +459,7 @@ void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const 
   char audit[kFilterMaskMax + 1];
   tw::JsonGetString("bqAudit", body, audit, kFilterMaskMax, tw::kJsonModeTable);
   CListFilter filter(s.szWork, kWorkBytes);
-  filter.Base(kRecListBase, icid);
+  filter.Base(kRecListBase);
   filter.ReadDateRange(body, "a.ddate", q.begin, q.end);
   if (feeId > 0) filter.Add(" AND a.ifid=%d", feeId);
   filter.AddLike("a.cdes", q.des);
@@ -521,6 +478,7 @@ void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const 
                              {"cqEmsKind", q.kind},     {"cqStateMask", q.mask},   {"bqAudit", audit},
                              {"cqNum", q.number},       {"cqMark", q.mark},        {"cqReserve", q.reserve}};
   PagedListShape shape{kRecListColumns, kRecListOrder};
+  shape.bClientParam = true;
   CRecListRows rows;
   RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
 }

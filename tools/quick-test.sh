@@ -18,5 +18,7 @@ cleanup() { tw_stop_cluster "$work/pgdata"; rm -rf "$work"; }
 trap cleanup EXIT
 tw_create_database "$pgport" "$password"
 export PGHOST=127.0.0.1 PGPORT=$pgport PGUSER=tarnwick PGPASSWORD=$password PGDATABASE=dorvane
+# The cluster's folder, for the tests that restart the database under the host.
+export TARNWICK_PGDATA=$work/pgdata
 db/init.sh
 ctest --test-dir build --output-on-failure -j "${TW_JOBS:-4}" "$@"

@@ -122,24 +122,20 @@ SQL
   fi
 }
 
-# tw_write_runtime DIR PORT PASSWORD: the files the library reads, in DIR: odbc.ini (the data source
-# "dorvane"), registry (the scrambled login) and module/tarnwick.ini (the demo settings, GBK).
+# tw_write_runtime DIR PORT PASSWORD: the files the library reads, in DIR: pg_service.conf (the libpq
+# service "dorvane", named by PGSERVICEFILE), registry (the scrambled login) and module/tarnwick.ini
+# (the demo settings, GBK).
 tw_write_runtime() {
   local dir=$1 port=$2 password=$3 build=${4:-$TW_ROOT/build}
   mkdir -p "$dir/module" "$dir/log"
-  cat >"$dir/odbc.ini" <<INI
+  cat >"$dir/pg_service.conf" <<INI
+# The business database of Tarnwick (the registry's data-source name names this section).
 [dorvane]
-Description=Tarnwick business database
-Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so
-Servername=127.0.0.1
-Port=$port
-Database=dorvane
-ConnSettings=SET client_encoding TO 'GBK'; SET standard_conforming_strings TO on
-CommLog=0
-Debug=0
-UseDeclareFetch=0
+host=127.0.0.1
+port=$port
+dbname=dorvane
 INI
-  : >"$dir/odbcinst.ini"
+  rm -f "$dir/odbc.ini" "$dir/odbcinst.ini"
   rm -f "$dir/registry"
   "$build/tools/tarnwick-registry" --file "$dir/registry" set 'SOFTWARE\Halvern' Item1 dorvane
   "$build/tools/tarnwick-registry" --file "$dir/registry" set 'SOFTWARE\Halvern' Item2 "$password"

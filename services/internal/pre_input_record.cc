@@ -186,46 +186,6 @@ void ReadRecord(std::string_view text, PreInputRecord& r) {
   for (const TextKey& k : kTextKeys) tw::JsonGetString(k.key, text, k.field(r), k.max, k.mode);
 }
 
-GoodsListText FindGoodsList(std::string_view text) {
-  static constexpr char kKey[] = "\"GoodsList\"";
-  const char* key = tw::JsonFindKey("GoodsList", text);
-  if (key == nullptr) return {};
-  const size_t keyAt = static_cast<size_t>(key - text.data());
-  size_t at = tw::JsonSkipBlanks(text, keyAt + sizeof kKey - 1);
-  if (at >= text.size() || text[at] != ':') return {};
-  at = tw::JsonSkipBlanks(text, at + 1);
-  if (at >= text.size() || text[at] != '[') return {};
-
-  GoodsListText out;
-  std::string_view rest = text.substr(at + 1);
-  for (;;) {
-    const char* next = tw::JsonNextObjectStart(rest);
-    const size_t before = next != nullptr ? static_cast<size_t>(next - rest.data()) : rest.size();
-    const size_t close = rest.substr(0, before).find(']');
-    if (close != std::string_view::npos) {
-      const size_t end = static_cast<size_t>(rest.data() + close + 1 - text.data());
-      out.list = text.substr(keyAt, end - keyAt);
-      return out;
-    }
-    std::string_view object;
-    if (next == nullptr || !tw::JsonNextObject(rest, object)) return {};  // the list is not closed
-    out.objects.push_back(object);
-  }
-}
-
-bool ReadGoodsLine(std::string_view object, GoodsLine& line) {
-  line.ixQuantity = tw::JsonGetInt("ixQuantity", object, 0);
-  line.fxPrice = tw::JsonGetDouble("fxPrice", object, 0);
-  line.fxGCRate = tw::JsonGetDouble("fxGCRate", object, 0);
-  line.fxGCustom = tw::JsonGetDouble("fxGCustom", object, 0);
-  tw::JsonGetString("cxGoods", object, line.cxGoods, kGoodsTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cxGoodsA", object, line.cxGoodsA, kGoodsTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cxGCodeA", object, line.cxGCodeA, kGoodsTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cxGCodeB", object, line.cxGCodeB, kGoodsTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cxGCodeC", object, line.cxGCodeC, kGoodsTextMax, tw::kJsonModeCodePage);
-  return line.ixQuantity >= 1 && line.cxGoods[0] != '\0';
-}
-
 void FoldGoodsLines(PreInputRecord& r) {
   if (r.cGoods[0] != '\0' || r.goods.empty()) return;
   double totalValue = 0, totalCustom = 0;
@@ -329,10 +289,10 @@ std::string BuildSetCall(const PreInputRecord& r, int32_t clientId, const unsign
       Sql(r.cEmsKindw).c_str(), r.faGet, r.faSafe, r.faPack, r.faOther, r.faCheck, r.faRemote, r.faBy);
 }
 
-std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid) {
-  std::string sql =
-      "INSERT INTO dorvane.dbo.rec_pre_input_goods(wpos,iid,cgoods,cunit,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,"
-      "cgcodec,fgcustom,fgcrate) ";
+std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid, const char* table) {
+  std::string sql = StringPrintf(
+      "INSERT INTO %s(wpos,iid,cgoods,cunit,iquantity,fprice,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate) ",
+      table);
   for (size_t i = 0; i < lines.size(); ++i) {
     const GoodsLine& g = lines[i];
     sql += StringPrintf("%s select %d,%d,'%s','',%d,%.2f,'%s','%s','%s','%s',%.2f,%.4f ", i == 0 ? "" : " union all",

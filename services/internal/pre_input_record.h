@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/goods_list.h"
 #include "pricing/goods_line.h"
 #include "util/text.h"
 
@@ -25,9 +26,6 @@ namespace tw::entry {
 
 // Internal and transfer numbers shorter than this are not numbers: the entry draws one instead.
 inline constexpr size_t kNumberMinLength = 7;
-// Texts of a goods line are read at most this long.
-inline constexpr size_t kGoodsTextMax = 63;
-
 // CopyText: text into the fixed buffer out, cut to fit without splitting a character.
 template <size_t N>
 void CopyText(char (&out)[N], const char* text) {
@@ -140,22 +138,6 @@ struct TextKey {
 // ReadRecord: every integer, real and text key of the record text into r (r's goods untouched).
 void ReadRecord(std::string_view text, PreInputRecord& r);
 
-// The goods list of a record: the list text (from the "GoodsList" key through its closing "]") and
-// the text of each object in it. Both are empty when the record has no list, when the value is not
-// a list, or when the list is not closed.
-struct GoodsListText {
-  std::string_view list;
-  std::vector<std::string_view> objects;
-};
-
-// FindGoodsList: the goods list of the record text. Objects are found outside quoted strings; blanks
-// and line breaks may stand anywhere between them and the list's brackets.
-[[nodiscard]] GoodsListText FindGoodsList(std::string_view text);
-
-// ReadGoodsLine: the keys of one goods object into a value-initialised line. Returns false when the
-// object ends the list: its "ixQuantity" is below 1 or its "cxGoods" is empty.
-[[nodiscard]] bool ReadGoodsLine(std::string_view object, GoodsLine& line);
-
 // FoldGoodsLines: when the record names no goods ("cGoods" empty) and has lines, its goods fields
 // come from them: with one line its quantity and unit price, with more a quantity of 1 and the
 // lines' total value as the price; in both cases the total value as the declared value, the total
@@ -187,9 +169,14 @@ void Normalize(PreInputRecord& r);
 // literals. Of any length (a record's texts are bounded, so it stays a few KB).
 [[nodiscard]] std::string BuildSetCall(const PreInputRecord& r, int32_t clientId, const unsigned char address[4]);
 
-// BuildGoodsInsert: one INSERT of the lines as goods rows of pre-input iid, numbered from 0 (wpos)
-// in their order. REQUIRES: lines is not empty.
-[[nodiscard]] std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid);
+// The goods rows of pre-input shipments and of transfer records.
+inline constexpr char kPreInputGoodsTable[] = "dorvane.dbo.rec_pre_input_goods";
+inline constexpr char kTransferGoodsTable[] = "dorvane.dbo.rec_trans_goods";
+
+// BuildGoodsInsert: one INSERT of the lines as goods rows of record iid into `table` (one of the two
+// above), numbered from 0 (wpos) in their order. REQUIRES: lines is not empty.
+[[nodiscard]] std::string BuildGoodsInsert(std::span<const GoodsLine> lines, int32_t iid,
+                                           const char* table = kPreInputGoodsTable);
 
 // FillCarrierShipment: the shipment a carrier receives for the record, with the carriers' floors
 // (weight 0.5 below 0.001 kg, quantity at least 1, unit price 1.0 below 0.01) and the goods of the

@@ -13,7 +13,8 @@
 
 namespace twtest::warehouse {
 
-inline constexpr char kPdaKey[] = "WhPdaKey77";
+// The PDA signing key every end-to-end test shares (one dictionary row for the whole database).
+inline constexpr char kPdaKey[] = "E2ePdaKey77";
 inline constexpr char kPda[] = "WPDA1";
 inline constexpr char kOperator[] = "WOp1";
 

@@ -2,10 +2,9 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <libpq-fe.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <sql.h>
-#include <sqlext.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -102,21 +101,19 @@ std::string TodayForLog() {
   return day;
 }
 
-std::string OdbcDir() {
+std::string ServiceDir() {
   static const std::string dir = [] {
-    char tmpl[] = "/tmp/tarnwick-odbc.XXXXXX";
+    char tmpl[] = "/tmp/tarnwick-pgservice.XXXXXX";
     std::string d = mkdtemp(tmpl);
-    WriteFile(d + "/odbc.ini", "[dorvane]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\nServername=" +
-                                   Env("PGHOST", "127.0.0.1") + "\nPort=" + Env("PGPORT", "5432") +
-                                   "\nDatabase=dorvane\nConnSettings=SET client_encoding TO 'GBK'; SET "
-                                   "standard_conforming_strings TO on\nCommLog=0\nDebug=0\n");
-    WriteFile(d + "/odbcinst.ini", "");
-    setenv("ODBCINI", (d + "/odbc.ini").c_str(), 1);
-    setenv("ODBCSYSINI", d.c_str(), 1);
+    WriteFile(d + "/pg_service.conf", "[dorvane]\nhost=" + Env("PGHOST", "127.0.0.1") + "\nport=" +
+                                          Env("PGPORT", "5432") + "\ndbname=dorvane\n");
+    setenv("PGSERVICEFILE", (d + "/pg_service.conf").c_str(), 1);
     return d;
   }();
   return dir;
 }
+
+std::string OdbcDir() { return ServiceDir(); }
 
 std::vector<long long> ReplyInts(const std::string& body, const std::string& key) {
   std::vector<long long> out;
@@ -193,7 +190,7 @@ bool TestHost::Start(const HostConfig& config) {
     WriteFile(copy, ReadFile(library));
     library = copy;
   }
-  std::string odbc = OdbcDir();
+  std::string services = ServiceDir();
   port_ = FreePort();
   std::string listen = "127.0.0.1:" + std::to_string(port_);
   std::string host = BuildDir() + "/tarnwick-host";
@@ -209,8 +206,7 @@ bool TestHost::Start(const HostConfig& config) {
     int err = ::open((dir_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(err, 2);
     ::close(out[0]);
-    setenv("ODBCINI", (odbc + "/odbc.ini").c_str(), 1);
-    setenv("ODBCSYSINI", odbc.c_str(), 1);
+    setenv("PGSERVICEFILE", (services + "/pg_service.conf").c_str(), 1);
     setenv("TARNWICK_REGISTRY", (dir_ + "/registry").c_str(), 1);
     setenv("TARNWICK_MODULE_DIR", moduleDir().c_str(), 1);
     setenv("TARNWICK_LOG_DIR", logDir().c_str(), 1);
@@ -271,77 +267,64 @@ int TestHost::Stop(int timeoutMs) {
 // TestDb
 
 TestDb::TestDb() {
-  OdbcDir();
-  SQLHENV env = SQL_NULL_HENV;
-  SQLHDBC dbc = SQL_NULL_HDBC;
-  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return;
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-  env_ = env;
-  dbc_ = dbc;
-  std::string user = Env("PGUSER", "tarnwick"), password = Env("PGPASSWORD");
-  SQLRETURN rc = SQLConnect(dbc, (SQLCHAR*)"dorvane", SQL_NTS, (SQLCHAR*)user.c_str(), SQL_NTS,
-                            (SQLCHAR*)password.c_str(), SQL_NTS);
-  ok_ = SQL_SUCCEEDED(rc);
+  ServiceDir();
+  const std::string user = Env("PGUSER", "tarnwick"), password = Env("PGPASSWORD");
+  const char* keys[] = {"service", "user", "password", "client_encoding", nullptr};
+  const char* values[] = {"dorvane", user.c_str(), password.c_str(), "GBK", nullptr};
+  PGconn* conn = PQconnectdbParams(keys, values, 0);
+  conn_ = conn;
+  ok_ = conn != nullptr && PQstatus(conn) == CONNECTION_OK;
+  if (!ok_ && conn != nullptr) error_ = PQerrorMessage(conn);
 }
 
 TestDb::~TestDb() {
-  if (dbc_ != nullptr) {
-    if (ok_) SQLDisconnect(static_cast<SQLHDBC>(dbc_));
-    SQLFreeHandle(SQL_HANDLE_DBC, static_cast<SQLHDBC>(dbc_));
-  }
-  if (env_ != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, static_cast<SQLHENV>(env_));
+  if (conn_ != nullptr) PQfinish(static_cast<PGconn*>(conn_));
 }
 
+namespace {
+std::string ResultError(const PGresult* r, PGconn* conn) {
+  const char* state = r != nullptr ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+  return std::string(state != nullptr ? state : "") + " " +
+         (r != nullptr ? PQresultErrorMessage(r) : PQerrorMessage(conn));
+}
+}  // namespace
+
 bool TestDb::Exec(const std::string& sql) {
-  SQLHSTMT st = SQL_NULL_HSTMT;
-  if (!ok_ || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc_), &st))) return false;
-  SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
-  bool good = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
-  if (!good) {
-    SQLCHAR state[6] = {0}, message[512] = {0};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    SQLGetDiagRec(SQL_HANDLE_STMT, st, 1, state, &native, message, sizeof message, &len);
-    error_ = std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(message);
-  }
-  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  if (!ok_) return false;
+  PGconn* conn = static_cast<PGconn*>(conn_);
+  PGresult* r = PQexec(conn, sql.c_str());
+  const ExecStatusType st = r != nullptr ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+  const bool good = st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY;
+  if (!good) error_ = ResultError(r, conn);
+  PQclear(r);
   return good;
 }
 
+// The type oid of boolean columns.
+constexpr Oid kBoolOid = 16;
+
 std::vector<std::vector<std::string>> TestDb::Query(const std::string& sql) {
   std::vector<std::vector<std::string>> rows;
-  SQLHSTMT st = SQL_NULL_HSTMT;
-  if (!ok_ || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc_), &st))) return rows;
-  if (SQL_SUCCEEDED(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS))) {
-    SQLSMALLINT cols = 0;
-    SQLNumResultCols(st, &cols);
-    while (SQL_SUCCEEDED(SQLFetch(st))) {
+  if (!ok_) return rows;
+  PGconn* conn = static_cast<PGconn*>(conn_);
+  PGresult* r = PQexec(conn, sql.c_str());
+  if (r != nullptr && PQresultStatus(r) == PGRES_TUPLES_OK) {
+    for (int i = 0; i < PQntuples(r); ++i) {
       std::vector<std::string> row;
-      for (SQLSMALLINT c = 1; c <= cols; ++c) {
-        std::string value;
-        char buf[4096];
-        SQLLEN ind = 0;
-        SQLRETURN rc;
-        while ((rc = SQLGetData(st, c, SQL_C_CHAR, buf, sizeof buf, &ind)) != SQL_NO_DATA && SQL_SUCCEEDED(rc)) {
-          if (ind == SQL_NULL_DATA) break;
-          size_t got = (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf)) ? sizeof buf - 1
-                                                                                      : static_cast<size_t>(ind);
-          value.append(buf, got);
-          if (rc == SQL_SUCCESS) break;
+      for (int c = 0; c < PQnfields(r); ++c) {
+        const char* v = PQgetvalue(r, i, c);
+        if (PQftype(r, c) == kBoolOid && !PQgetisnull(r, i, c)) {
+          row.emplace_back(v[0] == 't' ? "1" : "0");  // booleans read as the library's columns do
+        } else {
+          row.emplace_back(v, static_cast<size_t>(PQgetlength(r, i, c)));
         }
-        row.push_back(value);
       }
       rows.push_back(std::move(row));
     }
   } else {
-    SQLCHAR state[6] = {0}, message[512] = {0};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    SQLGetDiagRec(SQL_HANDLE_STMT, st, 1, state, &native, message, sizeof message, &len);
-    error_ = std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(message);
+    error_ = ResultError(r, conn);
   }
-  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  PQclear(r);
   return rows;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // End-to-end test support: a tarnwick-host started against the test database with a module folder,
-// registry and odbc.ini of its own, and direct access to that database.
+// registry and libpq service file of its own, and direct access to that database.
 //
 // The database comes from the standard PostgreSQL environment (PGHOST, PGPORT, PGUSER, PGPASSWORD,
 // PGDATABASE) that test.sh exports; without it the tests skip.
@@ -76,13 +76,15 @@ class TestDb {
   const std::string& error() const { return error_; }
 
  private:
-  void* env_ = nullptr;
-  void* dbc_ = nullptr;
+  void* conn_ = nullptr;
   bool ok_ = false;
   std::string error_;
 };
 
-// The folder with the shared odbc.ini of the tests (written once per test process).
+// The folder with the libpq service file of the tests, pg_service.conf with the service "dorvane"
+// (written once per test process, and named by PGSERVICEFILE from then on).
+std::string ServiceDir();
+// The same folder, under the name the tests used while the data source was an ODBC one.
 std::string OdbcDir();
 // The built files.
 std::string BuildDir();
