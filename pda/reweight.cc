@@ -293,8 +293,11 @@ void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body,
   // already is not stored, and the reply names the number the record keeps.
   const char* replyNo = r.cserviceno;
   if (std::strlen(cNo) >= kNumberMinLength) {
-    const std::string update = StringPrintf("UPDATE dorvane.dbo.client_rec SET cserviceno='%s' WHERE irid=%d",
-                                            tw::SqlEscape(cNo).c_str(), r.irid);
+    const std::string no = tw::SqlEscape(cNo);
+    const std::string update = StringPrintf(
+        "UPDATE dorvane.dbo.client_rec SET cserviceno='%s' WHERE irid=%d AND NOT EXISTS (SELECT 1 FROM "
+        "dorvane.dbo.client_rec WHERE cserviceno='%s' AND irid<>%d)",
+        no.c_str(), r.irid, no.c_str(), r.irid);
     if (tw::pda::RunUpdate(slot, update.c_str()) == tw::pda::kUpdateTouched) {
       replyNo = cNo;
     } else {

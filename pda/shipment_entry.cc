@@ -118,8 +118,8 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
   };
 
   // ---- client, weight, internal number, kind and destination ----
-  tw::pda::EntryClient client;
-  if (tw::pda::ReadEntryClient(slot, clientId, &client) != 1) return refuse(kMessNoClient);
+  const ClientRef* client = g_OstrumContainer.FindClientById(clientId, slot.hDbc);
+  if (client == nullptr) return refuse(kMessNoClient);
 
   PdaEntryRecord r;
   tw::pda::ReadEntryNumbers(text, r);
@@ -212,7 +212,7 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
   query.destination = r.cDes;
   query.pieceCount = r.iItem;
   query.weightKg = r.fWeight;
-  query.bActiveClient = client.nstate == 0;
+  query.bActiveClient = client->nstate == 0;
   query.itemType = r.nItemType;
   query.customsFlag = r.nLanguage;
   (void)tw::pda::PriceAgain(query, r.bPriceCalc != 0, slot, fees);
@@ -381,7 +381,7 @@ void CTarnwickExtension::OnPdaRecAdd(CHttpServerContext* pCtxt, char* body, cons
     WriteCode(pCtxt, kRcNoConnection);
     return;
   }
-  if (account[0] != '\0' && clientId <= 0) clientId = tw::pda::FindClientIdByAccount(slot.slot(), account);
+  if (account[0] != '\0' && clientId <= 0) clientId = g_OstrumContainer.GetClientId(account, slot.dbc());
   if (clientId <= 0) {
     slot.Release();
     WriteCode(pCtxt, kRcBadClientId);

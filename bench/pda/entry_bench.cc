@@ -159,8 +159,8 @@ int main(int argc, char** argv) {
            "INSERT INTO dbo.client_rec (icid, cnum, cserviceno, cemskind, cdes) SELECT 980000 + i % 5000, 'BR' || i, "
            "'BS' || i, 'EMS', 'US' FROM generate_series(1, 100000) AS i",
            "ANALYZE dbo.client_rec",
-           "INSERT INTO dbo.sys_dict (dcname, dcvalue) SELECT '77', 'E2ePdaKey77' WHERE NOT EXISTS (SELECT 1 FROM "
-           "dbo.sys_dict WHERE dcname = '77')",
+           "DELETE FROM dbo.sys_dict WHERE dcname = '77'",
+           "INSERT INTO dbo.sys_dict (dcname, dcvalue) VALUES ('77', 'E2ePdaKey77')",
            "DELETE FROM dbo.man_main WHERE cpda = 'BENCHPDA1'",
            "INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('BENCHPDA1', 'Bench', '')",
            "INSERT INTO dbo.client_arc (icid, capikey, nstate) VALUES (990401, 'BenchKey0401', 0) ON CONFLICT (icid) "

@@ -16,6 +16,12 @@ BEGIN
   RETURN true;
 END $$;
 
+-- The advisory lock key of a shipment record's number (internal or transfer), compared without case.
+CREATE OR REPLACE FUNCTION dbo.client_rec_number_key(p_kind text, p_number text)
+RETURNS bigint LANGUAGE sql IMMUTABLE AS $$
+  SELECT hashtextextended('client_rec:' || p_kind || ':' || lower(p_number), 0)
+$$;
+
 -- {?=CALL dorvane.dbo.cp_client_rec_fast_add(CAST(ROW(... 117 values ...) AS dbo.client_rec_fast_add_args))}:
 -- stores a new shipment record of client icid with its piece rows (cweightdetail). Returns the new
 -- irid; -1 when the client does not exist, -3 when the source it is made from (nfrom 2: pre-input
@@ -24,13 +30,15 @@ END $$;
 -- a source may get its transfer number later), -7 when another record has the transfer number, -8
 -- when another record has the internal number. The source is locked while it is checked and linked
 -- to the new record in the same transaction, so of two PDAs converting the same source one stores
--- the record and the other is refused with -3. Nothing is stored on a refusal.
+-- the record and the other is refused with -3. Each number is serialised by a transaction-scoped
+-- advisory lock before it is looked for, so of two calls storing the same number at once the second
+-- finds the first one's record once that is committed, and is refused. Nothing is stored on a
+-- refusal.
 CREATE OR REPLACE FUNCTION dbo.cp_client_rec_fast_add(p dbo.client_rec_fast_add_args, OUT o_ret integer)
 LANGUAGE plpgsql AS $$
 DECLARE
   v_irid integer;
   v_link integer;
-  v_constraint text;
 BEGIN
   IF NOT EXISTS (SELECT 1 FROM dbo.client_arc WHERE icid = p.icid) THEN
     o_ret := -1;
@@ -51,46 +59,44 @@ BEGIN
     o_ret := -3;
     RETURN;
   END IF;
+  -- The internal number first, then the transfer number: every caller takes them in this order.
+  PERFORM pg_advisory_xact_lock(dbo.client_rec_number_key('cnum', p.cnum));
+  IF coalesce(p.cserviceno, '') <> '' THEN
+    PERFORM pg_advisory_xact_lock(dbo.client_rec_number_key('cserviceno', p.cserviceno));
+  END IF;
   IF EXISTS (SELECT 1 FROM dbo.client_rec WHERE cnum = p.cnum::citext) THEN
     o_ret := -8;
     RETURN;
   END IF;
-  -- A record converted without a carrier number keeps none; only a number given must be unique.
-  IF coalesce(p.cserviceno, '') <> '' AND EXISTS (SELECT 1 FROM dbo.client_rec WHERE cserviceno = p.cserviceno::citext) THEN
+  IF coalesce(p.cserviceno, '') <> ''
+     AND EXISTS (SELECT 1 FROM dbo.client_rec WHERE cserviceno = p.cserviceno::citext) THEN
     o_ret := -7;
     RETURN;
   END IF;
 
-  BEGIN
-    INSERT INTO dbo.client_rec (
-      icid, nitemtype, nlanguage, ddate, npayway, cinput, cemskind, caddrfrom, cdes, cnum, cserviceno,
-      fweight, famount, csender, creceiver, cphone, cunitname, cpostcode, caddr, ccountry, ccity, cprovince,
-      cmname, ctaker, cmemo, ireserve, fweights, clwh, fweightb, piid, fsprice, fsprices, facarry, fabase,
-      faaddon, facustom, faother, faaddrate, cgoods, iquantity, iprice, cpacking, ctransnote, idvalue,
-      iivalue, faget, fabaserate, fasafe, fapack, cmoney, foprice, csunitname, csaddr, csphone, cspostcode,
-      cscountry, csprovince, cscity, cmark, cpaydir, corigin, iitem, nfrom, fweighti, crno, cstation,
-      csmsnumber, fgoods, ccno, cdepart, csemail, cremail, crsms, creserve, cby1, cby2, cby3, cby4, cby5,
-      icubic, iidr, iids, iidi, cgoodsa, cgcodea, cgcodeb, cgcodec, fgcustom, fgcrate, facheck, faremote,
-      faby, fdiscount, focustomc)
-    VALUES (
-      p.icid, p.nitemtype, p.nlanguage, to_timestamp(p.ddate, 'YYYY.MM.DD'), p.npayway, p.cinput,
-      p.cemskind, p.caddrfrom, p.cdes, p.cnum, p.cserviceno, p.fweight, p.famount, p.csender, p.creceiver,
-      p.cphone, p.cunitname, p.cpostcode, p.caddr, p.ccountry, p.ccity, p.cprovince, p.cmname, p.ctaker,
-      p.cmemo, p.ireserve, p.fweights, p.clwh, p.fweightb, p.piid, p.fsprice, p.fsprices, p.facarry,
-      p.fabase, p.faaddon, p.facustom, p.faother, p.faaddrate, p.cgoods, p.iquantity, p.iprice, p.cpacking,
-      p.ctransnote, p.idvalue, p.iivalue, p.faget, p.fabaserate, p.fasafe, p.fapack, p.cmoney, p.foprice,
-      p.csunitname, p.csaddr, p.csphone, p.cspostcode, p.cscountry, p.csprovince, p.cscity, p.cmark,
-      p.cpaydir, p.corigin, p.iitem, p.nfrom, p.fweighti, p.crno, p.cstation, p.csmsnumber, p.fgoods,
-      p.ccno, p.cdepart, p.csemail, p.cremail, p.crsms, p.creserve, p.cby1, p.cby2, p.cby3, p.cby4, p.cby5,
-      p.icubic, p.iidr, p.iids, p.iidi, p.cgoodsa, p.cgcodea, p.cgcodeb, p.cgcodec, p.fgcustom, p.fgcrate,
-      p.facheck, p.faremote, p.faby, p.fdiscount, p.focustomc)
-    RETURNING irid INTO v_irid;
-  EXCEPTION WHEN unique_violation THEN
-    -- another PDA stored the same number between the checks above and this insert
-    GET STACKED DIAGNOSTICS v_constraint = CONSTRAINT_NAME;
-    o_ret := CASE WHEN v_constraint = 'client_rec_cserviceno_unique' THEN -7 ELSE -8 END;
-    RETURN;
-  END;
+  INSERT INTO dbo.client_rec (
+    icid, nitemtype, nlanguage, ddate, npayway, cinput, cemskind, caddrfrom, cdes, cnum, cserviceno,
+    fweight, famount, csender, creceiver, cphone, cunitname, cpostcode, caddr, ccountry, ccity, cprovince,
+    cmname, ctaker, cmemo, ireserve, fweights, clwh, fweightb, piid, fsprice, fsprices, facarry, fabase,
+    faaddon, facustom, faother, faaddrate, cgoods, iquantity, iprice, cpacking, ctransnote, idvalue,
+    iivalue, faget, fabaserate, fasafe, fapack, cmoney, foprice, csunitname, csaddr, csphone, cspostcode,
+    cscountry, csprovince, cscity, cmark, cpaydir, corigin, iitem, nfrom, fweighti, crno, cstation,
+    csmsnumber, fgoods, ccno, cdepart, csemail, cremail, crsms, creserve, cby1, cby2, cby3, cby4, cby5,
+    icubic, iidr, iids, iidi, cgoodsa, cgcodea, cgcodeb, cgcodec, fgcustom, fgcrate, facheck, faremote,
+    faby, fdiscount, focustomc)
+  VALUES (
+    p.icid, p.nitemtype, p.nlanguage, to_timestamp(p.ddate, 'YYYY.MM.DD'), p.npayway, p.cinput,
+    p.cemskind, p.caddrfrom, p.cdes, p.cnum, p.cserviceno, p.fweight, p.famount, p.csender, p.creceiver,
+    p.cphone, p.cunitname, p.cpostcode, p.caddr, p.ccountry, p.ccity, p.cprovince, p.cmname, p.ctaker,
+    p.cmemo, p.ireserve, p.fweights, p.clwh, p.fweightb, p.piid, p.fsprice, p.fsprices, p.facarry,
+    p.fabase, p.faaddon, p.facustom, p.faother, p.faaddrate, p.cgoods, p.iquantity, p.iprice, p.cpacking,
+    p.ctransnote, p.idvalue, p.iivalue, p.faget, p.fabaserate, p.fasafe, p.fapack, p.cmoney, p.foprice,
+    p.csunitname, p.csaddr, p.csphone, p.cspostcode, p.cscountry, p.csprovince, p.cscity, p.cmark,
+    p.cpaydir, p.corigin, p.iitem, p.nfrom, p.fweighti, p.crno, p.cstation, p.csmsnumber, p.fgoods,
+    p.ccno, p.cdepart, p.csemail, p.cremail, p.crsms, p.creserve, p.cby1, p.cby2, p.cby3, p.cby4, p.cby5,
+    p.icubic, p.iidr, p.iids, p.iidi, p.cgoodsa, p.cgcodea, p.cgcodeb, p.cgcodec, p.fgcustom, p.fgcrate,
+    p.facheck, p.faremote, p.faby, p.fdiscount, p.focustomc)
+  RETURNING irid INTO v_irid;
 
   PERFORM dbo.pda_run_weight_detail(p.cweightdetail, v_irid);
   IF p.nfrom = 2 THEN

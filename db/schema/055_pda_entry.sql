@@ -1,11 +1,12 @@
 -- PDA shipment entry: what the shipment records keep beside the client road's columns (the
 -- receiver and sender blocks, weights, fee details, where the record came from), their piece rows
--- (weight detail) and goods rows, the pieces of pre-input shipments, and the transfer bags with their
--- transfers and goods that a hub turns into shipment records.
+-- (weight detail) and goods rows, the pieces of pre-input shipments, and the row type of the values
+-- a new record is stored with.
 --
--- Internal numbers (cnum) and transfer numbers (cserviceno) of shipment records are unique across
--- all clients; the unique indexes below are what cp_client_rec_fast_add relies on when two PDAs
--- store the same number at once.
+-- Internal numbers (cnum) and transfer numbers (cserviceno) of the records cp_client_rec_fast_add
+-- stores are unique across all clients: the procedure serialises each number (see
+-- db/procedures/pda_entry.sql). The table itself may hold repeated numbers written by other programs
+-- (the send scan refuses a transfer number that is not unique), so it has plain indexes on them.
 SET client_min_messages = warning;
 
 -- ---- shipment records ---------------------------------------------------------------------------
@@ -85,8 +86,10 @@ ALTER TABLE dbo.client_rec
   ADD COLUMN IF NOT EXISTS ifcid integer NOT NULL DEFAULT 0,
   ADD COLUMN IF NOT EXISTS ifsid integer NOT NULL DEFAULT 0,
   ADD COLUMN IF NOT EXISTS dfeeaud timestamp(0);
-CREATE UNIQUE INDEX IF NOT EXISTS client_rec_cnum_unique ON dbo.client_rec (cnum) WHERE cnum <> '';
-CREATE UNIQUE INDEX IF NOT EXISTS client_rec_cserviceno_unique ON dbo.client_rec (cserviceno) WHERE cserviceno <> '';
+DROP INDEX IF EXISTS dbo.client_rec_cnum_unique;
+DROP INDEX IF EXISTS dbo.client_rec_cserviceno_unique;
+CREATE INDEX IF NOT EXISTS client_rec_cnum_any ON dbo.client_rec (cnum) WHERE cnum <> '';
+CREATE INDEX IF NOT EXISTS client_rec_cserviceno_any ON dbo.client_rec (cserviceno) WHERE cserviceno <> '';
 
 -- The pieces of a shipment record in the order wpos (1, 2, ...): sides in cm, grams, the
 -- volume-weight percentage and the piece's own numbers and goods (iprice in cents).
@@ -169,35 +172,8 @@ ALTER TABLE dbo.rec_pre_input_item
   ADD COLUMN IF NOT EXISTS fgcrate numeric(10,4) NOT NULL DEFAULT 0;
 
 -- ---- transfer bags ------------------------------------------------------------------------------
--- The bags themselves (dbo.rec_trans_bag) are the transfer road's table.
-
--- The transfers packed in a bag (biid) and their goods lines.
-CREATE TABLE IF NOT EXISTS dbo.rec_trans (
-  iid serial PRIMARY KEY
-);
-ALTER TABLE dbo.rec_trans
-  ADD COLUMN IF NOT EXISTS biid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS icid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS irid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cf_emskind citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cf_num citext NOT NULL DEFAULT '';
-CREATE INDEX IF NOT EXISTS rec_trans_biid ON dbo.rec_trans (biid);
-
-CREATE TABLE IF NOT EXISTS dbo.rec_trans_goods (
-  iid integer NOT NULL,
-  wpos integer NOT NULL,
-  PRIMARY KEY (iid, wpos)
-);
-ALTER TABLE dbo.rec_trans_goods
-  ADD COLUMN IF NOT EXISTS cgoods varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS iquantity integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS fprice numeric(14,2) NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cgoodsa varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cgcodea varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cgcodeb varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cgcodec varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS fgcustom numeric(14,2) NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS fgcrate numeric(10,4) NOT NULL DEFAULT 0;
+-- The bags (dbo.rec_trans_bag), the transfers packed in them (dbo.rec_trans) and their goods lines
+-- (dbo.rec_trans_goods) are the transfer road's tables.
 
 -- ---- the values of a new shipment record --------------------------------------------------------
 -- cp_client_rec_fast_add receives its 117 values as one value of this type, in the order of the

@@ -7,7 +7,6 @@
 #include "pricing/ostrum_container.h"
 #include "pricing/prices.h"
 #include "util/datetime.h"
-#include "util/escape.h"
 #include "util/text.h"
 
 namespace tw::pda {
@@ -19,39 +18,6 @@ constexpr double kMinKg = 0.001;
 constexpr double kMinAmount = 0.01;
 
 }  // namespace
-
-int ReadEntryClient(PoolSlot& slot, int32_t icid, EntryClient* client) {
-  char sql[160];
-  if (!FormatSql(sql, sizeof sql, "SELECT nstate,cmname,cstation FROM dorvane.dbo.client_arc WHERE icid=%d", icid)) {
-    return -9;
-  }
-  DbStatement st(slot.hDbc);
-  if (!st.ok()) return -9;
-  EntryClient c;
-  c.icid = icid;
-  st.BindInt(1, &c.nstate);
-  st.BindText(2, c.cmname, sizeof c.cmname);
-  st.BindText(3, c.cstation, sizeof c.cstation);
-  if (!DbOk(st.ExecDirect(sql))) return -9;
-  const SQLRETURN rc = st.Fetch();
-  if (rc == SQL_NO_DATA) return 0;
-  if (!DbOk(rc)) return -9;
-  *client = c;
-  return 1;
-}
-
-int32_t FindClientIdByAccount(PoolSlot& slot, const char* account) {
-  const std::string sql = "SELECT icid FROM dorvane.dbo.client_arc WHERE caccount='" + tw::SqlEscape(account) +
-                          "' ORDER BY icid LIMIT 1";
-  DbStatement st(slot.hDbc);
-  if (!st.ok()) return -9;
-  int32_t icid = -1;
-  st.BindInt(1, &icid);
-  if (!DbOk(st.ExecDirect(sql.c_str()))) return -9;
-  const SQLRETURN rc = st.Fetch();
-  if (rc == SQL_NO_DATA) return -1;
-  return DbOk(rc) ? icid : -9;
-}
 
 int ReadStoredPieces(PoolSlot& slot, const char* sql, bool bGoods, PieceList& pieces) {
   DbStatement st(slot.hDbc);

@@ -1,7 +1,7 @@
 #pragma once
-// The steps that the PDA's shipment entry, re-weighing and conversions share: the client of a
-// record, the stored pieces of a record or pre-input shipment, the chargeable weight of the pieces
-// with the record's dimension text, and pricing a record again.
+// The steps that the PDA's shipment entry, re-weighing and conversions share: the stored pieces of a
+// record or pre-input shipment, the chargeable weight of the pieces with the record's dimension
+// text, and pricing a record again.
 //
 // Functions that take a PoolSlot run their statements on its connection (REQUIRES: the caller
 // holds the slot); the others are functions of their arguments alone.
@@ -14,21 +14,6 @@
 #include "pricing/pieces.h"
 
 namespace tw::pda {
-
-// The client of a shipment record (client_arc).
-struct EntryClient {
-  int32_t icid = 0;
-  int32_t nstate = 0;
-  char cmname[64] = "";
-  char cstation[16] = "";
-};
-
-// ReadEntryClient: the client icid. 1 with *client filled, 0 when there is none, -9 when the
-// statement failed.
-[[nodiscard]] int ReadEntryClient(PoolSlot& slot, int32_t icid, EntryClient* client);
-// FindClientIdByAccount: the id of the client whose account (caccount) is `account`; -1 when none,
-// -9 when the statement failed.
-[[nodiscard]] int32_t FindClientIdByAccount(PoolSlot& slot, const char* account);
 
 // ReadStoredPieces: appends the pieces a query gives, its columns ilong, iwidth, iheight, iweight,
 // npercent and, with bGoods, cgoods, iquantity, iprice, cgoodsa, cgcodea, cgcodeb, cgcodec,

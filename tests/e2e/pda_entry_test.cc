@@ -20,6 +20,7 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
+#include "tests/e2e/pda_support.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ using twtest::TestHost;
 constexpr int kClient = 961001;
 constexpr int kOtherClient = 961002;
 constexpr int kPassiveClient = 961003;  // nstate 1
-using twtest::kPdaKey;
+using twtest::pda::kPdaKey;
 constexpr char kPda[] = "PEPDA1";
 constexpr char kStationPda[] = "PEPDA2";
 constexpr char kPdaPath[] = "/cgi-bin/Tarnwick.dll?DoPda";
@@ -48,7 +49,7 @@ class PdaEntryTest : public ::testing::Test {
     TestDb db;
     ASSERT_TRUE(db.ok());
     RemoveRows(db);
-    ASSERT_TRUE(twtest::UsePdaKey(db)) << db.error();
+    ASSERT_TRUE(twtest::pda::SetPdaKey(db)) << db.error();
     for (const char* sql : {
              "INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('PEPDA1', 'PE操作员', ''), "
              "('PEPDA2', 'PE站员', 'PES')",
@@ -204,7 +205,7 @@ TEST_F(PdaEntryTest, TypedShipmentIsStoredWithPiecesGoodsAndFees) {
   const auto rec = Query(
       "SELECT icid, cemskind, cdes, cserviceno, fweight, famount, fsprice, fabase, faaddon, faaddrate, foprice, "
       "cgoods, iquantity, iprice, idvalue, fgcustom, creceiver, csender, cmname, ctaker, cstation, cinput, nfrom, "
-      "iitem, fweightb, cby5, to_char(ddate, 'YYYY-MM-DD') = to_char(now(), 'YYYY-MM-DD') "
+      "iitem, fweightb, cby5, (to_char(ddate, 'YYYY-MM-DD') = to_char(now(), 'YYYY-MM-DD'))::int "
       "FROM dbo.client_rec WHERE irid = " + irid);
   ASSERT_EQ(rec.size(), 1u);
   const std::vector<std::string> want = {
@@ -279,6 +280,28 @@ TEST_F(PdaEntryTest, DuplicateNumbersAreRefusedByTheProcedure) {
         << c.what;
   }
   EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid BETWEEN 961000 AND 961009"), "1");
+}
+
+TEST_F(PdaEntryTest, PdasStoringOneNumberAtOnceStoreOneRecord) {
+  constexpr int kThreads = 8;
+  std::atomic<int> stored{0}, duplicates{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      HttpClient http(host_->port());
+      // The same internal number, each with a carrier number of its own.
+      const std::string body = Pda(http, "pdaRecAdd",
+                                   ",\"icID\":961001,\"cNum\":\"PE0000060\",\"cNo\":\"PEC000006" + std::to_string(i) +
+                                       "\",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\",\"fAmount\":5");
+      const auto rv = ReplyInts(body, "ReturnValue");
+      if (!rv.empty() && rv[0] > 0) ++stored;
+      if (!rv.empty() && rv[0] == -8) ++duplicates;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(stored.load(), 1);
+  EXPECT_EQ(duplicates.load(), kThreads - 1);
+  EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE cnum = 'PE0000060'"), "1");
 }
 
 TEST_F(PdaEntryTest, UnpricedEntryKeepsItsAmountAndClampsItsEnumerations) {
@@ -420,6 +443,15 @@ TEST_F(PdaReweightTest, StoredPiecesOrNewOnesGiveTheWeightAndThePrice) {
                   " ORDER BY wpos"),
             (std::vector<std::vector<std::string>>{{"1", "2000", "A'1"}, {"2", "400", "A2"}}));
   EXPECT_EQ(Scalar("SELECT cserviceno FROM dbo.client_rec WHERE irid = " + irid), "NEWNO0001");
+}
+
+TEST_F(PdaReweightTest, ACarrierNumberOfAnotherRecordIsNotTaken) {
+  HttpClient http(host_->port());
+  const std::string irid = AddRecord("PEW000040");
+  AddRecord("PEW000041");
+  const std::string body = Pda(http, "pdaRecReWeight", ",\"cNum\":\"PEW000040\",\"cNo\":\"SPEW000041\"");
+  EXPECT_EQ(ReplyTexts(body, "cNo"), std::vector<std::string>{"SPEW000040"}) << body;
+  EXPECT_EQ(Scalar("SELECT cserviceno FROM dbo.client_rec WHERE irid = " + irid), "SPEW000040");
 }
 
 TEST_F(PdaReweightTest, AnUnpricedRecordKeepsItsAmount) {
@@ -598,7 +630,7 @@ TEST_F(PdaConversionTest, TwoPdasConvertingOneSourceStoreOneRecord) {
   EXPECT_EQ(stored.load(), 1);
   EXPECT_EQ(refused.load(), kThreads - 1);
   EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE cnum = 'PEP000030'"), "1");
-  EXPECT_EQ(Scalar("SELECT r.irid = p.irid FROM dbo.client_rec AS r, dbo.rec_pre_input AS p WHERE r.cnum = "
+  EXPECT_EQ(Scalar("SELECT (r.irid = p.irid)::int FROM dbo.client_rec AS r, dbo.rec_pre_input AS p WHERE r.cnum = "
                    "'PEP000030' AND p.cnum = 'PEP000030'"),
             "1");
 }
@@ -629,7 +661,7 @@ TEST_F(PdaConversionTest, TransferBagBecomesARecordForItsStation) {
   // An operator without a station sees every station's bags; without a number the record keeps none.
   const std::string anyStation = Pda(http, "pdaRecReWeightTrans", ",\"cNum\":\"PEB000002\"");
   EXPECT_EQ(ReplyTexts(anyStation, "cNo"), std::vector<std::string>{""}) << anyStation;
-  EXPECT_EQ(Scalar("SELECT irid > 0 FROM dbo.rec_trans_bag WHERE biid = " + other), "1");
+  EXPECT_EQ(Scalar("SELECT (irid > 0)::int FROM dbo.rec_trans_bag WHERE biid = " + other), "1");
 }
 
 }  // namespace
