@@ -873,7 +873,7 @@ SQLRETURN DbStatement::Run(Send&& send, bool isCall, Prep&& prepare) {
     if (sent && failed == nullptr && !results_.empty()) return FirstResult(isCall);
     const char* state = failed != nullptr ? PQresultErrorField(failed, PG_DIAG_SQLSTATE) : nullptr;
     const char* message = failed != nullptr ? PQresultErrorMessage(failed) : PQerrorMessage(c->conn);
-    std::snprintf(state_, sizeof state_, "%s", state != nullptr ? state : (sent ? "08S01" : "08S01"));
+    std::snprintf(state_, sizeof state_, "%s", state != nullptr ? state : "08S01");
     message_ = OneLine(message);
     if (message_.empty()) message_ = OneLine(PQerrorMessage(c->conn));
     const bool lost = IsConnectionState(state) || PQstatus(c->conn) != CONNECTION_OK;
