@@ -22,7 +22,7 @@ const ClientRequest kDoApp[] = {
     {"FeeList", &X::OnFeeList},
     {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {"DoGetNo", &X::OnDoGetNo},
-    // "VstGoodsList"
+    {"VstGoodsList", &X::OnVstGoodsList},
     {nullptr, nullptr},
 };
 
@@ -46,9 +46,11 @@ const ClientRequest kDoApi[] = {
     {"RecDataRG", &X::OnRecDataRG},
     {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {"DoGetNo", &X::OnDoGetNo},
-    // "wOrderSet"
+    {"wOrderSet", &X::OnWOrderSet},
     {"wOrderDel", kEmptyClient},
-    // "wGoodsInfo", "wInQuery", "wInTotal"
+    {"wGoodsInfo", &X::OnWGoodsInfo},
+    {"wInQuery", &X::OnWInQuery},
+    {"wInTotal", &X::OnWInTotal},
     {"wOutQuery", kEmptyClient},
     {"wOutTotal", kEmptyClient},
     {"wOrderInfo", kEmptyClient},
