@@ -1005,17 +1005,23 @@ SQLRETURN DbStatement::Convert(const char* value, int length, bool isNull, unsig
       return take < total ? Info("01004", "string data, right truncated") : SQL_SUCCESS;
     }
     case SQL_C_BINARY: {
+      std::string decoded;
+      const char* bytes = value;
+      size_t total = n;
       if (type == kByteaOid) {
-        const std::string bytes = DecodeBytea(value, n);
-        if (indicator != nullptr) *indicator = static_cast<SQLLEN>(bytes.size());
-        const size_t take = bytes.size() < static_cast<size_t>(size) ? bytes.size() : static_cast<size_t>(size);
-        std::memcpy(buffer, bytes.data(), take);
-        return take < bytes.size() ? Info("01004", "binary data, right truncated") : SQL_SUCCESS;
+        decoded = DecodeBytea(value, n);
+        bytes = decoded.data();
+        total = decoded.size();
       }
-      if (indicator != nullptr) *indicator = static_cast<SQLLEN>(n);
-      const size_t take = n < static_cast<size_t>(size) ? n : static_cast<size_t>(size);
-      std::memcpy(buffer, value, take);
-      return take < n ? Info("01004", "binary data, right truncated") : SQL_SUCCESS;
+      if (offset > total) offset = total;
+      bytes += offset;
+      total -= offset;
+      if (indicator != nullptr) *indicator = static_cast<SQLLEN>(total);
+      const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
+      const size_t take = total < room ? total : room;
+      std::memcpy(buffer, bytes, take);
+      lastTaken_ = take;
+      return take < total ? Info("01004", "binary data, right truncated") : SQL_SUCCESS;
     }
     case SQL_C_SLONG:
     case SQL_C_LONG:
@@ -1151,7 +1157,8 @@ SQLRETURN DbStatement::GetData(SQLUSMALLINT column, SQLSMALLINT cType, void* buf
   lastTaken_ = 0;
   const SQLRETURN rc = Convert(PQgetvalue(r, row_, c), PQgetlength(r, row_, c), PQgetisnull(r, row_, c) != 0,
                                PQftype(r, c), cType, buffer, size, indicator, getDataOffset_);
-  if (cType == SQL_C_CHAR && rc == SQL_SUCCESS_WITH_INFO && std::strcmp(state_, "01004") == 0) {
+  if ((cType == SQL_C_CHAR || cType == SQL_C_BINARY) && rc == SQL_SUCCESS_WITH_INFO &&
+      std::strcmp(state_, "01004") == 0) {
     getDataOffset_ += lastTaken_;  // the rest comes with the next call
   } else {
     getDataOffset_ = SIZE_MAX;

@@ -166,8 +166,9 @@ class DbStatement {
   SQLRETURN GetData(SQLUSMALLINT column, SQLSMALLINT cType, void* buffer, SQLLEN size, SQLLEN* indicator);
   // The next row: SQL_SUCCESS (or _WITH_INFO), SQL_NO_DATA at the end, an error otherwise.
   SQLRETURN Fetch();
-  // Runs sql, whose one "?" parameter is the long binary `data`, sent at execution time; while the
-  // driver reports that it is still executing the parameter step is repeated after `sleepMs`.
+  // Runs sql, whose one "?" parameter is the long binary `data`, sent with the statement as one
+  // binary parameter value. `sleepMs` is the pause its callers give between sending steps; the
+  // value goes in one step, so nothing waits.
   SQLRETURN ExecWithLongBinary(const char* sql, const void* data, size_t length, uint32_t sleepMs);
 
   // The first diagnostic record of the statement ("SQLSTATE message"), for logs.

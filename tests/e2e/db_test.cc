@@ -248,6 +248,34 @@ TEST_F(DbTest, BinaryColumnsReadTheirBytesWithTheirLength) {
   EXPECT_EQ(none[0], 0);
 }
 
+TEST_F(DbTest, GetDataReadsALongValuePartByPart) {
+  PoolSlotGuard slot;
+  DbStatement st(slot.dbc());
+  ASSERT_TRUE(DbOk(st.ExecDirect("SELECT 'abcdefgh'::varchar, '\\x0102030405'::bytea")));
+  ASSERT_TRUE(DbOk(st.Fetch()));
+  // Text: each part ends with its NUL; the indicator counts what is left.
+  std::string text;
+  char part[4];
+  SQLLEN left = 0;
+  std::vector<SQLLEN> lefts;
+  SQLRETURN rc;
+  while ((rc = SQLGetData(st.handle(), 1, SQL_C_CHAR, part, sizeof part, &left)) != SQL_NO_DATA) {
+    ASSERT_TRUE(DbOk(rc));
+    text += part;
+    lefts.push_back(left);
+  }
+  EXPECT_EQ(text, "abcdefgh");
+  EXPECT_EQ(lefts, (std::vector<SQLLEN>{8, 5, 2}));
+  // Binary: parts of the buffer's size.
+  std::string bytes;
+  unsigned char chunk[2];
+  while ((rc = SQLGetData(st.handle(), 2, SQL_C_BINARY, chunk, sizeof chunk, &left)) != SQL_NO_DATA) {
+    ASSERT_TRUE(DbOk(rc));
+    bytes.append(reinterpret_cast<char*>(chunk), left < 2 ? static_cast<size_t>(left) : 2);
+  }
+  EXPECT_EQ(bytes, std::string("\x01\x02\x03\x04\x05", 5));
+}
+
 TEST_F(DbTest, AChangeThatTouchedNoRowIsNoDataTheFirstStatementDeciding) {
   const struct {
     const char* sql;
