@@ -1,5 +1,7 @@
 #include "carriers/carrier_clients.h"
 
+#include <string>
+
 #include "carriers/label_worker.h"
 #include "core/pool.h"
 

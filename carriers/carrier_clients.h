@@ -66,7 +66,7 @@ class CEubClient {
   EubAddress pickup, sender;
   std::vector<std::pair<std::string, std::string>> postcodePrefixes;  // loaded, not used
   std::vector<CarrierKind> kinds;
-  std::atomic<uint32_t> orderCounter{0};
+  mutable std::atomic<uint32_t> orderCounter{0};  // the one member that changes after start-up
 };
 
 class CAuPostClient {

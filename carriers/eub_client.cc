@@ -219,7 +219,7 @@ int CEubSession::CreateOrder(EubOrder& order) {
     const long offset = local.tm_gmtoff / 3600 * 3600;
     char id[48];
     std::snprintf(id, sizeof id, "KMWT%u%lld%03u", c.accountNumber, static_cast<long long>(now) + offset,
-                  (const_cast<CEubClient&>(c).orderCounter.fetch_add(1) + 1) % 1000);
+                  (c.orderCounter.fetch_add(1) + 1) % 1000);
     orderId = id;
   }
   Copy(order.sentOrderId, orderId);

@@ -615,6 +615,8 @@ int HttpExecute(HttpRequest& r) {
   const size_t room = headerInWork ? static_cast<size_t>(r.workSize - headerLen) : static_cast<size_t>(r.workSize);
   r.bodyStart = body;
   if (room < 1) return fail(kHttpTooLarge);
+  // A connection whose request body was withheld is not reused.
+  if (finalRead) r.bServerKeeps = 0;
   const bool keep = r.bKeepAlive && r.bServerKeeps;
   auto finish = [&](long length) {
     body[length] = '\0';

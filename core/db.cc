@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <unistd.h>
 
@@ -26,6 +27,7 @@ struct DbConnection {
   bool wroteNothing = false;       // ... and nothing of it reached the server's tables
   std::vector<bool> prepared;      // by DbPreparedSql::id
   std::unordered_map<std::string, int> preparedTexts;  // texts of ExecPrepared(text), by their number
+  std::unordered_set<size_t> seenTexts;                // hashes of such texts run once, unprepared
   int nextTextId = 0;
   std::string lastError;
 };
@@ -36,9 +38,11 @@ constexpr size_t kIndicatorRoom = 128;  // bound columns and parameters per stat
 constexpr Oid kByteaOid = 17;
 constexpr Oid kBoolOid = 16;
 constexpr int kReconnectTimeoutSeconds = 5;
-// Texts prepared by their text per connection; past this many the further ones run unprepared
-// (still with their values as parameters).
-constexpr size_t kPreparedTextRoom = 128;
+// Texts built at run time are prepared on a connection the second time they run there (a text
+// made for one search, its filter written in, runs once and is never prepared); a connection keeps
+// this many, further ones run unprepared (still with their values as parameters).
+constexpr size_t kPreparedTextRoom = 32;
+constexpr size_t kSeenTextRoom = 512;
 
 std::atomic<int> g_nextPreparedId{0};
 
@@ -117,6 +121,7 @@ bool Reconnect(DbConnection* c) {
   c->conn = nullptr;
   c->prepared.assign(c->prepared.size(), false);
   c->preparedTexts.clear();
+  c->seenTexts.clear();
   c->inTransaction = false;
   std::string why;
   c->conn = OpenConnection(c->service, c->user, c->password, kReconnectTimeoutSeconds, &why);
@@ -784,6 +789,11 @@ SQLRETURN DbStatement::ExecPrepared(const char* sqlText, const DbParams& params)
       return nullptr;
     }
     if (c->preparedTexts.size() >= kPreparedTextRoom) return nullptr;  // sent unprepared
+    const size_t hash = std::hash<std::string_view>()(std::string_view(sql));
+    if (c->seenTexts.insert(hash).second) {
+      if (c->seenTexts.size() > kSeenTextRoom) c->seenTexts.clear();
+      return nullptr;  // the first time: unprepared
+    }
     const int id = c->nextTextId++;
     std::snprintf(name, sizeof name, "tw_t%d", id);
     PGresult* r = PQprepare(conn, name, sql, 0, nullptr);
@@ -863,7 +873,7 @@ SQLRETURN DbStatement::Run(Send&& send, bool isCall, Prep&& prepare) {
     if (sent && failed == nullptr && !results_.empty()) return FirstResult(isCall);
     const char* state = failed != nullptr ? PQresultErrorField(failed, PG_DIAG_SQLSTATE) : nullptr;
     const char* message = failed != nullptr ? PQresultErrorMessage(failed) : PQerrorMessage(c->conn);
-    std::snprintf(state_, sizeof state_, "%s", state != nullptr ? state : (sent ? "08S01" : "08S01"));
+    std::snprintf(state_, sizeof state_, "%s", state != nullptr ? state : "08S01");
     message_ = OneLine(message);
     if (message_.empty()) message_ = OneLine(PQerrorMessage(c->conn));
     const bool lost = IsConnectionState(state) || PQstatus(c->conn) != CONNECTION_OK;

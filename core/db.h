@@ -146,9 +146,9 @@ class DbStatement {
   // use). Results as for ExecDirect. A call in the escape form takes its values as $1.. and its
   // outputs at its "?" markers: "{?=CALL dorvane.dbo.cp_x(?,$1,$2)}".
   SQLRETURN ExecPrepared(const DbPreparedSql& sql, const DbParams& params);
-  // The same for a text built at run time ($1.. parameters): prepared on this connection the first
-  // time the same text runs there (a connection keeps up to 128 such texts; further ones run with
-  // their parameters unprepared).
+  // The same for a text built at run time ($1.. parameters): prepared on this connection the second
+  // time the same text runs there (a connection keeps up to 32 such texts; the others run with their
+  // parameters, unprepared).
   SQLRETURN ExecPrepared(const char* sql, const DbParams& params);
   // Several prepared statements (no calls) sent together, in one round trip: their results follow
   // one another as those of a text of several statements (MoreResults moves to the next), and the

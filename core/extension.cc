@@ -16,6 +16,7 @@
 #include "carriers/carrier_clients.h"
 #include "carriers/label_worker.h"
 #include "core/config.h"
+#include "core/db.h"
 #include "core/numbering.h"
 #include "core/pool.h"
 #include "platform/registry_store.h"
@@ -86,6 +87,13 @@ void SignalStop() {
 }  // namespace
 
 void StartupTrace(const char*) {}
+
+// What happened to a database connection (lost, reopened): on standard error and in the day's
+// "DATABASE" log.
+void LogDatabaseEvent(const char* text) {
+  std::fprintf(stderr, "Tarnwick: %s\n", text);
+  theExtension.WriteLog(text, "DATABASE");
+}
 
 // ---------------------------------------------------------------------------------------------------
 // CTarnwickExtension
@@ -191,6 +199,7 @@ BOOL CTarnwickFilter::GetFilterVersion(HTTP_FILTER_VERSION* pVer) {
     return FALSE;
   }
   StartupTrace("database connections");
+  DbSetLog(&LogDatabaseEvent);
   char why[1024];
   if (!ConnectPool(ExtensionSettings.dataSource.c_str(), ExtensionSettings.user.c_str(),
                    ExtensionSettings.password.c_str(), why, sizeof why)) {

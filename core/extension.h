@@ -236,6 +236,15 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdaRecSend(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaRecPromptQuery": the staff and client prompts of a number for one step of handling.
   void OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecMod": overwrites the given text fields of a shipment record.
+  void OnPdaRecMod(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecReturn": books a shipment as returned (once), with the depot's handling when "cDepot" is
+  // given; a refused return is recorded as a failed scan.
+  void OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaTransRcv": receives a transfer parcel: a known transfer, a new one for a client, or unclaimed.
+  void OnPdaTransRcv(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaTransShelfPut": records the shelf of a received transfer.
+  void OnPdaTransShelfPut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaUserInfo": the operator of the PDA and the operator's 23 right flags.
   void OnPdaUserInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaRecPickup": records that a parcel was picked up from a client.
@@ -274,6 +283,13 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdawInCheck(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   void OnPdawInConfirm(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   void OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawCartInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawCartChoose(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawCartConfirm(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawOrderInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawOrderOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawSerialIn(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  void OnPdawSerialOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // AddGoodsDefine: defines the goods of the record (cp_w_goods_define_add) on the slot's
   // connection. Returns the new goods id, the procedure's refusal (-1 goods code taken, -3 client
   // code taken, -4 client goods name taken ...) or -9 when the statement did not run; mess receives
@@ -284,6 +300,18 @@ class CTarnwickExtension : public CHttpServer {
   // mess as above. REQUIRES: the caller holds the slot.
   int AddGoodsDepot(PoolSlot& slot, const GoodsDepotRecord& record, const char* depotCode, const PdaUser& user,
                     std::string& mess);
+
+  // ----- Warehouse (partner and client requests) ----------------------------------------------------
+  // "wOrderSet" (DoApi): stores each order of "OrderList" (every object with its own "ioID") as a
+  // pre-input shipment through SavePreInputRecord and answers the batch reply with one entry per
+  // order. "wGoodsInfo", "wInQuery" (DoApi): the client's goods placed in a depot and its goods-in
+  // records, as ascending paged lists; "wInTotal" (DoApi): the pieces stored in a depot over a time
+  // span, by goods. "VstGoodsList" (DoApp): the client's goods definitions, an ascending paged list.
+  void OnWOrderSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnWGoodsInfo(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnWInQuery(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnWInTotal(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
+  void OnVstGoodsList(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
 
   // The request counter of the doors (steps by two per logged request).
   std::atomic<uint32_t> m_nRequestSerial{0};

@@ -22,7 +22,7 @@ const ClientRequest kDoApp[] = {
     {"FeeList", &X::OnFeeList},
     {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {"DoGetNo", &X::OnDoGetNo},
-    // "VstGoodsList"
+    {"VstGoodsList", &X::OnVstGoodsList},
     {nullptr, nullptr},
 };
 
@@ -46,9 +46,11 @@ const ClientRequest kDoApi[] = {
     {"RecDataRG", &X::OnRecDataRG},
     {"DoIDCardPicSet", &X::OnDoIDCardPicSet},
     {"DoGetNo", &X::OnDoGetNo},
-    // "wOrderSet"
+    {"wOrderSet", &X::OnWOrderSet},
     {"wOrderDel", kEmptyClient},
-    // "wGoodsInfo", "wInQuery", "wInTotal"
+    {"wGoodsInfo", &X::OnWGoodsInfo},
+    {"wInQuery", &X::OnWInQuery},
+    {"wInTotal", &X::OnWInTotal},
     {"wOutQuery", kEmptyClient},
     {"wOutTotal", kEmptyClient},
     {"wOrderInfo", kEmptyClient},
@@ -79,9 +81,11 @@ const PdaRequest kDoPda[] = {
     {"pdaRecReWeight", &X::OnPdaRecReWeight},
     {"pdaRecReWeightPre", &X::OnPdaRecReWeightPre},
     {"pdaRecReWeightTrans", &X::OnPdaRecReWeightTrans},
-    // "pdaRecMod", "pdaRecReturn"
+    {"pdaRecMod", &X::OnPdaRecMod},
+    {"pdaRecReturn", &X::OnPdaRecReturn},
     {"pdaRecExcept", kEmptyPda},
-    // "pdaTransRcv", "pdaTransShelfPut"
+    {"pdaTransRcv", &X::OnPdaTransRcv},
+    {"pdaTransShelfPut", &X::OnPdaTransShelfPut},
     {"pdaTransBagOut", &X::OnPdaRecReWeightTrans},
     {"pdawShelfPut", &X::OnPdawShelfPut},
     {"pdawShelfGet", &X::OnPdawShelfGet},
@@ -93,11 +97,16 @@ const PdaRequest kDoPda[] = {
     {"pdawInCheck", &X::OnPdawInCheck},
     {"pdawInConfirm", &X::OnPdawInConfirm},
     {"pdawShelfChange", &X::OnPdawShelfChange},
-    // "pdawCartInfo", "pdawCartChoose", "pdawOrderInfo", "pdawCartConfirm", "pdawOrderOut"
+    {"pdawCartInfo", &X::OnPdawCartInfo},
+    {"pdawCartChoose", &X::OnPdawCartChoose},
+    {"pdawOrderInfo", &X::OnPdawOrderInfo},
+    {"pdawCartConfirm", &X::OnPdawCartConfirm},
+    {"pdawOrderOut", &X::OnPdawOrderOut},
     {"pdawMoveInfo", &X::OnPdawMoveInfo},
     {"pdawMoveIn", &X::OnPdawMoveIn},
     {"pdawMoveOut", &X::OnPdawMoveOut},
-    // "pdawSerialIn", "pdawSerialOut"
+    {"pdawSerialIn", &X::OnPdawSerialIn},
+    {"pdawSerialOut", &X::OnPdawSerialOut},
     {"pdaUserInfo", &X::OnPdaUserInfo},
     {"pdaRecPickup", &X::OnPdaRecPickup},
     {"pdaRecTrackInfo", &X::OnPdaRecTrackInfo},

@@ -78,9 +78,9 @@ void CTarnwickExtension::OnPdaRecPickup(CHttpServerContext* pCtxt, char* body, c
     WriteCode(pCtxt, kRcNoClientKey);
     return;
   }
-  const std::string sql = StringPrintf("{?=CALL dorvane.dbo.cp_client_rec_pick_add(%d,'%s','%s','%s')}", client,
-                                       tw::SqlEscape(number).c_str(), tw::SqlEscape(user.mcname).c_str(),
-                                       tw::SqlEscape(memo).c_str());
+  const std::string sql =
+      StringPrintf("{?=CALL dorvane.dbo.cp_client_rec_pick_add(%d,'%s','%s','%s')}", client,
+                   tw::SqlEscape(number).c_str(), tw::SqlEscape(user.mcname).c_str(), tw::SqlEscape(memo).c_str());
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot.slot(), sql.c_str(), &result)) {
     WriteCode(pCtxt, kRcDbFailed);
@@ -132,8 +132,7 @@ void CTarnwickExtension::OnPdaRecTrackInfo(CHttpServerContext* pCtxt, char* body
       "{?=CALL dorvane.dbo.cp_pda_track_info_%s('%s',%d,'%s','',%d,'%s','%s','%s','%s','%s','%s','%s',%d",
       source.suffix, tw::SqlEscape(number).c_str(), serverTime ? 1 : 0, tw::SqlEscape(user.mcstation).c_str(), 0,
       tw::SqlEscape(date).c_str(), tw::SqlEscape(place).c_str(), tw::SqlEscape(info).c_str(),
-      tw::SqlEscape(placeE).c_str(), tw::SqlEscape(infoE).c_str(), tw::SqlEscape(user.mcname).c_str(), source.tag,
-      pos);
+      tw::SqlEscape(placeE).c_str(), tw::SqlEscape(infoE).c_str(), tw::SqlEscape(user.mcname).c_str(), source.tag, pos);
   if (type == 0) sql += ",0";
   if (type == 1) sql += ",1";
   sql += ")}";

@@ -109,8 +109,8 @@ std::string TotalsSql(const char* column, int32_t totalType, const BagRow& bag) 
     sql += StringPrintf(
         " IN (SELECT cawb FROM dorvane.dbo.client_rec_pack WHERE %s='%s' AND dfdate BETWEEN '%d.%d.%d 0:0:0.0' AND "
         "'%d.%d.%d 23:59:59.998')",
-        flight ? "cflightno" : "cairport", tw::SqlEscape(flight ? bag.cflightno : bag.cairport).c_str(), y, m, d, y,
-        m, d);
+        flight ? "cflightno" : "cairport", tw::SqlEscape(flight ? bag.cflightno : bag.cairport).c_str(), y, m, d, y, m,
+        d);
   }
   sql += StringPrintf(" GROUP BY %s ORDER BY 1", column);
   return sql;
@@ -127,7 +127,9 @@ void CTarnwickExtension::OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, c
   }
   const int32_t checkField = tw::JsonGetInt("nCheckField", body, 0);
   const int32_t totalType = tw::JsonGetInt("nTotalType", body, 0);
-  const char* column = kCheckColumns[checkField < 0 ? 0 : checkField > kCheckColumnLast ? kCheckColumnLast : checkField];
+  const char* column = kCheckColumns[checkField < 0                  ? 0
+                                     : checkField > kCheckColumnLast ? kCheckColumnLast
+                                                                     : checkField];
 
   PoolSlotGuard slot;
   if (!slot.ok()) {
@@ -223,8 +225,9 @@ void CTarnwickExtension::OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, con
   int32_t ixid = 0;
   {
     DbStatement st(slot.dbc());
-    const std::string sql = StringPrintf(
-        "SELECT ixid FROM dorvane.dbo.client_rec_xbag WHERE cxno='%s' ORDER BY ixid LIMIT 1", tw::SqlEscape(number).c_str());
+    const std::string sql =
+        StringPrintf("SELECT ixid FROM dorvane.dbo.client_rec_xbag WHERE cxno='%s' ORDER BY ixid LIMIT 1",
+                     tw::SqlEscape(number).c_str());
     if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
       WriteCode(pCtxt, kRcDbFailed);
       return;

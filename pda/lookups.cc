@@ -85,13 +85,13 @@ struct RightFlag {
 
 // The 23 flags of "pdaUserInfo", in reply order: bit 0 is the least significant of its byte.
 constexpr RightFlag kRightFlags[] = {
-    {"bClientRec", kMvRight, 1, 6},    {"bSend", kMvRight, 4, 5},        {"bReWeight", kMvRight, 7, 2},
-    {"bCheckScan", kMvRight, 7, 0},    {"bCodeScan", kMvRight, 12, 5},   {"bReturnScan", kMvRight, 15, 1},
-    {"bTransReceive", kMvRight, 8, 7}, {"bTransSend", kMvRight, 8, 6},   {"bxBagCreate", kMvRightI, 0, 6},
-    {"bxBagAddRec", kMvRightI, 0, 3},  {"bxBagPack", kMvRightI, 0, 2},   {"bxBagUnpack", kMvRightI, 0, 1},
-    {"bxBagAwb", kMvRightI, 0, 0},     {"bwInPick", kMvRight, 0, 5},     {"bwInCheck", kMvRight, 0, 4},
-    {"bwInConfirm", kMvRight, 0, 3},   {"bwInShelf", kMvRight, 0, 2},    {"bwInRet", kMvRight, 0, 0},
-    {"bwOutChoose", kMvRight, 1, 5},   {"bwOutCheck", kMvRight, 1, 4},   {"bwOutPack", kMvRight, 1, 3},
+    {"bClientRec", kMvRight, 1, 6},    {"bSend", kMvRight, 4, 5},       {"bReWeight", kMvRight, 7, 2},
+    {"bCheckScan", kMvRight, 7, 0},    {"bCodeScan", kMvRight, 12, 5},  {"bReturnScan", kMvRight, 15, 1},
+    {"bTransReceive", kMvRight, 8, 7}, {"bTransSend", kMvRight, 8, 6},  {"bxBagCreate", kMvRightI, 0, 6},
+    {"bxBagAddRec", kMvRightI, 0, 3},  {"bxBagPack", kMvRightI, 0, 2},  {"bxBagUnpack", kMvRightI, 0, 1},
+    {"bxBagAwb", kMvRightI, 0, 0},     {"bwInPick", kMvRight, 0, 5},    {"bwInCheck", kMvRight, 0, 4},
+    {"bwInConfirm", kMvRight, 0, 3},   {"bwInShelf", kMvRight, 0, 2},   {"bwInRet", kMvRight, 0, 0},
+    {"bwOutChoose", kMvRight, 1, 5},   {"bwOutCheck", kMvRight, 1, 4},  {"bwOutPack", kMvRight, 1, 3},
     {"bwOutConfirm", kMvRight, 1, 2},  {"bwDepotMove", kMvRight, 2, 4},
 };
 
@@ -245,9 +245,9 @@ void CTarnwickExtension::OnPdaRecCtrlCode(CHttpServerContext* pCtxt, char* body,
     WriteCode(pCtxt, kRcNoConnection);
     return;
   }
-  const std::string sql = StringPrintf("{?=CALL dorvane.dbo.cp_pda_rec_ctrl_set_no(%d,'%s','%s','%s')}", kind,
-                                       tw::SqlEscape(number).c_str(), tw::SqlEscape(code).c_str(),
-                                       tw::SqlEscape(user.mcname).c_str());
+  const std::string sql =
+      StringPrintf("{?=CALL dorvane.dbo.cp_pda_rec_ctrl_set_no(%d,'%s','%s','%s')}", kind,
+                   tw::SqlEscape(number).c_str(), tw::SqlEscape(code).c_str(), tw::SqlEscape(user.mcname).c_str());
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot.slot(), sql.c_str(), &result) || result == tw::pda::kProcFailed) {
     WriteCode(pCtxt, kRcDbFailed);

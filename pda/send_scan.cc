@@ -144,11 +144,11 @@ void CTarnwickExtension::OnPdaRecSend(CHttpServerContext* pCtxt, char* body, con
   // ---- the check ----
   const int32_t tolerance = r.checkWeight ? g_OstrumContainer.dict39 : -1;
   const std::string kindArg = extended ? "'" + E(r.kind) + "'," : std::string();
-  const std::string checkSql = StringPrintf(
-      "{?=CALL dorvane.dbo.cp_client_rec_send_x_check%s(?,'%s',%s%d,%lld,%.3f,%d,%s,'%s',%s,%d)}",
-      extended ? "_ex" : "", E(r.number).c_str(), kindArg.c_str(), r.isid, static_cast<long long>(r.batch),
-      r.weights, tolerance, r.credit ? "1" : "0", E(user.mcstation).c_str(), g_OstrumContainer.dict64 ? "1" : "0",
-      r.byServiceNumber ? 0 : 1);
+  const std::string checkSql =
+      StringPrintf("{?=CALL dorvane.dbo.cp_client_rec_send_x_check%s(?,'%s',%s%d,%lld,%.3f,%d,%s,'%s',%s,%d)}",
+                   extended ? "_ex" : "", E(r.number).c_str(), kindArg.c_str(), r.isid, static_cast<long long>(r.batch),
+                   r.weights, tolerance, r.credit ? "1" : "0", E(user.mcstation).c_str(),
+                   g_OstrumContainer.dict64 ? "1" : "0", r.byServiceNumber ? 0 : 1);
   int32_t checkResult = 0;
   char checkText[kCheckTextBytes];
   std::memset(checkText, 0, sizeof checkText);
@@ -237,8 +237,8 @@ void CTarnwickExtension::OnPdaRecSend(CHttpServerContext* pCtxt, char* body, con
         "%.2f,%.2f,0,0,0,%.2f,%.4f,%.2f)}",
         extended ? "_ex" : "", check.recordId, r.isid, E(supplier->cname).c_str(), kindPiece.c_str(), c.cost,
         E(r.bearer).c_str(), static_cast<long long>(r.batch), day, c.amount, E(user.mcname).c_str(),
-        E(r.nextPoint).c_str(), check.weight, c.q.freight, c.q.fuelAmount, c.q.customsFee, c.q.fixedFee,
-        c.q.fuelRate, c.q.customsSetting);
+        E(r.nextPoint).c_str(), check.weight, c.q.freight, c.q.fuelAmount, c.q.customsFee, c.q.fixedFee, c.q.fuelRate,
+        c.q.customsSetting);
   } else {
     sendSql = StringPrintf(
         "{?=CALL dorvane.dbo.cp_client_rec_send_scan_0%s(%d,%d,'%s',%s'%s',%lld,%d,%.2f,'%s','%s',%.3f,1)}",

@@ -97,9 +97,13 @@ int CDepotSettings::AddPackage(const DepotPackage& package) {
   if (p.ilong < p.iwidth) std::swap(p.ilong, p.iwidth);
   if (p.ilong < p.iheight) std::swap(p.ilong, p.iheight);
   if (p.iwidth < p.iheight) std::swap(p.iwidth, p.iheight);
-  // Three sides of 2000 overflow 32 bits: the product is taken in 64.
-  p.volume = static_cast<int64_t>(p.ilong) * p.iwidth * p.iheight;
-  if (p.volume <= 0) return 0;
+  // Three sides of 2000 overflow 32 bits: the product is taken in 64. A side of 0 or less (two
+  // negative sides would make a positive volume) or a volume beyond 64 bits leaves the box out.
+  if (p.iheight <= 0) return 0;
+  if (__builtin_mul_overflow(static_cast<int64_t>(p.ilong), static_cast<int64_t>(p.iwidth), &p.volume) ||
+      __builtin_mul_overflow(p.volume, static_cast<int64_t>(p.iheight), &p.volume)) {
+    return 0;
+  }
   p.loadPerVolume = p.fmaxload * 1000000.0 / static_cast<double>(p.volume);
   maxSide_ = std::max(maxSide_, p.ilong);
   maxLoad_ = std::max(maxLoad_, p.fmaxload);

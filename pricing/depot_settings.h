@@ -94,8 +94,8 @@ class CDepotSettings {
   // SetCart: replaces the cart with the same id (returns 1) or inserts it before the first cart
   // whose position is not smaller (returns 0).
   int SetCart(const DepotCart& cart);
-  // AddPackage: a package with a maximum load of 0.001 or more and a positive volume is kept with its
-  // sides sorted largest first; the maxima are raised; a package of a known id is overwritten in
+  // AddPackage: a package with a maximum load of 0.001 or more and three positive sides (whose
+  // product fits 64 bits) is kept with its sides sorted largest first; the maxima are raised; a package of a known id is overwritten in
   // place (returns 1, the lists keep their order), a new one is inserted into the three lists before
   // the first package whose largest side / maximum load / volume is not smaller (returns 0). A
   // package left out returns 0.

@@ -54,6 +54,10 @@ constexpr char kMessBadMd5[] = "Md5参数。";
 constexpr char kMessDataTooLong[] = "Data参数太长。";
 constexpr char kMessBusy[] = "数据库忙，稍后再试！";
 constexpr char kMessBadBarCode[] = "BarCode参数错误(7-30字符)";
+constexpr char kMessLongBusinessTime[] = "BusinessTime参数太长。";
+constexpr char kMessLongTerminalDeal[] = "TerminalDealID参数太长。";
+constexpr char kMessLongUnionpayDeal[] = "UnionpayDealID参数太长。";
+constexpr char kMessLongState[] = "State参数太长。";
 constexpr char kMessSystemError[] = "系统错误(-9)";
 constexpr char kMessNotFound[] = "记录不存在(-2)";
 constexpr char kMessDbFailed[] = "数据库执行错误(-9)";
@@ -128,10 +132,17 @@ bool FindFormValue(const char* body, const char* marker, std::string* value) {
   return true;
 }
 
-// The waybill number of a decoded request, upper-cased; false when it is shorter than 7 characters.
-bool ReadBarCode(const char* request, char (&barCode)[kTextMax + 1]) {
-  tw::JsonGetString("BarCode", request, barCode, kTextMax, tw::kJsonModeCodePage);
-  if (std::strlen(barCode) < kBarCodeMin) return false;
+// A text of the decoded request: false when it is longer than 31 bytes, which is refused rather
+// than cut (a cut waybill or deal number would name another shipment or deal).
+bool ReadText(const char* request, const char* key, char (&out)[kTextMax + 2]) {
+  tw::JsonGetString(key, request, out, kTextMax + 1, tw::kJsonModeCodePage);
+  return std::strlen(out) <= kTextMax;
+}
+
+// The waybill number of a decoded request, upper-cased; false when it has fewer than 7 or more than
+// 31 characters.
+bool ReadBarCode(const char* request, char (&barCode)[kTextMax + 2]) {
+  if (!ReadText(request, "BarCode", barCode) || std::strlen(barCode) < kBarCodeMin) return false;
   tw::MakeUpperAscii(barCode);
   return true;
 }
@@ -249,7 +260,7 @@ void CTarnwickExtension::PayWsj(CHttpServerContext* pCtxt, char* body, int) {
 }
 
 void CTarnwickExtension::OnPayWsjQuery(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot) {
-  char barCode[kTextMax + 1];
+  char barCode[kTextMax + 2];
   if (!ReadBarCode(request, barCode)) {
     WritePayWsjError(pCtxt, kMessBadBarCode);
     return;
@@ -326,7 +337,7 @@ void CTarnwickExtension::OnPayWsjQuery(CHttpServerContext* pCtxt, const char* re
 }
 
 void CTarnwickExtension::OnPayWsjResult(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot) {
-  char barCode[kTextMax + 1];
+  char barCode[kTextMax + 2];
   if (!ReadBarCode(request, barCode)) {
     WritePayWsjError(pCtxt, kMessBadBarCode);
     return;
@@ -334,11 +345,21 @@ void CTarnwickExtension::OnPayWsjResult(CHttpServerContext* pCtxt, const char* r
   const int32_t terminalNo = tw::JsonGetInt("TerminalNo", request, 0);
   const int32_t loginName = tw::JsonGetInt("LoginName", request, 0);
   const double totalPayment = tw::JsonGetDouble("TotalPayment", request, 0);
-  char businessTime[kTextMax + 1], terminalDeal[kTextMax + 1], unionpayDeal[kTextMax + 1], state[kTextMax + 1];
-  tw::JsonGetString("BusinessTime", request, businessTime, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("TerminalDealID", request, terminalDeal, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("UnionpayDealID", request, unionpayDeal, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("State", request, state, kTextMax, tw::kJsonModeCodePage);
+  char businessTime[kTextMax + 2], terminalDeal[kTextMax + 2], unionpayDeal[kTextMax + 2], state[kTextMax + 2];
+  const struct {
+    const char* key;
+    char (&out)[kTextMax + 2];
+    const char* refusal;
+  } texts[] = {{"BusinessTime", businessTime, kMessLongBusinessTime},
+               {"TerminalDealID", terminalDeal, kMessLongTerminalDeal},
+               {"UnionpayDealID", unionpayDeal, kMessLongUnionpayDeal},
+               {"State", state, kMessLongState}};
+  for (const auto& t : texts) {
+    if (!ReadText(request, t.key, t.out)) {
+      WritePayWsjError(pCtxt, t.refusal);
+      return;
+    }
+  }
 
   const char* payWay = PayWayOf(state);
   if (payWay == nullptr) {
@@ -352,11 +373,12 @@ void CTarnwickExtension::OnPayWsjResult(CHttpServerContext* pCtxt, const char* r
 
   const std::string code = tw::SqlEscape(barCode);
   const std::string unionpay = tw::SqlEscape(unionpayDeal);
-  const std::string sql = StringPrintf(
-      kBookSql, code.c_str(), ExtensionSettings.payWsjAccount, totalPayment, code.c_str(), tw::entry::LocalTimeText().c_str(),
-      static_cast<unsigned>(loginName), static_cast<unsigned>(terminalNo), tw::SqlEscape(businessTime).c_str(),
-      static_cast<unsigned>(terminalNo), tw::SqlEscape(terminalDeal).c_str(), unionpay.c_str(), unionpay.c_str(),
-      payWay, 1);
+  const std::string sql =
+      StringPrintf(kBookSql, code.c_str(), ExtensionSettings.payWsjAccount, totalPayment, code.c_str(),
+                   tw::entry::LocalTimeText().c_str(), static_cast<unsigned>(loginName),
+                   static_cast<unsigned>(terminalNo), tw::SqlEscape(businessTime).c_str(),
+                   static_cast<unsigned>(terminalNo), tw::SqlEscape(terminalDeal).c_str(), unionpay.c_str(),
+                   unionpay.c_str(), payWay, 1);
 
   int32_t result = 0;
   bool ran = false;

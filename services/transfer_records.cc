@@ -63,7 +63,8 @@ constexpr char kDelCallSql[] = "{?=CALL dorvane.dbo.cp_rec_trans_del(%d,%d)}";
   "iid,irid,nitemtype,fweight,famount,nstate,cmemo,iitem,fgoods,fgoodsc,cgoods,iquantity,iprice,cpacking,"    \
   "ctransnote,idvalue,iivalue,cmoney,cpaydir,cf_emskind,cmark,nopen,cstationc,nex1,nex2,nex3,cex1,cex2,cex3," \
   "isplite,iidori,cgoodsa,cgcodea,cgcodeb,cgcodec,fgcustom,fgcrate,biid,cf_num,cshelf,crname,drdate,ddate"
-constexpr char kDataSql[] = "SELECT " TW_TRANSFER_COLUMNS ",cstationc,cstationr FROM dorvane.dbo.rec_trans WHERE icid=%d AND ";
+constexpr char kDataSql[] =
+    "SELECT " TW_TRANSFER_COLUMNS ",cstationc,cstationr FROM dorvane.dbo.rec_trans WHERE icid=%d AND ";
 constexpr char kListColumns[] = " " TW_TRANSFER_COLUMNS;
 #undef TW_TRANSFER_COLUMNS
 constexpr char kListBase[] = " FROM dorvane.dbo.rec_trans WHERE icid=%d";

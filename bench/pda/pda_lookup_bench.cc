@@ -62,8 +62,7 @@ std::string WriteScript(const std::string& name, const std::string& body) {
     }
     escaped.push_back(c);
   }
-  std::fprintf(f,
-               "wrk.method = \"POST\"\nwrk.body = \"%s\"\nwrk.headers[\"Content-Type\"] = \"application/json\"\n",
+  std::fprintf(f, "wrk.method = \"POST\"\nwrk.body = \"%s\"\nwrk.headers[\"Content-Type\"] = \"application/json\"\n",
                escaped.c_str());
   std::fclose(f);
   return path;

@@ -31,7 +31,8 @@ double NowMs() {
   return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 constexpr char kPda[] = "WBPDA";
-constexpr char kKey[] = "WhBenchKey77";
+// The PDA signing key the end-to-end tests use too (the dictionary has one).
+constexpr char kKey[] = "E2ePdaKey77";
 
 bool Seed(twtest::TestDb& db, int notices) {
   for (const std::string& sql : std::vector<std::string>{

@@ -113,8 +113,12 @@ std::string XmlEscape(const std::string& text) {
       case '\'': out += "&apos;"; break;
       default:
         out += c;
-        // The trail byte of a two-byte character is never taken for markup.
-        if (static_cast<unsigned char>(c) >= 0x81 && i + 1 < text.size()) out += text[++i];
+        // The trail byte (0x40 or more) of a two-byte character is never taken for markup; a lead
+        // byte before anything else stands alone.
+        if (static_cast<unsigned char>(c) >= 0x81 && i + 1 < text.size() &&
+            static_cast<unsigned char>(text[i + 1]) >= 0x40) {
+          out += text[++i];
+        }
     }
   }
   return out;

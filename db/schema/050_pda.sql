@@ -267,3 +267,72 @@ CREATE TABLE IF NOT EXISTS dbo.sp_batch (
 ALTER TABLE dbo.sp_batch
   ADD COLUMN IF NOT EXISTS isid integer NOT NULL DEFAULT 0,
   ADD COLUMN IF NOT EXISTS npaid smallint NOT NULL DEFAULT 0;
+
+-- ---- corrections: failed scans, returns and their depot bookings --------------------------------------
+-- A scan that could not be carried out (a return of a record that is missing or returned already).
+CREATE TABLE IF NOT EXISTS dbo.check_scan_err (
+  iid serial PRIMARY KEY
+);
+ALTER TABLE dbo.check_scan_err
+  ADD COLUMN IF NOT EXISTS cnum citext NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cstation varchar(16) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS ntype integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS cdate varchar(31) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cplace varchar(127) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cinfo varchar(254) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS fweight numeric(12,3) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS nkind integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS copname varchar(32) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS nsource integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS ncode integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS dsysdate timestamp(0) NOT NULL DEFAULT LOCALTIMESTAMP(0);
+CREATE INDEX IF NOT EXISTS check_scan_err_num ON dbo.check_scan_err (cnum);
+
+-- The return of a shipment record: one per record (client_rec.dreturn marks it).
+CREATE TABLE IF NOT EXISTS dbo.client_rec_return (
+  iid serial PRIMARY KEY
+);
+ALTER TABLE dbo.client_rec_return
+  ADD COLUMN IF NOT EXISTS irid integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS cnum citext NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cctrlcode varchar(3) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS nsys smallint NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS cstation varchar(16) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cdate varchar(31) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cplace varchar(127) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cinfo varchar(254) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cplacee varchar(127) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cinfoe varchar(254) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS copname varchar(32) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS fweight numeric(12,3) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS dsysdate timestamp(0) NOT NULL DEFAULT LOCALTIMESTAMP(0);
+CREATE UNIQUE INDEX IF NOT EXISTS client_rec_return_irid ON dbo.client_rec_return (irid);
+
+-- The depot's handling of a returned shipment (ctype "o": a client of the depot, "e": another), with
+-- the fee and standard time of the depot's return operation; one per record.
+CREATE TABLE IF NOT EXISTS dbo.w_return (
+  ioid serial PRIMARY KEY
+);
+ALTER TABLE dbo.w_return
+  ADD COLUMN IF NOT EXISTS ctype varchar(1) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cdepot varchar(3) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS irid integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS icid integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS nitem integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS fweight numeric(12,3) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS coperate varchar(31) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS famount numeric(14,2) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS iday integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS cname varchar(31) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cnamee varchar(63) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cpoint varchar(255) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS cmoney varchar(3) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS copname varchar(32) NOT NULL DEFAULT '',
+  ADD COLUMN IF NOT EXISTS ngrade integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS iseconds integer NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS fwage numeric(12,4) NOT NULL DEFAULT 0,
+  ADD COLUMN IF NOT EXISTS dsysdate timestamp(0) NOT NULL DEFAULT LOCALTIMESTAMP(0);
+CREATE UNIQUE INDEX IF NOT EXISTS w_return_irid ON dbo.w_return (irid);
+
+-- A transfer number is unique for its client, and an unclaimed one (client 0) among the unclaimed.
+CREATE UNIQUE INDEX IF NOT EXISTS rec_trans_client_num ON dbo.rec_trans (icid, cf_num);

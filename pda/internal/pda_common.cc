@@ -66,8 +66,8 @@ void SendReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const tw::Out
   ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
 }
 
-void WriteRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int code,
-                  const char* numberKey, const char* number, const char* mess) {
+void WriteRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int code, const char* numberKey,
+                  const char* number, const char* mess) {
   tw::OutBuf reply = OpenReply(slot);
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", code).Str(numberKey, number).Str("cMess", mess);
@@ -152,7 +152,8 @@ int FindClient(PoolSlot& slot, int32_t icid, const char* account, int32_t* found
     sql = "SELECT icid FROM dorvane.dbo.client_arc WHERE icid=" + std::to_string(icid);
   } else if (account != nullptr && account[0] != '\0') {
     if (!IsGbkText(account)) return 0;  // a text the database could not read names no client
-    sql = "SELECT icid FROM dorvane.dbo.client_arc WHERE caccount='" + tw::SqlEscape(account) + "' ORDER BY icid LIMIT 1";
+    sql =
+        "SELECT icid FROM dorvane.dbo.client_arc WHERE caccount='" + tw::SqlEscape(account) + "' ORDER BY icid LIMIT 1";
   } else {
     return 0;
   }

@@ -58,8 +58,8 @@ void SendReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const tw::Out
 
 // WriteRefusal: {"ReturnValue":code,"<numberKey>":"<number>","cMess":"<mess>"} (texts GBK, written
 // as escaped UTF-8).
-void WriteRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int code,
-                  const char* numberKey, const char* number, const char* mess);
+void WriteRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int code, const char* numberKey,
+                  const char* number, const char* mess);
 // WriteProcedureRefusal: the refusal of a procedure that returned `result`: code result - 100 with
 // "cNum".
 void WriteProcedureRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int result,

@@ -63,7 +63,11 @@ TEST_F(HttpClientTest, ReadsEveryBodyFraming) {
   FakeReply untilClose =
       FakeReply::Raw("HTTP/1.1 200 OK\r\nContent-Type: application/pdf\r\n\r\n" + pdf);
   FakeReply lfOnly = FakeReply::Raw("HTTP/1.0 200 OK\nContent-Length: 5\n\nhello");
+  std::string eight;
+  for (int i = 0; i < 8; ++i) eight += "HTTP/1.1 100 Continue\r\n\r\n";
   const Case cases[] = {
+      {"eight interim blocks, then the reply", FakeReply::Raw(eight + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"),
+       "ok"},
       {"Content-Length", FakeReply::Ok(pdf, "application/pdf"), pdf},
       {"chunked, several chunks", FakeReply::Chunked(pdf, {1, 100, 4000}), pdf},
       {"chunked, size line with extension", FakeReply::Chunked("hello", {5}, ";name=ab"), "hello"},
@@ -128,6 +132,12 @@ TEST_F(HttpClientTest, RefusesBadRepliesAndCutBodies) {
        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9c40\r\n" + big + "\r\n9c40\r\n" + big + "\r\n0\r\n\r\n",
        kHttpTooLarge},
       {"header block over the header area", "HTTP/1.1 200 OK\r\nX-Pad: " + big + "\r\n\r\n", kHttpRefused},
+      {"nine interim blocks", [] {
+         std::string raw;
+         for (int i = 0; i < 9; ++i) raw += "HTTP/1.1 100 Continue\r\n\r\n";
+         return raw + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+       }(),
+       kHttpRefused},
       {"gzip that is not gzip", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 9\r\n\r\nnot gzip!",
        kHttpInflate},
   };

@@ -7,7 +7,9 @@
 
 #include <ctime>
 #include <string>
+#include <thread>
 
+#include "carriers/carrier_clients.h"
 #include "carriers/label_worker.h"
 #include "core/pool.h"
 #include "tests/carriers/carrier_fixtures.h"
@@ -203,6 +205,23 @@ TEST(LabelRulesTest, TitlesSplitIntoJobFields) {
       EXPECT_STREQ(job.reference, c.reference) << c.title;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LabelStoreTest, WithoutACarrierTheWorkerEndsAtOnceAndHoldsNoSlot) {
+  ASSERT_FALSE(AnyCarrierConfigured());
+  StartLabelWorker();
+  int nFree = 0, highest = 0;
+  for (int i = 0; i < 20; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    PoolCounts(&nFree, &highest);
+    EXPECT_EQ(nFree, kPoolSlotCount);
+  }
+  StopLabelWorker();
+  EXPECT_FALSE(g_LabelJobQueue.worker.joinable());
 }
 
 }  // namespace

@@ -457,6 +457,25 @@ TEST_F(DbTest, PreparedCallsAndTextsBuiltAtRunTime) {
     EXPECT_EQ(sum, 40 + round);
     EXPECT_STREQ(text, "x y") << "trailing white space goes, as from a quoted text";
   }
+  // A text run once stays unprepared; the second run prepares it on the connection.
+  auto preparedCount = [&] {
+    DbStatement st(slot.dbc());
+    int32_t n = -1;
+    st.BindInt(1, &n);
+    EXPECT_TRUE(DbOk(st.ExecDirect("SELECT count(*) FROM pg_prepared_statements WHERE statement = "
+                                   "'SELECT $1::integer * 5'")));
+    EXPECT_TRUE(DbOk(st.Fetch()));
+    return n;
+  };
+  for (int round = 0; round < 3; ++round) {
+    DbStatement st(slot.dbc());
+    int32_t product = 0;
+    st.BindInt(1, &product);
+    ASSERT_TRUE(DbOk(st.ExecPrepared("SELECT $1::integer * 5", DbParams().Int(round))));
+    ASSERT_TRUE(DbOk(st.Fetch()));
+    EXPECT_EQ(product, 5 * round);
+    EXPECT_EQ(preparedCount(), round == 0 ? 0 : 1) << round;
+  }
 }
 
 DbPreparedSql kPipelineFirstSql("SELECT inum FROM dorvane.dbo.tw_test_db WHERE iid = $1");

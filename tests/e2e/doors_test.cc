@@ -24,7 +24,7 @@ constexpr int kShortKeyClient = 900002;
 constexpr int kNoRowClient = 900003;
 constexpr char kClientKey[] = "E2eKey0001";
 constexpr char kSiteKey[] = "7k_Pav_e2esite_Qrm";  // site value "E2ESITE", lower-cased
-constexpr char kPdaKey[] = "E2ePdaKey77";
+using twtest::kPdaKey;
 constexpr char kPda[] = "E2EPDA";
 constexpr char kPartnerKey[] = "PartnerKey01";
 
@@ -48,8 +48,9 @@ class DoorsTest : public ::testing::Test {
     ASSERT_TRUE(db.Exec("DELETE FROM dbo.client_arc WHERE icid BETWEEN 900001 AND 900009"));
     ASSERT_TRUE(db.Exec("INSERT INTO dbo.client_arc (icid, capikey, voption) VALUES (900001, 'E2eKey0001', "
                         "'\\x05'::bytea), (900002, 'abc123', '\\x00'::bytea)"));
-    ASSERT_TRUE(db.Exec("DELETE FROM dbo.sys_dict WHERE dcname IN ('45', '77')"));
-    ASSERT_TRUE(db.Exec("INSERT INTO dbo.sys_dict (dcname, dcvalue) VALUES ('45', 'E2ESITE'), ('77', 'E2ePdaKey77')"));
+    ASSERT_TRUE(db.Exec("DELETE FROM dbo.sys_dict WHERE dcname = '45'"));
+    ASSERT_TRUE(db.Exec("INSERT INTO dbo.sys_dict (dcname, dcvalue) VALUES ('45', 'E2ESITE')"));
+    ASSERT_TRUE(twtest::UsePdaKey(db)) << db.error();
     ASSERT_TRUE(db.Exec("DELETE FROM dbo.man_main WHERE cpda IN ('E2EPDA', 'e2epda')"));
     ASSERT_TRUE(db.Exec("INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('E2EPDA', 'Op E2E', 'SZX')"));
   }

@@ -136,7 +136,7 @@ TEST_F(FrameTest, AFailedStartUpKeepsServingTheAboutPage) {
     twtest::HttpReply r = http.Get("/cgi-bin/Tarnwick.dll");
     EXPECT_EQ(r.status, 200) << c.what;
     EXPECT_NE(r.body.find("About Tarnwick.dll version 4.8"), std::string::npos) << c.what;
-    EXPECT_EQ(LibraryConnections(db), 0) << c.what;
+    EXPECT_EQ(WaitForConnections(db, 0), 0) << c.what;
     EXPECT_EQ(host.Stop(), 0) << c.what;
   }
 }

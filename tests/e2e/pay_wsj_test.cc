@@ -288,6 +288,9 @@ TEST_F(PayWsjTest, QueryTellsWhatToCollect) {
       {"PW1'0001", Failure("记录不存在(-2)"), "a quote stays inside its literal"},
       {"PW10001", Failure("记录不存在(-2)"), "7 characters are a number"},
       {"PW1000", Failure("BarCode参数错误(7-30字符)"), "6 characters are not"},
+      {"PW10000001" + std::string(21, '0'), Failure("记录不存在(-2)"), "31 characters are a number"},
+      {"PW10000001" + std::string(22, ' '), Failure("BarCode参数错误(7-30字符)"),
+       "32 are refused, not cut to another waybill"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Post(http, Envelope(102, "{\"BarCode\":\"" + c.barCode + "\"}")), c.reply) << c.why;
@@ -341,6 +344,18 @@ TEST_F(PayWsjTest, ResultBooksThePaymentOnce) {
   EXPECT_EQ(Scalar("SELECT ifsid FROM dbo.client_rec WHERE irid = 940714"), "0");
   EXPECT_EQ(Post(http, Envelope(103, Result("PW29999999", "00", "x3"))), Failure("记录不存在(-2)"));
   EXPECT_EQ(Post(http, Envelope(103, Result("PW2", "00", "x4"))), Failure("BarCode参数错误(7-30字符)"));
+  // A booking that did not happen is never told "00": the statement cannot run (an amount that is no
+  // number), or the procedure cannot store the fee (an amount beyond the fee column).
+  std::string nan = Result("PW20000004", "00", "x6");
+  nan.replace(nan.find("\"TotalPayment\":") + 15, 9, "\"nan\"");
+  EXPECT_EQ(Post(http, Envelope(103, nan)), Failure("数据库执行错误(-9)")) << nan;
+  EXPECT_EQ(Post(http, Envelope(103, Result("PW20000004", "00", "x7", 1e20))), Failure("数据库执行错误(-9)"));
+  // A deal number too long to keep is refused rather than cut into another deal's number.
+  EXPECT_EQ(Post(http, Envelope(103, Result("PW20000004", "00", std::string(31, '9')))),
+            Failure("TerminalDealID参数太长。"));
+  EXPECT_EQ(Post(http, Envelope(103, Result("PW20000004", "00" + std::string(30, '0'), "x5"))),
+            Failure("State参数太长。"));
+  EXPECT_EQ(Scalar("SELECT ifsid FROM dbo.client_rec WHERE irid = 940714"), "0");
   // Texts with quotes stay inside their literals.
   EXPECT_EQ(Post(http, Envelope(103, Result("PW20000004", "00", "'q"))), kSuccess);
   EXPECT_EQ(Scalar("SELECT f.crefno FROM dbo.client_fee f JOIN dbo.client_rec r ON r.ifsid = f.ifid "
@@ -352,6 +367,8 @@ TEST_F(PayWsjTest, ResultBooksThePaymentOnce) {
   const std::string log = host.LogFile("PAYWSJ");
   EXPECT_NE(log.find("****State:99"), std::string::npos);
   EXPECT_NE(log.find("*FAIL*Ret:-2"), std::string::npos);
+  EXPECT_NE(log.find("*FAIL*Ret:-9"), std::string::npos);
+  EXPECT_NE(log.find("*FAIL*Ret:0"), std::string::npos);  // the statement that did not run
 }
 
 TEST_F(PayWsjTest, OneDealSentByTwoTerminalsAtOnceIsBookedOnce) {

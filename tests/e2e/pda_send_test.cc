@@ -98,7 +98,8 @@ class PdaSendTest : public ::testing::Test {
         "(931004, 931001, 'SDREC00004', '', 'SDK1', 'SD目的地', 2, 60, 5, 931001, 0, 1, '', '', '', '', '', ''), "
         "(931005, 931001, 'SDREC00005', '', 'SDK1', 'SD目的地', 2, 60, 0, 0, 0, 1, '', '', '', '', '', ''), "
         "(931006, 931001, 'SDREC00006', '', 'SDK0', 'SD目的地', 3, 70, 0, 0, 0, 1, '', '', '', '', '', ''), "
-        "(931007, 931001, 'SDREC00007', 'SDSVC00007', 'SDK0', 'SD目的地', 0.0004, 10, 0, 0, 0, 1, '', '', '', '', '', ''), "
+        "(931007, 931001, 'SDREC00007', 'SDSVC00007', 'SDK0', 'SD目的地', 0.0004, 10, 0, 0, 0, 1, '', '', '', '', '', "
+        "''), "
         "(931010, 931099, 'SDREC00010', '', 'SDK1', 'SD目的地', 2, 60, 0, 0, 0, 1, '', '', '', '', '', ''), "
         "(931011, 0, 'SDREC00011', '', 'SDK1', 'SD目的地', 2, 60, 0, 0, 0, 1, '', '', '', '', '', ''), "
         "(931012, 931002, 'SDREC00012', '', 'SDK1', 'SD目的地', 2, 60, 0, 0, 0, 1, '', '', '', '', '', ''), "
@@ -144,9 +145,10 @@ class PdaSendTest : public ::testing::Test {
   }
   // The send row of a record: procedure form, supplier, batch, kind, amount, cost, weight, fees.
   Rows SendRow(int irid) {
-    return db_.Query("SELECT nwithcost, isid, ibatch, cemskind, famount, fcost, fweight, ffreight, ffixed, cbearer, "
-                     "cnextpoint, copname, idayindex > 0 FROM dbo.client_rec_send WHERE irid = " +
-                     std::to_string(irid));
+    return db_.Query(
+        "SELECT nwithcost, isid, ibatch, cemskind, famount, fcost, fweight, ffreight, ffixed, cbearer, "
+        "cnextpoint, copname, idayindex > 0 FROM dbo.client_rec_send WHERE irid = " +
+        std::to_string(irid));
   }
 
   TestHost host_;
@@ -157,10 +159,11 @@ TEST_F(PdaSendTest, ScansChooseTheirProcedure) {
   PdaClient pda(host_.port(), kPda);
   // A costed send: 2 kg at 12.00 = 24.00 plus the fixed fee 2.50 as the cost; the standard price
   // 50.00 plus the fee as the amount.
-  EXPECT_EQ(pda.Body("pdaRecSend", Scan("SDREC00001", ",\"cBearer\":\"B'1\",\"cNextPoint\":\"HKG\"")),
-            Utf8("{\"ReturnValue\":931001,\"cNum\":\"SDREC00001\",\"cNo\":\"SDSVC00001\",\"cDes\":\"SD目的地\","
-                 "\"cEmsKind\":\"SDK1\",\"fWeights\":2.000,\"nItemType\":1,\"iItem\":2,\"cAWB\":\"AWB1\","
-                 "\"cGoods\":\"鞋\",\"cPacking\":\"BOX\",\"cTransNote\":\"note\",\"cMark\":\"M1\",\"cMemo\":\"memo\"}"));
+  EXPECT_EQ(
+      pda.Body("pdaRecSend", Scan("SDREC00001", ",\"cBearer\":\"B'1\",\"cNextPoint\":\"HKG\"")),
+      Utf8("{\"ReturnValue\":931001,\"cNum\":\"SDREC00001\",\"cNo\":\"SDSVC00001\",\"cDes\":\"SD目的地\","
+           "\"cEmsKind\":\"SDK1\",\"fWeights\":2.000,\"nItemType\":1,\"iItem\":2,\"cAWB\":\"AWB1\","
+           "\"cGoods\":\"鞋\",\"cPacking\":\"BOX\",\"cTransNote\":\"note\",\"cMark\":\"M1\",\"cMemo\":\"memo\"}"));
   EXPECT_EQ(SendRow(931001), (Rows{{"1", "931001", "2611010120", "", "52.50", "26.50", "2.000", "24.00", "2.50", "B'1",
                                     "HKG", "SdOp'1", "1"}}));
   EXPECT_EQ(db_.Query("SELECT isid, ibatch, nstate, fcost, isidc FROM dbo.client_rec WHERE irid = 931001"),
@@ -172,17 +175,28 @@ TEST_F(PdaSendTest, ScansChooseTheirProcedure) {
     int irid;
     Rows send;
   } cases[] = {
-      {"a kind not costed: the plain send with the record's amount", Scan("SDREC00002"), 931002,
+      {"a kind not costed: the plain send with the record's amount",
+       Scan("SDREC00002"),
+       931002,
        {{"0", "931001", "2611010120", "", "40.00", "0.00", "1.500", "0.00", "0.00", "", "", "SdOp'1", "1"}}},
-      {"already costed: sent without recosting", Scan("SDREC00003"), 931003,
+      {"already costed: sent without recosting",
+       Scan("SDREC00003"),
+       931003,
        {{"0", "931001", "2611010120", "", "60.00", "0.00", "2.000", "0.00", "0.00", "", "", "SdOp'1", "1"}}},
-      {"already costed and bCost: costed again", Scan("SDREC00004", ",\"bCost\":true"), 931004,
+      {"already costed and bCost: costed again",
+       Scan("SDREC00004", ",\"bCost\":true"),
+       931004,
        {{"1", "931001", "2611010120", "", "52.50", "26.50", "2.000", "24.00", "2.50", "", "", "SdOp'1", "1"}}},
-      {"a kind chosen on the PDA: the costed send of that kind", Scan("SDREC00005", ",\"cEmsKind\":\"sdk1\""), 931005,
+      {"a kind chosen on the PDA: the costed send of that kind",
+       Scan("SDREC00005", ",\"cEmsKind\":\"sdk1\""),
+       931005,
        {{"1", "931001", "2611010120", "sdk1", "52.50", "26.50", "2.000", "24.00", "2.50", "", "", "SdOp'1", "1"}}},
-      {"a kind chosen on the PDA: the plain send of that kind", Scan("SDREC00006", ",\"cEmsKind\":\"SDK0\""), 931006,
+      {"a kind chosen on the PDA: the plain send of that kind",
+       Scan("SDREC00006", ",\"cEmsKind\":\"SDK0\""),
+       931006,
        {{"0", "931001", "2611010120", "SDK0", "70.00", "0.00", "3.000", "0.00", "0.00", "", "", "SdOp'1", "1"}}},
-      {"by service number, the PDA's weight", Scan("SDSVC00007", ",\"bNo\":true,\"fWeights\":0.8", 931001, kBatch2),
+      {"by service number, the PDA's weight",
+       Scan("SDSVC00007", ",\"bNo\":true,\"fWeights\":0.8", 931001, kBatch2),
        931007,
        {{"0", "931001", "2611010121", "", "10.00", "0.00", "0.800", "0.00", "0.00", "", "", "SdOp'1", "1"}}},
   };
@@ -220,14 +234,17 @@ TEST_F(PdaSendTest, RefusalsInTheirOrder) {
       {"sent already", Scan("SDREC00021"), mess(-105, "SDREC00021", "快件已经发送,或转单号不唯一。")},
       {"a client unknown", Scan("SDREC00010"), mess(-103, "SDREC00010", "客户不存在,原因不明确。")},
       {"no client", Scan("SDREC00011"), mess(-112, "SDREC00011", "客户不存在。")},
-      {"no credit", Scan("SDREC00012", ",\"bCredit\":true"), mess(-113, "SDREC00012", "客户信用额度不足或且收款周期内无收款。")},
+      {"no credit", Scan("SDREC00012", ",\"bCredit\":true"),
+       mess(-113, "SDREC00012", "客户信用额度不足或且收款周期内无收款。")},
       {"bCredit 1 is not true", Scan("SDREC00022", ",\"bCredit\":1"), "{\"ReturnValue\":931022,"},
-      {"costed for another supplier", Scan("SDREC00013"), mess(-106, "SDREC00013", "快件已经核算成本，但不是当前下家。")},
+      {"costed for another supplier", Scan("SDREC00013"),
+       mess(-106, "SDREC00013", "快件已经核算成本，但不是当前下家。")},
       {"the supplier does not carry the kind", Scan("SDREC00014", "", 931002, "261101-013-0"),
        mess(-107, "SDREC00014", "服务商没有相关网络的绑定。")},
       {"the batch of another supplier", Scan("SDREC00023", "", 931002, "261101-012-2"),
        mess(-108, "SDREC00023", "批次号错误,已经被其它服务商使用或它用。")},
-      {"a paid batch", Scan("SDREC00014", "", 931001, "261101-012-9"), mess(-110, "SDREC00014", "批次号错误,已经被使用并付款。")},
+      {"a paid batch", Scan("SDREC00014", "", 931001, "261101-012-9"),
+       mess(-110, "SDREC00014", "批次号错误,已经被使用并付款。")},
       {"the weight check's own message", Scan("SDREC00014", ",\"bCheckWeight\":true,\"fWeights\":2.5"),
        mess(-111, "SDREC00014", "重量差异超出范围: 记录 2.000 kg, 称重 2.500 kg")},
       {"within the tolerance", Scan("SDREC00014", ",\"bCheckWeight\":true,\"fWeights\":2.05"),
@@ -237,7 +254,8 @@ TEST_F(PdaSendTest, RefusalsInTheirOrder) {
        mess(-198, "SDREC00015", "分拣 或 成本优化【下家】不一致！,分拣优化: SD Other[931002]")},
       {"an unknown kind", Scan("SDREC00016"), Code(-201)},
       {"an unknown destination with bCheckDes", Scan("SDREC00017", ",\"bCheckDes\":true"), Code(-203)},
-      {"a hostile number", Scan("SD'); DROP TABLE x;--"), mess(-102, "SD'); DROP TABLE x;--", "记录不存在,请检查运单号。")},
+      {"a hostile number", Scan("SD'); DROP TABLE x;--"),
+       mess(-102, "SD'); DROP TABLE x;--", "记录不存在,请检查运单号。")},
   };
   for (const Case& c : cases) {
     const std::string reply = pda.Body("pdaRecSend", c.more);
@@ -247,8 +265,8 @@ TEST_F(PdaSendTest, RefusalsInTheirOrder) {
       EXPECT_EQ(reply.rfind(c.want, 0), 0u) << c.what << ": " << reply;
     }
   }
-  EXPECT_EQ(SendRow(931014), (Rows{{"0", "931001", "2611010120", "", "60.00", "0.00", "2.050", "0.00", "0.00", "", "",
-                                    "SdOp'1", "1"}}));
+  EXPECT_EQ(SendRow(931014),
+            (Rows{{"0", "931001", "2611010120", "", "60.00", "0.00", "2.050", "0.00", "0.00", "", "", "SdOp'1", "1"}}));
   // Nothing of the refused scans was stored; the sorting check needs bCost, the destination check
   // bCheckDes.
   EXPECT_EQ(db_.Scalar("SELECT count(*) FROM dbo.client_rec_send WHERE irid IN (931010, 931011, 931012, 931013, "
@@ -315,12 +333,14 @@ TEST_F(PdaSendTest, CheckTextsAreReadAsData) {
       {"a long message of the procedure", "SDTXT00006",
        "{\"ReturnValue\":-111,\"cNum\":\"SDTXT00006\",\"cMess\":\"" + longMessage + "\"}"},
       {"the procedure failed", "SDTXT00008", Code(-9)},
-      {"another refusal", "SDTXT00009", Utf8("{\"ReturnValue\":-177,\"cNum\":\"SDTXT00009\",\"cMess\":\"系统错误。\"}")},
+      {"another refusal", "SDTXT00009",
+       Utf8("{\"ReturnValue\":-177,\"cNum\":\"SDTXT00009\",\"cMess\":\"系统错误。\"}")},
   };
   for (const Case& c : cases) EXPECT_EQ(pda.Body("pdaRecSend", Scan(c.number)), c.want) << c.what;
   EXPECT_EQ(db_.Scalar("SELECT count(*) FROM dbo.client_rec_send WHERE irid = 931025"), "0");
   // A well-formed text names the record by its id: the send goes to that record.
-  EXPECT_EQ(pda.Body("pdaRecSend", Scan("SDTXT00007", ",\"cBearer\":\"x'y\"")).rfind("{\"ReturnValue\":931025,", 0), 0u);
+  EXPECT_EQ(pda.Body("pdaRecSend", Scan("SDTXT00007", ",\"cBearer\":\"x'y\"")).rfind("{\"ReturnValue\":931025,", 0),
+            0u);
   EXPECT_EQ(db_.Query("SELECT nwithcost, cbearer, fweight FROM dbo.client_rec_send WHERE irid = 931025"),
             (Rows{{"0", "x'y", "1.000"}}));
   // The same record again: the send procedure refuses it as sent.

@@ -12,7 +12,7 @@
 
 namespace twtest::pda {
 
-inline constexpr char kPdaKey[] = "PdaLookKey26";
+using twtest::kPdaKey;
 
 inline std::string Code(long long code) { return "{\"ReturnValue\":" + std::to_string(code) + "}"; }
 
@@ -27,10 +27,7 @@ inline HostConfig PdaHostConfig() {
 }
 
 // Writes the PDA key into the dictionary (before the host starts: the container reads it at load).
-inline bool SetPdaKey(TestDb& db) {
-  return db.Exec("DELETE FROM dbo.sys_dict WHERE dcname = '77'") &&
-         db.Exec(std::string("INSERT INTO dbo.sys_dict (dcname, dcvalue) VALUES ('77', '") + kPdaKey + "')");
-}
+inline bool SetPdaKey(TestDb& db) { return UsePdaKey(db); }
 
 // Signed requests of one PDA user to the DoPda door of a running host.
 class PdaClient {
@@ -42,9 +39,9 @@ class PdaClient {
   // Posts {"RequestName":name,"cUserPid":...,"TimeStamp":...,"MD5":...<more>} (more: UTF-8 text
   // beginning with a comma, or empty).
   HttpReply Post(const std::string& name, const std::string& more = "") {
-    const std::string body = "{\"RequestName\":\"" + name + "\",\"cUserPid\":\"" + pda_ + "\",\"TimeStamp\":" +
-                             std::to_string(stamp_) + ",\"MD5\":\"" + RequestSignature(pda_, stamp_, kPdaKey) + "\"" +
-                             more + "}";
+    const std::string body = "{\"RequestName\":\"" + name + "\",\"cUserPid\":\"" + pda_ +
+                             "\",\"TimeStamp\":" + std::to_string(stamp_) + ",\"MD5\":\"" +
+                             RequestSignature(pda_, stamp_, kPdaKey) + "\"" + more + "}";
     return http_.Post("/cgi-bin/Tarnwick.dll?DoPda", body);
   }
   std::string Body(const std::string& name, const std::string& more = "") { return Post(name, more).body; }

@@ -164,7 +164,8 @@ TEST_F(ReliabilityTest, ThePoolReconnectsLostSessions) {
     EXPECT_GE(ms, 0) << c.what << ": " << ReadOnce(http);
     TestDb db;
     EXPECT_EQ(Sessions(db, host), 50) << c.what;
-    EXPECT_NE(host.StderrText().find("reopened"), std::string::npos) << c.what << ": the log tells it";
+    EXPECT_NE(host.StderrText().find("reopened"), std::string::npos) << c.what << ": standard error tells it";
+    EXPECT_NE(host.LogFile("DATABASE").find("reopened"), std::string::npos) << c.what << ": so does the log";
     EXPECT_EQ(host.Stop(), 0) << c.what;
   }
 }

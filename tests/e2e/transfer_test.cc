@@ -230,7 +230,7 @@ TEST_F(TransferTest, AChangeReplacesTheRecordAndItsGoods) {
   EXPECT_EQ(Row(id, "cmark, fweight, iprice"), (std::vector<std::string>{"", "2.000", "500"}));
 
   const long long other = Insert(kOther, "TR00000012");
-  const long long bagged = Insert(kClient, "TR00000013", ", biid", ", 77");
+  const long long bagged = Insert(kClient, "TR00000013", ", biid", ", 950077");
   Insert(kClient, "TR00000014");
   struct Case {
     std::string record;
@@ -327,7 +327,7 @@ TEST_F(TransferTest, DelWithdrawsTheClientsOpenRecords) {
             std::vector<long long>{1});
   const long long a = IdOf(kClient, "TR00000031");
   const long long b = Insert(kClient, "TR00000032");
-  const long long bagged = Insert(kClient, "TR00000033", ", biid", ", 5");
+  const long long bagged = Insert(kClient, "TR00000033", ", biid", ", 950005");
   const long long other = Insert(kOther, "TR00000034");
   const std::string body = WeChat(http, "RecTransDel", kClient,
                                   ",\"iIDs\":[" + std::to_string(a) + ",x," + std::to_string(b) + "," +
@@ -352,8 +352,8 @@ TEST_F(TransferTest, ListPagesAndFilters) {
   Insert(kClient, "TR00000041", ", cf_emskind, cmark, ddate", ", 'TRK', 'red', '2026-01-10 09:00:00'");
   Insert(kClient, "TR00000042", ", cf_emskind, crname, drdate, ddate",
          ", 'TRX', 'Li', '2026-02-01', '2026-02-10 09:00:00'");
-  Insert(kClient, "TR00000043", ", cf_emskind, biid, cmark, ddate", ", 'trk', 9, 'dark red', '2026-03-10 09:00:00'");
-  Insert(kClient, "TR00000044", ", irid, biid, crname, ddate", ", 3, 9, 'Wu', '2026-04-10 09:00:00'");
+  Insert(kClient, "TR00000043", ", cf_emskind, biid, cmark, ddate", ", 'trk', 950009, 'dark red', '2026-03-10 09:00:00'");
+  Insert(kClient, "TR00000044", ", irid, biid, crname, ddate", ", 3, 950009, 'Wu', '2026-04-10 09:00:00'");
   Insert(kClient, "TR0000_045", ", ddate", ", '2026-05-10 09:00:00'");
   Insert(kOther, "TR00000046");
   TestHost host;
@@ -390,7 +390,7 @@ TEST_F(TransferTest, ListPagesAndFilters) {
   // A row holds the keys of one record without its client and stations.
   EXPECT_EQ(page.find("cStation"), std::string::npos);
   EXPECT_EQ(ReplyTexts(page, "dDate_r"), (V{"", "2026-02-01 00:00:00"}));
-  EXPECT_EQ(ReplyInts(page, "ibID"), (std::vector<long long>{9, 0}));
+  EXPECT_EQ(ReplyInts(page, "ibID"), (std::vector<long long>{950009, 0}));
   EXPECT_EQ(WeChat(http, "RecTransList", kClient, ""),
             "{\"ReturnValue\":1,\"icID\":950001,\"iPage\":0,\"iPagePer\":0,\"iTotalRec\":5}");
   EXPECT_EQ(WeChat(http, "RecTransList", kClient, ",\"cqNum\":\"nothing\""), Code(0));
@@ -410,7 +410,7 @@ std::string BagKeys(const std::string& num) {
 TEST_F(TransferTest, ABagClaimsItsRecords) {
   const long long a = Insert(kClient, "TR00000051");
   const long long b = Insert(kClient, "TR00000052");
-  const long long taken = Insert(kClient, "TR00000053", ", biid", ", 4");
+  const long long taken = Insert(kClient, "TR00000053", ", biid", ", 950004");
   Insert(kOther, "TR00000054");
   TestHost host;
   StartHost(host);
@@ -465,7 +465,7 @@ TEST_F(TransferTest, ABagClaimsItsRecords) {
   EXPECT_EQ(reply, "{\"ReturnValue\":" + biid + ",\"cNum\":\"BAG0000002\"}");
   EXPECT_EQ(Query("SELECT iid, biid FROM dbo.rec_trans WHERE icid = 950001 ORDER BY iid"),
             (std::vector<std::vector<std::string>>{
-                {std::to_string(a), biid}, {std::to_string(b), biid}, {std::to_string(taken), "4"}}));
+                {std::to_string(a), biid}, {std::to_string(b), biid}, {std::to_string(taken), "950004"}}));
   EXPECT_EQ(Query("SELECT cnum, cemskind, cdes, fweight, iprice, fgoods, idvalue, clwh, creceiver, caddr, csunitname, "
                   "cmoney, cstationr, cby5, cgoodsa, fgcrate, irid, bget, nbstate, caud, encode(vipaddr, 'hex') "
                   "FROM dbo.rec_trans_bag WHERE biid = " + biid)[0],

@@ -2,8 +2,8 @@
 // warehouse client look-up ("pdawClientInfo") and the stock moves between depots ("pdawMoveInfo",
 // "pdawMoveOut", "pdawMoveIn") with the rows they store.
 //
-// Rows use depots "WD1".."WD3" (and the inactive "WD9"), clients 931001-931199, goods 931001 and
-// moves from 931001, which no other test uses.
+// Rows use depots "WD1".."WD3" (and the inactive "WD9"), clients 937001-937199, goods 937001 and
+// moves from 937001, which no other test uses.
 
 #include <gtest/gtest.h>
 
@@ -28,10 +28,10 @@ using twtest::warehouse::Utf8;
 void RemoveRows(TestDb& db) {
   for (const char* sql : {
            "DELETE FROM dbo.w_depot WHERE cdepot IN ('WD1', 'WD2', 'WD3', 'WD9')",
-           "DELETE FROM dbo.w_client WHERE icid BETWEEN 931001 AND 931199",
-           "DELETE FROM dbo.client_arc WHERE icid BETWEEN 931001 AND 931199",
-           "DELETE FROM dbo.w_goods_define WHERE giid = 931001",
-           "DELETE FROM dbo.w_move WHERE imid BETWEEN 931001 AND 939999",
+           "DELETE FROM dbo.w_client WHERE icid BETWEEN 937001 AND 937199",
+           "DELETE FROM dbo.client_arc WHERE icid BETWEEN 937001 AND 937199",
+           "DELETE FROM dbo.w_goods_define WHERE giid = 937001",
+           "DELETE FROM dbo.w_move WHERE imid BETWEEN 937001 AND 938999",
        }) {
     ASSERT_TRUE(db.Exec(sql)) << db.error();
   }
@@ -47,36 +47,36 @@ class WarehouseDepotTest : public ::testing::Test {
     twtest::warehouse::SeedPdaUser(db);
     for (const char* sql : {
              "INSERT INTO dbo.w_depot (cdepot, nstate) VALUES ('WD1', 0), ('WD2', 0), ('WD3', 0), ('WD9', 1)",
-             "INSERT INTO dbo.client_arc (icid, caccount, cunitname) VALUES (931001, 'WACC1', '甲贸易公司'), "
-             "(931002, 'WACC2', 'Beta Trading'), (931003, 'W_X%9', 'Under_score'), (931004, 'WACC4', 'Beta Away'), "
-             "(931005, 'WB\\SL', 'Back\\slash')",
+             "INSERT INTO dbo.client_arc (icid, caccount, cunitname) VALUES (937001, 'WACC1', '甲贸易公司'), "
+             "(937002, 'WACC2', 'Beta Trading'), (937003, 'W_X%9', 'Under_score'), (937004, 'WACC4', 'Beta Away'), "
+             "(937005, 'WB\\SL', 'Back\\slash')",
              "INSERT INTO dbo.w_client (icid, cdepot, cshelfb, cshelfe, clinkman, cphone, cmark, cmemo) VALUES "
-             "(931001, 'WD1', 'A01', 'A09', '张三', '0755-1', 'vip', 'memo 1'), (931002, 'WD1', 'B01', 'B02', 'Li', "
-             "'2', '', ''), (931003, 'WD1', '', '', '', '', '', ''), (931004, 'WD2', '', '', '', '', '', ''), "
-             "(931005, 'WD1', '', '', '', '', '', '')",
+             "(937001, 'WD1', 'A01', 'A09', '张三', '0755-1', 'vip', 'memo 1'), (937002, 'WD1', 'B01', 'B02', 'Li', "
+             "'2', '', ''), (937003, 'WD1', '', '', '', '', '', ''), (937004, 'WD2', '', '', '', '', '', ''), "
+             "(937005, 'WD1', '', '', '', '', '', '')",
              // 120 clients of one name in WD1 (beyond the 100 a reply lists).
-             "INSERT INTO dbo.client_arc (icid, caccount, cunitname) SELECT 931050 + g, 'WBULK' || g, 'Bulk Firm' "
+             "INSERT INTO dbo.client_arc (icid, caccount, cunitname) SELECT 937050 + g, 'WBULK' || g, 'Bulk Firm' "
              "FROM generate_series(0, 119) AS g",
-             "INSERT INTO dbo.w_client (icid, cdepot) SELECT 931050 + g, 'WD1' FROM generate_series(0, 119) AS g",
-             "INSERT INTO dbo.w_goods_define (giid, icid, cgcode, cname, cunit) VALUES (931001, 931001, 'WG1', '货物一', "
+             "INSERT INTO dbo.w_client (icid, cdepot) SELECT 937050 + g, 'WD1' FROM generate_series(0, 119) AS g",
+             "INSERT INTO dbo.w_goods_define (giid, icid, cgcode, cname, cunit) VALUES (937001, 937001, 'WG1', '货物一', "
              "'PCS')",
              "INSERT INTO dbo.w_move (imid, cnum, giid, iquantity, inormal, idefective, cdepotf, cdepotd, cinput, "
              "ddate, cmark, cmemo, cbatch, cout, dout, ix) VALUES "
-             "(931001, 'WM001', 931001, 3, 3, 0, 'WD1', 'WD2', 'in1', '2026-01-10 08:00:00', '', '', 'B1', '', "
+             "(937001, 'WM001', 937001, 3, 3, 0, 'WD1', 'WD2', 'in1', '2026-01-10 08:00:00', '', '', 'B1', '', "
              "'1900-01-01', NULL), "
-             "(931002, 'WM002', 931001, 2, 2, 0, 'WD1', 'WD2', 'in1', '2026-01-11 08:00:00', '', '', 'B2', 'outer', "
+             "(937002, 'WM002', 937001, 2, 2, 0, 'WD1', 'WD2', 'in1', '2026-01-11 08:00:00', '', '', 'B2', 'outer', "
              "'2026-01-11 09:00:00', 7), "
-             "(931003, 'WM003', 931001, 5, 4, 1, 'WD2', 'WD1', 'in1', '2026-01-12 09:30:00', 'm', 'memo', 'B3', "
+             "(937003, 'WM003', 937001, 5, 4, 1, 'WD2', 'WD1', 'in1', '2026-01-12 09:30:00', 'm', 'memo', 'B3', "
              "'outer', '2026-01-12 10:00:00', NULL), "
-             "(931004, 'WM004', 931001, 1, 1, 0, 'WD1', 'WD2', 'in1', '2025-12-31 23:59:59', '', '', 'B1', '', "
+             "(937004, 'WM004', 937001, 1, 1, 0, 'WD1', 'WD2', 'in1', '2025-12-31 23:59:59', '', '', 'B1', '', "
              "'1900-01-01', NULL), "
-             "(931005, 'WM005', 931001, 1, 1, 0, 'WD2', 'WD1', 'in1', '2026-01-13 08:00:00', '', '', '', '', "
+             "(937005, 'WM005', 937001, 1, 1, 0, 'WD2', 'WD1', 'in1', '2026-01-13 08:00:00', '', '', '', '', "
              "'1900-01-01', NULL), "
-             "(931006, 'WM006', 931001, 1, 1, 0, 'WD1', 'WD2', 'in1', '2026-01-14 08:00:00', '', '', '', '', "
+             "(937006, 'WM006', 937001, 1, 1, 0, 'WD1', 'WD2', 'in1', '2026-01-14 08:00:00', '', '', '', '', "
              "'1900-01-01', NULL)",
              // 505 moves leaving WD3.
-             "INSERT INTO dbo.w_move (imid, cnum, giid, cdepotf, cdepotd, ddate) SELECT 932000 + g, 'WBULK' || g, "
-             "931001, 'WD3', 'WD2', '2026-02-01' FROM generate_series(0, 504) AS g",
+             "INSERT INTO dbo.w_move (imid, cnum, giid, cdepotf, cdepotd, ddate) SELECT 938000 + g, 'WBULK' || g, "
+             "937001, 'WD3', 'WD2', '2026-02-01' FROM generate_series(0, 504) AS g",
          }) {
       ASSERT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -113,7 +113,7 @@ TEST_F(WarehouseDepotTest, EveryRequestChecksTheDepotFirst) {
   for (const Case& c : cases) {
     const std::string got = pda_.Call("pdawClientInfo", c.more);
     if (c.want.empty()) {
-      EXPECT_EQ(ReplyInts(got, "icID"), std::vector<long long>{931001}) << c.why << "\n" << got;
+      EXPECT_EQ(ReplyInts(got, "icID"), std::vector<long long>{937001}) << c.why << "\n" << got;
     } else {
       EXPECT_EQ(got, c.want) << c.why;
     }
@@ -123,7 +123,7 @@ TEST_F(WarehouseDepotTest, EveryRequestChecksTheDepotFirst) {
 TEST_F(WarehouseDepotTest, ClientInfoByAccountAndName) {
   const std::string one = pda_.Call("pdawClientInfo", ",\"cDepot\":\"WD1\",\"cqAccount\":\"ACC1\"");
   EXPECT_EQ(one, Utf8("{\"ReturnValue\":1,\"cDepot\":\"WD1\",\"cqAccount\":\"ACC1\",\"cqUnitName\":\"\",\"RecList\":[{"
-                      "\"icID\":931001,\"cAccount\":\"WACC1\",\"cUnitName\":\"甲贸易公司\",\"cShelfb\":\"A01\","
+                      "\"icID\":937001,\"cAccount\":\"WACC1\",\"cUnitName\":\"甲贸易公司\",\"cShelfb\":\"A01\","
                       "\"cShelfe\":\"A09\",\"cLink\":\"张三\",\"cPhone\":\"0755-1\",\"cMark\":\"vip\",\"cMemo\":\"memo "
                       "1\"}],\"iTotalRec\":1}"));
 
@@ -132,15 +132,15 @@ TEST_F(WarehouseDepotTest, ClientInfoByAccountAndName) {
     std::string more;
     std::vector<long long> ids;  // empty: the reply is "0"
   } cases[] = {
-      {"account fragment (WACC4 is of another depot)", ",\"cqAccount\":\"WACC\"", {931001, 931002}},
-      {"name fragment, Chinese", ",\"cqUnitName\":\"" + Utf8("贸易") + "\"", {931001}},
-      {"name fragment, any case in the depot only", ",\"cqUnitName\":\"Beta\"", {931002}},
-      {"both must match", ",\"cqAccount\":\"WACC2\",\"cqUnitName\":\"Beta\"", {931002}},
+      {"account fragment (WACC4 is of another depot)", ",\"cqAccount\":\"WACC\"", {937001, 937002}},
+      {"name fragment, Chinese", ",\"cqUnitName\":\"" + Utf8("贸易") + "\"", {937001}},
+      {"name fragment, any case in the depot only", ",\"cqUnitName\":\"Beta\"", {937002}},
+      {"both must match", ",\"cqAccount\":\"WACC2\",\"cqUnitName\":\"Beta\"", {937002}},
       {"both, one fails", ",\"cqAccount\":\"WACC1\",\"cqUnitName\":\"Beta\"", {}},
-      {"_ is a wildcard", ",\"cqAccount\":\"W_X\"", {931003}},
-      {"% is a wildcard", ",\"cqAccount\":\"WACC%1\"", {931001}},
-      {"a backslash is literal", ",\"cqAccount\":\"WB\\\\SL\"", {931005}},
-      {"a trailing backslash", ",\"cqUnitName\":\"Back\\\\\"", {931005}},
+      {"_ is a wildcard", ",\"cqAccount\":\"W_X\"", {937003}},
+      {"% is a wildcard", ",\"cqAccount\":\"WACC%1\"", {937001}},
+      {"a backslash is literal", ",\"cqAccount\":\"WB\\\\SL\"", {937005}},
+      {"a trailing backslash", ",\"cqUnitName\":\"Back\\\\\"", {937005}},
       {"a quote", ",\"cqAccount\":\"W'ACC\"", {}},
       {"a statement in the text", ",\"cqAccount\":\"x'; DELETE FROM dbo.w_client; --\"", {}},
       {"other depot's client", ",\"cqAccount\":\"WACC4\"", {}},
@@ -154,7 +154,7 @@ TEST_F(WarehouseDepotTest, ClientInfoByAccountAndName) {
       EXPECT_EQ(ReplyInts(got, "iTotalRec"), std::vector<long long>{static_cast<long long>(c.ids.size())}) << c.why;
     }
   }
-  EXPECT_EQ(TestDb().Scalar("SELECT COUNT(*) FROM dbo.w_client WHERE icid BETWEEN 931001 AND 931199"), "125");
+  EXPECT_EQ(TestDb().Scalar("SELECT COUNT(*) FROM dbo.w_client WHERE icid BETWEEN 937001 AND 937199"), "125");
 }
 
 TEST_F(WarehouseDepotTest, ClientInfoNeedsAFilterAndListsAtMost100) {
@@ -164,7 +164,7 @@ TEST_F(WarehouseDepotTest, ClientInfoNeedsAFilterAndListsAtMost100) {
   const std::string bulk = pda_.Call("pdawClientInfo", ",\"cDepot\":\"WD1\",\"cqUnitName\":\"Bulk\"");
   const std::vector<long long> ids = ReplyInts(bulk, "icID");
   ASSERT_EQ(ids.size(), 100u);
-  EXPECT_EQ(ids.front(), 931050);  // by client id
+  EXPECT_EQ(ids.front(), 937050);  // by client id
   EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
   EXPECT_EQ(ReplyInts(bulk, "iTotalRec"), std::vector<long long>{100});
 }
@@ -174,8 +174,8 @@ TEST_F(WarehouseDepotTest, MoveInfoListsTheDepotsMovesNewestFirst) {
   const std::string one = pda_.Call("pdawMoveInfo", from + ",\"bIn\":true,\"cqNum\":\"WM003\"");
   EXPECT_EQ(one, Utf8("{\"ReturnValue\":1,\"cDepot\":\"WD1\",\"cqNum\":\"WM003\",\"cqBatch\":\"\",\"cqgCode\":\"\","
                       "\"dqDateB\":\"2026.01.01 00:00:00.0\",\"dqDateE\":\"\",\"bIn\":true,\"bNoInSign\":false,"
-                      "\"bNoOutSign\":false,\"RecList\":[{\"imID\":931003,\"iX\":0,\"cDepotf\":\"WD2\",\"cDepotd\":"
-                      "\"WD1\",\"cNum\":\"WM003\",\"iwGiid\":931001,\"cgName\":\"货物一\",\"cgCode\":\"WG1\","
+                      "\"bNoOutSign\":false,\"RecList\":[{\"imID\":937003,\"iX\":0,\"cDepotf\":\"WD2\",\"cDepotd\":"
+                      "\"WD1\",\"cNum\":\"WM003\",\"iwGiid\":937001,\"cgName\":\"货物一\",\"cgCode\":\"WG1\","
                       "\"cUnit\":\"PCS\",\"iQuantity\":5,\"iNormal\":4,\"iDefictive\":1,\"dDate\":\"2026-01-12 "
                       "09:30:00\",\"cInput\":\"in1\",\"dOut\":\"2026-01-12 10:00:00\",\"cOut\":\"outer\",\"dIn\":"
                       "\"1900-01-01 00:00:00\",\"cIn\":\"\",\"cBatch\":\"B3\",\"cMark\":\"m\",\"cMemo\":\"memo\"}],"
@@ -186,16 +186,16 @@ TEST_F(WarehouseDepotTest, MoveInfoListsTheDepotsMovesNewestFirst) {
     std::string more;
     std::vector<long long> ids;  // empty: "0"
   } cases[] = {
-      {"leaving, from the start date", "", {931006, 931002, 931001}},
-      {"arriving", ",\"bIn\":true", {931005, 931003}},
-      {"number contains", ",\"cqNum\":\"M00\"", {931006, 931002, 931001}},
+      {"leaving, from the start date", "", {937006, 937002, 937001}},
+      {"arriving", ",\"bIn\":true", {937005, 937003}},
+      {"number contains", ",\"cqNum\":\"M00\"", {937006, 937002, 937001}},
       {"number pattern is literal", ",\"cqNum\":\"M_0\"", {}},
-      {"batch", ",\"cqBatch\":\"B1\"", {931001}},
-      {"goods code", ",\"cqgCode\":\"WG1\"", {931006, 931002, 931001}},
+      {"batch", ",\"cqBatch\":\"B1\"", {937001}},
+      {"goods code", ",\"cqgCode\":\"WG1\"", {937006, 937002, 937001}},
       {"goods code unknown", ",\"cqgCode\":\"WG'1\"", {}},
-      {"not signed out", ",\"bNoOutSign\":true", {931006, 931001}},
-      {"not signed in", ",\"bIn\":true,\"bNoInSign\":true", {931005, 931003}},
-      {"end date applied", ",\"dqDateE\":\"2026-01-11\"", {931002, 931001}},
+      {"not signed out", ",\"bNoOutSign\":true", {937006, 937001}},
+      {"not signed in", ",\"bIn\":true,\"bNoInSign\":true", {937005, 937003}},
+      {"end date applied", ",\"dqDateE\":\"2026-01-11\"", {937002, 937001}},
   };
   for (const Case& c : cases) {
     const std::string got = pda_.Call("pdawMoveInfo", from + c.more);
@@ -219,28 +219,28 @@ TEST_F(WarehouseDepotTest, MoveInfoNeedsAStartDateAndListsAtMost500) {
   const std::string bulk = pda_.Call("pdawMoveInfo", ",\"cDepot\":\"WD3\",\"dqDateB\":\"2026-01-01\"");
   const std::vector<long long> ids = ReplyInts(bulk, "imID");
   ASSERT_EQ(ids.size(), 500u);
-  EXPECT_EQ(ids.front(), 932504);
-  EXPECT_EQ(ids.back(), 932005);
+  EXPECT_EQ(ids.front(), 938504);
+  EXPECT_EQ(ids.back(), 938005);
   EXPECT_EQ(ReplyInts(bulk, "iTotalRec"), std::vector<long long>{500});
 }
 
 TEST_F(WarehouseDepotTest, AMoveIsSignedOutThenInOnceEach) {
   TestDb db;
   auto stored = [&](const char* column) {
-    return db.Scalar(std::string("SELECT ") + column + " FROM dbo.w_move WHERE imid = 931001");
+    return db.Scalar(std::string("SELECT ") + column + " FROM dbo.w_move WHERE imid = 937001");
   };
   const std::string signedText = Utf8("已经签名，未操作。");
   const std::string systemText = Utf8("系统错误。");
 
   // Signing in before signing out is refused and changes nothing.
-  std::string got = pda_.Call("pdawMoveIn", ",\"cDepot\":\"WD2\",\"imID\":931001");
+  std::string got = pda_.Call("pdawMoveIn", ",\"cDepot\":\"WD2\",\"imID\":937001");
   EXPECT_EQ(ReplyInts(got, "ReturnValue"), std::vector<long long>{-14}) << got;
   EXPECT_EQ(ReplyTexts(got, "cMess"), std::vector<std::string>{systemText});
   EXPECT_EQ(stored("cin"), "");
 
   // Out at the source, by number; the reply shows the move as read before.
   got = pda_.Call("pdawMoveOut", ",\"cDepot\":\"WD1\",\"cNum\":\"WM001\"");
-  EXPECT_EQ(got, Utf8("{\"ReturnValue\":1,\"cDepotf\":\"WD1\",\"cDepotd\":\"WD2\",\"cNum\":\"WM001\",\"iwGiid\":931001,"
+  EXPECT_EQ(got, Utf8("{\"ReturnValue\":1,\"cDepotf\":\"WD1\",\"cDepotd\":\"WD2\",\"cNum\":\"WM001\",\"iwGiid\":937001,"
                       "\"cgName\":\"货物一\",\"cgCode\":\"WG1\",\"cUnit\":\"PCS\",\"iQuantity\":3,\"iNormal\":3,"
                       "\"iDefictive\":0,\"dDate\":\"2026-01-10 08:00:00\",\"cInput\":\"in1\",\"dOut\":\"1900-01-01 "
                       "00:00:00\",\"cOut\":\"\",\"dIn\":\"1900-01-01 00:00:00\",\"cIn\":\"\",\"cBatch\":\"B1\","
@@ -250,17 +250,17 @@ TEST_F(WarehouseDepotTest, AMoveIsSignedOutThenInOnceEach) {
 
   // Out again: already signed, nothing changes.
   const std::string dout = stored("dout");
-  got = pda_.Call("pdawMoveOut", ",\"cDepot\":\"WD1\",\"imID\":931001");
+  got = pda_.Call("pdawMoveOut", ",\"cDepot\":\"WD1\",\"imID\":937001");
   EXPECT_EQ(ReplyInts(got, "ReturnValue"), std::vector<long long>{-14});
   EXPECT_EQ(ReplyTexts(got, "cMess"), std::vector<std::string>{signedText});
   EXPECT_EQ(ReplyTexts(got, "cOut"), std::vector<std::string>{twtest::warehouse::kOperator});
   EXPECT_EQ(stored("dout"), dout);
 
   // The source cannot sign it in, the destination cannot sign it out.
-  EXPECT_EQ(pda_.Call("pdawMoveIn", ",\"cDepot\":\"WD1\",\"imID\":931001"), Code(0));
-  EXPECT_EQ(pda_.Call("pdawMoveOut", ",\"cDepot\":\"WD2\",\"imID\":931001"), Code(0));
+  EXPECT_EQ(pda_.Call("pdawMoveIn", ",\"cDepot\":\"WD1\",\"imID\":937001"), Code(0));
+  EXPECT_EQ(pda_.Call("pdawMoveOut", ",\"cDepot\":\"WD2\",\"imID\":937001"), Code(0));
 
-  got = pda_.Call("pdawMoveIn", ",\"cDepot\":\"WD2\",\"imID\":931001");
+  got = pda_.Call("pdawMoveIn", ",\"cDepot\":\"WD2\",\"imID\":937001");
   EXPECT_EQ(ReplyInts(got, "ReturnValue"), std::vector<long long>{1}) << got;
   EXPECT_EQ(stored("cin"), twtest::warehouse::kOperator);
   got = pda_.Call("pdawMoveIn", ",\"cDepot\":\"WD2\",\"cNum\":\"WM001\"");
@@ -273,23 +273,23 @@ TEST_F(WarehouseDepotTest, SignRefusals) {
     const char* name;
     std::string more, want;
   } cases[] = {
-      {"no depot", "pdawMoveOut", ",\"imID\":931004", Code(-830)},
+      {"no depot", "pdawMoveOut", ",\"imID\":937004", Code(-830)},
       {"no move named", "pdawMoveOut", ",\"cDepot\":\"WD1\"", Code(-12)},
       {"id 0 and no number", "pdawMoveIn", ",\"cDepot\":\"WD1\",\"imID\":0,\"cNum\":\"\"", Code(-12)},
-      {"unknown depot", "pdawMoveOut", ",\"cDepot\":\"WD7\",\"imID\":931004", Code(-831)},
+      {"unknown depot", "pdawMoveOut", ",\"cDepot\":\"WD7\",\"imID\":937004", Code(-831)},
       {"unknown number", "pdawMoveOut", ",\"cDepot\":\"WD1\",\"cNum\":\"WM999\"", Code(0)},
       {"a quote in the number", "pdawMoveOut", ",\"cDepot\":\"WD1\",\"cNum\":\"WM'004\"", Code(0)},
       {"a statement in the number", "pdawMoveOut", ",\"cDepot\":\"WD1\",\"cNum\":\"x' OR '1'='1\"", Code(0)},
   };
   for (const Case& c : cases) EXPECT_EQ(pda_.Call(c.name, c.more), c.want) << c.why;
-  EXPECT_EQ(TestDb().Scalar("SELECT COUNT(*) FROM dbo.w_move WHERE imid BETWEEN 931001 AND 931006 AND cout = '" +
-                            std::string(twtest::warehouse::kOperator) + "' AND imid <> 931001"),
+  EXPECT_EQ(TestDb().Scalar("SELECT COUNT(*) FROM dbo.w_move WHERE imid BETWEEN 937001 AND 937006 AND cout = '" +
+                            std::string(twtest::warehouse::kOperator) + "' AND imid <> 937001"),
             "0");
 }
 
 TEST_F(WarehouseDepotTest, TwoPdasSigningOneMoveSignItOnce) {
   constexpr int kThreads = 8;
-  const std::string body = pda_.Body("pdawMoveOut", ",\"cDepot\":\"WD1\",\"imID\":931006");
+  const std::string body = pda_.Body("pdawMoveOut", ",\"cDepot\":\"WD1\",\"imID\":937006");
   std::vector<std::string> replies(kThreads);
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
@@ -310,7 +310,7 @@ TEST_F(WarehouseDepotTest, TwoPdasSigningOneMoveSignItOnce) {
   }
   EXPECT_EQ(signedNow, 1);
   EXPECT_EQ(refused, kThreads - 1);
-  EXPECT_EQ(TestDb().Scalar("SELECT cout FROM dbo.w_move WHERE imid = 931006"), twtest::warehouse::kOperator);
+  EXPECT_EQ(TestDb().Scalar("SELECT cout FROM dbo.w_move WHERE imid = 937006"), twtest::warehouse::kOperator);
 }
 
 }  // namespace

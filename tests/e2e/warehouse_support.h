@@ -13,7 +13,7 @@
 
 namespace twtest::warehouse {
 
-inline constexpr char kPdaKey[] = "WhPdaKey77";
+using twtest::kPdaKey;
 inline constexpr char kPda[] = "WPDA1";
 inline constexpr char kOperator[] = "WOp1";
 
@@ -23,8 +23,7 @@ inline std::string Utf8(const std::string& gbk) { return GbkToUtf8Text(gbk); }
 
 // The dictionary key and the PDA user of the warehouse tests.
 inline void SeedPdaUser(TestDb& db) {
-  ASSERT_TRUE(db.Exec("DELETE FROM dbo.sys_dict WHERE dcname = '77'")) << db.error();
-  ASSERT_TRUE(db.Exec(std::string("INSERT INTO dbo.sys_dict (dcname, dcvalue) VALUES ('77', '") + kPdaKey + "')"));
+  ASSERT_TRUE(UsePdaKey(db)) << db.error();
   ASSERT_TRUE(db.Exec(std::string("DELETE FROM dbo.man_main WHERE cpda = '") + kPda + "'"));
   ASSERT_TRUE(db.Exec(std::string("INSERT INTO dbo.man_main (cpda, mcname, mcstation) VALUES ('") + kPda + "', '" +
                       kOperator + "', 'SZX')"));

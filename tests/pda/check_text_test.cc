@@ -20,8 +20,8 @@ std::string Lines(const std::vector<std::string>& lines) {
 
 // The 24 lines of a shipment, line n at index n - 1.
 std::vector<std::string> Shipment() {
-  return {"VCHK01", "美国", "EE123456789CN", "LK000001", "930001", "2.345", "88.50", "0.00", "EMS", "3", "1",
-          "0",      "930011", "258",         "SZX",      "",       "AWB-1", "930002", "M1", "", "BOX", "note",
+  return {"VCHK01", "美国",     "EE123456789CN", "LK000001", "930001", "2.345", "88.50",  "0.00", "EMS", "3",   "1",
+          "0",      "930011",   "258",           "SZX",      "",       "AWB-1", "930002", "M1",   "",    "BOX", "note",
           "鞋",     "memo text"};
 }
 

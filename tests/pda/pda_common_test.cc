@@ -90,10 +90,10 @@ TEST(PdaCommonTest, KeyPresence) {
     const char* key;
     bool given;
   } cases[] = {
-      {"cMark", true},   // an empty value is given
-      {"cBy1", true},    // blanks before the colon
-      {"cBy2", false},   // only as a value
-      {"cBy3", false},   // no colon
+      {"cMark", true},  // an empty value is given
+      {"cBy1", true},   // blanks before the colon
+      {"cBy2", false},  // only as a value
+      {"cBy3", false},  // no colon
       {"cBy4", false},
   };
   for (const Case& c : cases) EXPECT_EQ(KeyGiven(c.key, body), c.given) << c.key;
@@ -105,7 +105,7 @@ TEST(PdaCommonTest, StationTest) {
   std::snprintf(szx.mcstation, sizeof szx.mcstation, "SZX");
   EXPECT_FALSE(StationDiffers(none, "PEK"));  // an operator without station sees every station
   EXPECT_FALSE(StationDiffers(szx, "SZX"));
-  EXPECT_TRUE(StationDiffers(szx, "szx"));    // byte for byte
+  EXPECT_TRUE(StationDiffers(szx, "szx"));  // byte for byte
   EXPECT_TRUE(StationDiffers(szx, ""));
 }
 
@@ -129,7 +129,8 @@ TEST(PdaCommonTest, FieldUpdateListsTheGivenKeysInMappingOrder) {
        "WHERE ixid=7"},
       {R"({"cMark":"1234567890123456789"})", 1,
        "UPDATE dorvane.dbo.t SET dlastmod=LOCALTIMESTAMP,cmark='123456789012345',clastmod='op' WHERE ixid=7"},
-      {R"({"cmark":"x","column":"cby1"})", 0, "UPDATE dorvane.dbo.t SET dlastmod=LOCALTIMESTAMP,clastmod='op' WHERE ixid=7"},
+      {R"({"cmark":"x","column":"cby1"})", 0,
+       "UPDATE dorvane.dbo.t SET dlastmod=LOCALTIMESTAMP,clastmod='op' WHERE ixid=7"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CountGivenFields(kFields, c.body), c.given) << c.body;

@@ -328,6 +328,13 @@ std::vector<std::vector<std::string>> TestDb::Query(const std::string& sql) {
   return rows;
 }
 
+bool UsePdaKey(TestDb& db) {
+  const std::string key = kPdaKey;
+  return db.Exec("UPDATE dbo.sys_dict SET dcvalue = '" + key + "' WHERE dcname = '77'") &&
+         db.Exec("INSERT INTO dbo.sys_dict (dcname, dcvalue) SELECT '77', '" + key +
+                 "' WHERE NOT EXISTS (SELECT 1 FROM dbo.sys_dict WHERE dcname = '77')");
+}
+
 std::string TestDb::Scalar(const std::string& sql) {
   auto rows = Query(sql);
   return rows.empty() || rows[0].empty() ? std::string() : rows[0][0];

@@ -17,6 +17,10 @@ namespace twtest {
 // True when the test database is configured (else GTEST_SKIP()).
 bool DatabaseConfigured();
 
+// The PDA signing key of every end-to-end test (dictionary row '77'). The test programs run at once
+// against one database, so they all use this one key and never remove it.
+inline constexpr char kPdaKey[] = "E2ePdaKey77";
+
 // The default tarnwick.ini of the tests (GBK): trusted address 127.0.0.1, partner key, test password.
 std::string DefaultIni();
 
@@ -80,6 +84,10 @@ class TestDb {
   bool ok_ = false;
   std::string error_;
 };
+
+// UsePdaKey: makes dictionary row '77' hold kPdaKey, with no moment in which it holds another or none
+// (a host starting meanwhile reads it). False when a statement failed.
+bool UsePdaKey(TestDb& db);
 
 // The folder with the libpq service file of the tests, pg_service.conf with the service "dorvane"
 // (written once per test process, and named by PGSERVICEFILE from then on).

@@ -258,7 +258,11 @@ void FakeCarrierServer::Serve(int fd, uint32_t connection) {
         requests_.push_back(req);
       }
       changed_.notify_all();
-      if (reply.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
+      for (int waited = 0; waited < reply.delayMs; waited += 20) {  // a stop ends the wait
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) goto done;
+      }
       const size_t n = reply.bytes.size() < reply.closeAfter ? reply.bytes.size() : reply.closeAfter;
       if (reply.dripMs > 0) {
         for (size_t i = 0; i < n; ++i) {

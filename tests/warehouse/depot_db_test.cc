@@ -2,7 +2,7 @@
 // operations, packages and carts; the codes that find none; a depot whose follow-up statements fail
 // is not kept; simultaneous misses keep one object; clients by id and by account.
 //
-// Rows use depot codes beginning "Q" and clients 930001-930009, which no other test uses.
+// Rows use depot codes beginning "Q" and clients 936001-936009, which no other test uses.
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ void RemoveRows(TestDb& db) {
            "DELETE FROM dbo.w_operate_define WHERE cdepot LIKE 'Q%'",
            "DELETE FROM dbo.w_package WHERE cdepot LIKE 'Q%'",
            "DELETE FROM dbo.w_depot_cart WHERE cdepot LIKE 'Q%'",
-           "DELETE FROM dbo.client_arc WHERE icid BETWEEN 930001 AND 930009",
+           "DELETE FROM dbo.client_arc WHERE icid BETWEEN 936001 AND 936009",
        }) {
     ASSERT_TRUE(db.Exec(sql)) << db.error();
   }
@@ -49,13 +49,13 @@ class DepotDbTest : public ::testing::Test {
              "('QD1', 5, 1, '确认', 30, 'AUD', 0.5), ('QD1', 2, 0, '审核', 12, 'AUD', 0.25), "
              "('QD3', 2, 0, 'other depot', 99, '', 9)",
              "INSERT INTO dbo.w_package (ipid, cdepot, cname, ilong, iwidth, iheight, fmaxload, nbox, nstate) VALUES "
-             "(930001, 'QD1', 'P1', 10, 30, 20, 5, 1, 0), (930002, 'QD1', 'P2', 2000, 2000, 2000, 50, 1, 0), "
-             "(930003, 'QD1', 'no load', 10, 10, 10, 0, 1, 0), (930004, 'QD1', 'not a box', 10, 10, 10, 1, 0, 0), "
-             "(930005, 'QD1', 'retired', 10, 10, 10, 1, 1, 1)",
+             "(936001, 'QD1', 'P1', 10, 30, 20, 5, 1, 0), (936002, 'QD1', 'P2', 2000, 2000, 2000, 50, 1, 0), "
+             "(936003, 'QD1', 'no load', 10, 10, 10, 0, 1, 0), (936004, 'QD1', 'not a box', 10, 10, 10, 1, 0, 0), "
+             "(936005, 'QD1', 'retired', 10, 10, 10, 1, 1, 1)",
              "INSERT INTO dbo.w_depot_cart (iaid, cdepot, ccode, cname, ipos, iorder, fweight, nstate) VALUES "
-             "(930001, 'QD1', 'C1', 'cart 1', 2, 4, 1.5, 0), (930002, 'QD1', 'C2', 'cart 2', 1, 0, 0, 0), "
-             "(930003, 'QD1', 'C3', 'retired', 0, 0, 0, 1)",
-             "INSERT INTO dbo.client_arc (icid, caccount, nstate) VALUES (930001, 'QACME', 0), (930002, 'qlow', 3)",
+             "(936001, 'QD1', 'C1', 'cart 1', 2, 4, 1.5, 0), (936002, 'QD1', 'C2', 'cart 2', 1, 0, 0, 0), "
+             "(936003, 'QD1', 'C3', 'retired', 0, 0, 0, 1)",
+             "INSERT INTO dbo.client_arc (icid, caccount, nstate) VALUES (936001, 'QACME', 0), (936002, 'qlow', 3)",
          }) {
       ASSERT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -110,16 +110,16 @@ TEST_F(DepotDbTest, ReadsTheHeaderOperationsPackagesAndCarts) {
 
   // Boxes in service with a load only; sides sorted; 2000^3 kept in 64 bits.
   ASSERT_EQ(d->packagesBySide().size(), 2u);
-  EXPECT_EQ(d->FindPackage(930001)->ilong, 30);
-  EXPECT_EQ(d->FindPackage(930001)->volume, 6000);
-  EXPECT_EQ(d->FindPackage(930002)->volume, 8000000000LL);
-  EXPECT_EQ(d->FindPackage(930003), nullptr);
-  EXPECT_EQ(d->FindPackage(930004), nullptr);
-  EXPECT_EQ(d->FindPackage(930005), nullptr);
+  EXPECT_EQ(d->FindPackage(936001)->ilong, 30);
+  EXPECT_EQ(d->FindPackage(936001)->volume, 6000);
+  EXPECT_EQ(d->FindPackage(936002)->volume, 8000000000LL);
+  EXPECT_EQ(d->FindPackage(936003), nullptr);
+  EXPECT_EQ(d->FindPackage(936004), nullptr);
+  EXPECT_EQ(d->FindPackage(936005), nullptr);
 
   ASSERT_EQ(d->carts().size(), 2u);
-  EXPECT_EQ(d->carts()[0].iaid, 930002);  // position 1 before position 2
-  EXPECT_STREQ(d->FindCart(930001)->ccode, "C1");
+  EXPECT_EQ(d->carts()[0].iaid, 936002);  // position 1 before position 2
+  EXPECT_STREQ(d->FindCart(936001)->ccode, "C1");
 
   // Kept: the second look-up gives the same object.
   EXPECT_EQ(container_.LoadDepotSettings("QD1", slot_.dbc()), d);
@@ -167,24 +167,24 @@ TEST_F(DepotDbTest, SimultaneousMissesKeepOneDepot) {
 }
 
 TEST_F(DepotDbTest, ClientsByIdAndByAccount) {
-  const ClientRef* byId = container_.FindClientById(930001, slot_.dbc());
+  const ClientRef* byId = container_.FindClientById(936001, slot_.dbc());
   ASSERT_NE(byId, nullptr);
   EXPECT_STREQ(byId->caccount, "QACME");
   EXPECT_EQ(container_.FindClientByAccount("QACME", slot_.dbc()), byId);
-  EXPECT_EQ(container_.GetClientId("QACME", slot_.dbc()), 930001);
+  EXPECT_EQ(container_.GetClientId("QACME", slot_.dbc()), 936001);
 
   // The state does not matter for the look-up.
   const ClientRef* low = container_.FindClientByAccount("qlow", slot_.dbc());
   ASSERT_NE(low, nullptr);
   EXPECT_EQ(low->nstate, 3);
-  EXPECT_EQ(container_.FindClientById(930002, slot_.dbc()), low);
+  EXPECT_EQ(container_.FindClientById(936002, slot_.dbc()), low);
 
   struct Case {
     const char* why;
     const char* account;
   } unknown[] = {{"other case", "qacme"}, {"unknown", "QNOBODY"}, {"empty", ""}, {"a quote", "Q'ACME"}};
   for (const Case& c : unknown) EXPECT_EQ(container_.GetClientId(c.account, slot_.dbc()), -1) << c.why;
-  EXPECT_EQ(container_.FindClientById(930009, slot_.dbc()), nullptr);
+  EXPECT_EQ(container_.FindClientById(936009, slot_.dbc()), nullptr);
   EXPECT_EQ(container_.FindClientById(0, slot_.dbc()), nullptr);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ TEST(DepotSettings, PackagesAreSortedLargestSideFirstAndLeftOutWithoutLoadOrVolu
       {"load below 0.001", Package(6, 10, 10, 10, 0.0009), 0, 0, 0, 0, 0},
       {"a zero side", Package(7, 10, 0, 10, 1), 0, 0, 0, 0, 0},
       {"a negative side", Package(8, 10, -2, 10, 1), 0, 0, 0, 0, 0},
+      // Two negative sides give a positive product: still no box.
+      {"two negative sides", Package(9, -10, -2, 10, 1), 0, 0, 0, 0, 0},
+      {"a volume beyond 64 bits", Package(10, INT32_MAX, INT32_MAX, INT32_MAX, 1), 0, 0, 0, 0, 0},
   };
   for (const Case& c : cases) {
     CDepotSettings d;

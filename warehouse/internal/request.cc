@@ -18,7 +18,7 @@ constexpr size_t kOwnReplyBytes = 4096;
 
 CDepotRequest::CDepotRequest(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
                              const PdaUser& user)
-    : ext_(ext), pCtxt_(pCtxt), body_(body), user_(user), sqlOperator_(tw::SqlEscape(user.mcname)) {}
+    : ext_(ext), pCtxt_(pCtxt), body_(body), user_(user) {}
 
 bool CDepotRequest::ReadDepot() {
   tw::JsonGetString("cDepot", body_, depotCode_, kDepotCodeMax, tw::kJsonModeCodePage);

@@ -52,9 +52,8 @@ class CDepotRequest {
   std::string_view body() const { return body_; }
   const PdaUser& user() const { return user_; }
   const char* depotCode() const { return depotCode_; }
-  // The depot code and the operator's name as SQL text (sanitised).
+  // The depot code as SQL text (sanitised).
   const std::string& sqlDepot() const { return sqlDepot_; }
-  const std::string& sqlOperator() const { return sqlOperator_; }
   const CDepotSettings& depot() const { return *depot_; }
   PoolSlot& slot() const { return slot_.slot(); }
   SQLHDBC dbc() const { return slot_.dbc(); }
@@ -75,7 +74,6 @@ class CDepotRequest {
   const PdaUser& user_;
   char depotCode_[kDepotCodeMax + 1] = "";
   std::string sqlDepot_;
-  std::string sqlOperator_;
   PoolSlotGuard slot_{-1};
   const CDepotSettings* depot_ = nullptr;
   std::vector<char> ownReply_;
