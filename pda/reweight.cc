@@ -145,9 +145,8 @@ void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body,
       "a.dfeeaud,a.cgoods,b.nstate AS ncs,a.focustomc FROM dorvane.dbo.client_rec AS a INNER JOIN "
       "dorvane.dbo.client_arc AS b ON(a.icid=b.icid) WHERE ",
       bKindC ? "c" : "");
-  sql += bNo ? "a.cserviceno='" + tw::SqlEscape(cNum) + "' ORDER BY a.irid DESC"
-             : "a.cnum='" + tw::SqlEscape(cNum) + "' ";
-  sql += " LIMIT 1";
+  // Newest first either way: the table may hold older records of the same number.
+  sql += (bNo ? "a.cserviceno='" : "a.cnum='") + tw::SqlEscape(cNum) + "' ORDER BY a.irid DESC LIMIT 1";
   RecordRow r;
   {
     DbStatement st(slot.hDbc);

@@ -407,7 +407,8 @@ class PdaReweightTest : public PdaEntryTest {
                         "', 'PEK1', 'PE悉尼', 1, 30, 2, 2, 1, '10*10*10'" + (more.empty() ? "" : ", ") +
                         (more.empty() ? "" : more.substr(more.find('|') + 1)) + ")"))
         << db.error();
-    const std::string irid = db.Scalar("SELECT irid FROM dbo.client_rec WHERE cnum = '" + cnum + "'");
+    const std::string irid =
+        db.Scalar("SELECT irid FROM dbo.client_rec WHERE cnum = '" + cnum + "' ORDER BY irid DESC LIMIT 1");
     EXPECT_TRUE(db.Exec("INSERT INTO dbo.client_rec_weight_detail (irid, wpos, ilong, iwidth, iheight, iweight) "
                         "VALUES (" + irid + ", 1, 10, 10, 10, 600), (" + irid + ", 2, 10, 10, 10, 700)"))
         << db.error();
@@ -502,6 +503,12 @@ TEST_F(PdaReweightTest, RefusalsComeInTheirOrder) {
   // By carrier number.
   EXPECT_EQ(ReplyInts(Pda(http, "pdaRecReWeight", ",\"cNum\":\"SPEW000031\",\"bNo\":true"), "ReturnValue"),
             std::vector<long long>{1});
+  // An older record of the same number that was sent already does not stand in the way.
+  ASSERT_TRUE(Exec("INSERT INTO dbo.client_rec (icid, cnum, cemskind, nstate) VALUES (961001, 'PEW000032', "
+                   "'PEK1', 1)"));
+  const std::string newest = AddRecord("PEW000032");
+  EXPECT_EQ(ReplyInts(Pda(http, "pdaRecReWeight", ",\"cNum\":\"PEW000032\""), "irID"),
+            std::vector<long long>{std::stoll(newest)});
 }
 
 

@@ -4,3 +4,5 @@ tw_unit_test(pda_entry_sql_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/entry_sql_test
 # AddShipmentRecord on a pool connection against the test database with a stand-in carrier (labelled
 # e2e: it needs the database).
 tw_e2e_test(e2e_pda_entry_carrier SOURCES ${CMAKE_CURRENT_LIST_DIR}/entry_carrier_test.cc LIBS tw_server)
+# Runs alone: a test that restarts the database must not cut its pool's sessions.
+set_tests_properties(e2e_pda_entry_carrier PROPERTIES RUN_SERIAL TRUE)
