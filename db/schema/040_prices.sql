@@ -31,12 +31,6 @@ BEGIN
   END LOOP;
 END $$;
 
--- ---- clients -------------------------------------------------------------------------------------
--- nstate 0: an active client (a member; with dictionary row "27" set it is priced at the
--- undifferentiated base price).
-ALTER TABLE dbo.client_arc
-  ADD COLUMN IF NOT EXISTS nstate smallint NOT NULL DEFAULT 0;
-
 -- A client's discounts for a kind, or for the undifferentiated base price under the kind name
 -- '无差别价格': vdiscount bytes 0..3 the whole percent charged for item types 0..3, bytes 4..7 the
 -- hundredths (100 and 0: no discount; 95 and 50: 95.50 %); baddons 1 charges the fuel surcharge;

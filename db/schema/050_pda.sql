@@ -19,8 +19,6 @@ ALTER TABLE dbo.client_rec
   ADD COLUMN IF NOT EXISTS cby3 varchar(63) NOT NULL DEFAULT '',
   ADD COLUMN IF NOT EXISTS cby4 varchar(63) NOT NULL DEFAULT '',
   ADD COLUMN IF NOT EXISTS cby5 varchar(254) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cpacking varchar(15) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS ctransnote varchar(63) NOT NULL DEFAULT '',
   ADD COLUMN IF NOT EXISTS csender varchar(30) NOT NULL DEFAULT '',
   ADD COLUMN IF NOT EXISTS csunitname varchar(127) NOT NULL DEFAULT '',
   ADD COLUMN IF NOT EXISTS csaddr varchar(127) NOT NULL DEFAULT '',
@@ -186,45 +184,8 @@ ALTER TABLE dbo.client_rec_xbag
 CREATE INDEX IF NOT EXISTS client_rec_xbag_no ON dbo.client_rec_xbag (cxno);
 CREATE INDEX IF NOT EXISTS client_rec_xbag_awb ON dbo.client_rec_xbag (cawb);
 
--- ---- transfer records: inbound parcels that clients forward (the columns the PDAs read) --------------
--- cf_num is the carrier's number (split parcels "N-1", "N-2" ...), irid the shipment record made of
--- it (0 until then), crname and drdate who received it and when, cshelf where it lies.
-CREATE TABLE IF NOT EXISTS dbo.rec_trans (
-  iid serial PRIMARY KEY
-);
+-- ---- transfer records: the sides (cm) and volume of a parcel as the PDA measured it at receipt ------
 ALTER TABLE dbo.rec_trans
-  ADD COLUMN IF NOT EXISTS icid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS irid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS biid integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS nitemtype smallint NOT NULL DEFAULT 1,
-  ADD COLUMN IF NOT EXISTS fweight numeric(12,3) NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS famount numeric(14,2) NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS ddate timestamp(0) DEFAULT LOCALTIMESTAMP(0),
-  ADD COLUMN IF NOT EXISTS nstate smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cmemo varchar(254) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS iitem integer NOT NULL DEFAULT 1,
-  ADD COLUMN IF NOT EXISTS fgoods numeric(14,2) NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS fgoodsc numeric(14,2) NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cgoods varchar(254) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS iquantity integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS iprice integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cmoney citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cpacking varchar(15) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS ctransnote varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS idvalue integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS iivalue integer NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cf_emskind citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cf_num citext NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cpaydir varchar(3) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cmark varchar(15) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS drdate timestamp(0),
-  ADD COLUMN IF NOT EXISTS crname varchar(32) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS nopen smallint NOT NULL DEFAULT 0,
-  ADD COLUMN IF NOT EXISTS cshelf varchar(30) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cstationr varchar(15) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cex1 varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cex2 varchar(63) NOT NULL DEFAULT '',
-  ADD COLUMN IF NOT EXISTS cex3 varchar(254) NOT NULL DEFAULT '',
   ADD COLUMN IF NOT EXISTS icubic integer NOT NULL DEFAULT 0,
   ADD COLUMN IF NOT EXISTS il integer NOT NULL DEFAULT 0,
   ADD COLUMN IF NOT EXISTS iw integer NOT NULL DEFAULT 0,

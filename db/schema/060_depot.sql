@@ -80,12 +80,6 @@ ALTER TABLE dbo.w_depot_cart
   ADD COLUMN IF NOT EXISTS nstate smallint NOT NULL DEFAULT 0;
 CREATE INDEX IF NOT EXISTS w_depot_cart_cdepot ON dbo.w_depot_cart (cdepot);
 
--- ---- clients ------------------------------------------------------------------------------------
--- The client's state (0 active); the warehouse look-ups read it, callers that need an active
--- client test it.
-ALTER TABLE dbo.client_arc
-  ADD COLUMN IF NOT EXISTS nstate smallint NOT NULL DEFAULT 0;
-
 -- A client's shelf range, contact and notes in one depot.
 CREATE TABLE IF NOT EXISTS dbo.w_client (
   icid integer NOT NULL,
