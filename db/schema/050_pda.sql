@@ -184,7 +184,7 @@ ALTER TABLE dbo.client_rec_xbag
 CREATE INDEX IF NOT EXISTS client_rec_xbag_no ON dbo.client_rec_xbag (cxno);
 CREATE INDEX IF NOT EXISTS client_rec_xbag_awb ON dbo.client_rec_xbag (cawb);
 
--- ---- transfer records: the sides (cm) and volume of a parcel as the PDA measured it at receipt ------
+-- ---- transfer records: the parcel's sides (cm) and volume, which the PDA's record query shows ---------
 ALTER TABLE dbo.rec_trans
   ADD COLUMN IF NOT EXISTS icubic integer NOT NULL DEFAULT 0,
   ADD COLUMN IF NOT EXISTS il integer NOT NULL DEFAULT 0,
