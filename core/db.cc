@@ -1035,7 +1035,7 @@ SQLRETURN DbStatement::Convert(const char* value, int length, bool isNull, unsig
       int64_t v = 0;
       const Parsed p = type == kBoolOid && n == 1 ? ParseInteger(value, 0, 1, &v) : ParseInteger(value, lo, hi, &v);
       if (p == Parsed::kRange) return Fail("22003", "numeric value out of range");
-      if (p == Parsed::kInvalid) return Fail("22018", "invalid character value for cast specification");
+      if (p == Parsed::kInvalid) return Fail("22018", "invalid character value for the column type");
       if (isShort) {
         *static_cast<int16_t*>(buffer) = static_cast<int16_t>(v);
       } else if (isLong) {
@@ -1054,7 +1054,7 @@ SQLRETURN DbStatement::Convert(const char* value, int length, bool isNull, unsig
         d = value[0] == 't' ? 1 : 0;
       } else {
         d = std::strtod(value, &end);
-        if (end == value || *end != '\0') return Fail("22018", "invalid character value for cast specification");
+        if (end == value || *end != '\0') return Fail("22018", "invalid character value for the column type");
       }
       if (cType == SQL_C_DOUBLE) {
         *static_cast<double*>(buffer) = d;
