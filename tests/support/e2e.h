@@ -59,6 +59,10 @@ class TestHost {
   std::string LogFile(const std::string& category) const;
 
  private:
+  // Launch: starts the host on a port chosen now and waits for its ready line. 1 when it serves, -1
+  // when the port was taken meanwhile (nothing is left running), 0 on any other failure.
+  int Launch(const HostConfig& config, const std::string& library, const std::string& services);
+
   pid_t pid_ = -1;
   uint16_t port_ = 0;
   std::string dir_;
