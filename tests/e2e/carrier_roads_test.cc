@@ -145,15 +145,18 @@ class CarrierRoadsTest : public ::testing::Test {
 
   // The host: the container on (the PDA entry loads the kind), a default internal-number rule, a
   // transfer-number rule for each kind (so each kind goes to a carrier when one serves it), and the
-  // three carriers' settings; Australia Post's orders go to `auPort`.
-  HostConfig Config(uint16_t auPort) const {
+  // three carriers' settings; Australia Post's orders go to `auPort`. With bSfListsAll, SF's
+  // settings list the EUB and Australia Post kinds too.
+  HostConfig Config(uint16_t auPort, bool bSfListsAll = false) const {
     HostConfig config;
     config.iniText = twtest::DefaultIni() +
                      "启用Ostrum容器=1\r\n内单号生成ID=97322\r\n<转单号生成定义开始>\r\nE8EUB=97321=\r\nA8AUP=97321=\r\n"
                      "S8SF=97321=\r\nC8LOC=97321=\r\n<转单号生成定义结束>\r\n";
     config.moduleFiles["EPostApi_set_1.txt"] = twcarrier::EubSettings(eub.port(), eubLabels.port(), "EubKey-01");
     config.moduleFiles["AUPostxApi_set_1.txt"] = twcarrier::AuSettings(auPort);
-    config.moduleFiles["SFExApi_set_1.txt"] = twcarrier::SfSettings(sf.port());
+    std::string sfSettings = twcarrier::SfSettings(sf.port());
+    if (bSfListsAll) sfSettings.replace(sfSettings.find("S8SF=9\r\n"), 8, "S8SF=9\r\nE8EUB=9\r\nA8AUP=9\r\n");
+    config.moduleFiles["SFExApi_set_1.txt"] = sfSettings;
     return config;
   }
 
@@ -272,6 +275,8 @@ TEST_F(CarrierRoadsTest, PdaEntryHandsEachKindToItsCarrierAndTheLabelsAreFetched
   EXPECT_NE(host.LogFile("TARNWICK").find("pdaRecAdd carrier order CR0000001 LX000000002CN"), std::string::npos);
 }
 
+// A carrier's refusal ends the entry with the carrier's words; a kind that several carriers list goes
+// to the first of EUB, Australia Post, SF.
 TEST_F(CarrierRoadsTest, PdaEntryAnswersACarriersRefusalWithItsMessage) {
   // Australia Post's settings point at a port where nothing listens.
   FakeCarrierServer closed;
@@ -282,8 +287,9 @@ TEST_F(CarrierRoadsTest, PdaEntryAnswersACarriersRefusalWithItsMessage) {
              {FakeReply::Ok(Utf8("<response><status>error</status><description>地址不详</description></response>"))});
   sf.Script("POST", kSfPath,
             {SfSoap("<Response><Head>ERR</Head><ERROR code=\"8016\">bad</ERROR></Response>")});
+  // SF lists the EUB and Australia Post kinds as well: they still go to EUB and Australia Post.
   TestHost host;
-  ASSERT_TRUE(host.Start(Config(down))) << host.error();
+  ASSERT_TRUE(host.Start(Config(down, true))) << host.error();
   PdaClient pda(host.port(), kPda);
 
   const struct {
@@ -313,6 +319,8 @@ TEST_F(CarrierRoadsTest, PdaEntryAnswersACarriersRefusalWithItsMessage) {
   EXPECT_EQ(messages[0], "地址不详");
   EXPECT_EQ(messages[1], "澳邮服务器断线!iRet:-123,sState:400");
   EXPECT_NE(messages[2].find("8016"), std::string::npos) << messages[2];
+  EXPECT_EQ(eub.RequestCount(), 1u);
+  EXPECT_EQ(sf.RequestCount(), 1u);
   // No label row for a refused order.
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM dbo.file_share WHERE ngrade=119"), "0");
   EXPECT_EQ(host.Stop(), 0);
