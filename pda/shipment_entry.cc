@@ -234,6 +234,11 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
       }
       WriteLog(("pdaRecAdd carrier order " + std::string(r.cNum) + " " + order.mailNumber).c_str(), kLogCategory);
       Copy(r.cNo, order.mailNumber);
+      // Australia Post's barcode and book id are kept as the reserve field and free field 1.
+      if (order.bReserveFields) {
+        Copy(r.cReserve, order.reserve);
+        Copy(r.cBy1, order.by1);
+      }
       if (bDefaultRule) {
         Copy(r.cNum, order.mailNumber);
         Copy(result.cNum, r.cNum);
@@ -241,7 +246,9 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
     } else {
       // A failed drawing leaves the number empty; the procedure refuses an empty number.
       int32_t usedRule = -1;
-      (void)GenerateTransferNumber(clientId, r.cEmsKind, r.cNo, &usedRule);
+      if (GenerateTransferNumber(clientId, r.cEmsKind, r.cNo, &usedRule) != 0) {
+        WriteLog(("pdaRecAdd drew transfer number " + std::string(r.cNo)).c_str(), kLogCategory);
+      }
     }
   }
   tw::MakeUpperAscii(r.cNo);

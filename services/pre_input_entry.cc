@@ -92,6 +92,8 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   if (std::strlen(r.cNum) < tw::entry::kNumberMinLength) {
     if (GenerateInternalNumber(clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
     bDrawn = true;
+    // A drawn number stays used even when the record is refused later.
+    WriteLog(("drew internal number " + std::string(r.cNum)).c_str(), kLogCategory);
   }
   const bool bDefaultRule = bDrawn && internalRule == defaultRule;
   tw::MakeUpperAscii(r.cNum);
@@ -132,6 +134,8 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
         WriteLog(order.message, kLogCategory);
         return refuse(order.message);
       }
+      // The order stays made even when the record is refused later.
+      WriteLog(("carrier order " + std::string(r.cNum) + " " + order.mailNumber).c_str(), kLogCategory);
       CopyText(r.cNo, order.mailNumber);
       if (order.bReserveFields) {
         CopyText(r.cReserve, order.reserve);
@@ -144,7 +148,9 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
     } else {
       // A failed drawing is no refusal: the record keeps what the generator left.
       int32_t usedRule = -1;
-      (void)GenerateTransferNumber(clientId, r.cEmsKind, r.cNo, &usedRule);
+      if (GenerateTransferNumber(clientId, r.cEmsKind, r.cNo, &usedRule) != 0) {
+        WriteLog(("drew transfer number " + std::string(r.cNo)).c_str(), kLogCategory);
+      }
     }
   }
   tw::MakeUpperAscii(r.cNo);

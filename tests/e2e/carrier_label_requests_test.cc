@@ -4,12 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <ctime>
 #include <string>
 
@@ -50,35 +44,6 @@ FakeReply SfSoap(const std::string& inner) {
   FakeReply r = FakeReply::Ok("<soap:Envelope><soap:Body><Return>" + escaped + "</Return></soap:Body></soap:Envelope>");
   r.sendContinue = true;
   return r;
-}
-
-// One POST on a connection of its own, waiting up to a minute for the whole reply (the test client
-// gives up after 30 s); the reply's body.
-std::string SlowPost(uint16_t port, const std::string& target, const std::string& body) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return "";
-  }
-  const std::string request = "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
-                              "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
-                              "\r\n\r\n" + body;
-  (void)send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-  std::string reply;
-  pollfd p{fd, POLLIN, 0};
-  char buf[4096];
-  while (poll(&p, 1, 60000) > 0) {
-    const ssize_t n = recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
-    reply.append(buf, static_cast<size_t>(n));
-  }
-  close(fd);
-  const size_t end = reply.find("\r\n\r\n");
-  return end == std::string::npos ? "" : reply.substr(end + 4);
 }
 
 class CarrierLabelRequestsTest : public ::testing::Test {
@@ -201,7 +166,7 @@ TEST_F(CarrierLabelRequestsTest, ACarrierThatStallsIsARefusalWithinItsTimeOut) {
   ASSERT_TRUE(host.Start(Config(au.port()))) << host.error();
   const time_t t0 = time(nullptr);
   const long long stamp = static_cast<long long>(t0) * 1000;
-  EXPECT_EQ(SlowPost(host.port(), "/cgi-bin/Tarnwick.dll?DoApi",
+  EXPECT_EQ(twtest::PostAndWait(host.port(), "/cgi-bin/Tarnwick.dll?DoApi",
                      "{\"RequestName\":\"EPostUpload\",\"xSetx\":1,\"icID\":" + std::to_string(kClient) +
                          ",\"TimeStamp\":" + std::to_string(stamp) + ",\"MD5\":\"" +
                          twtest::RequestSignature(kClient, stamp, kPartnerKey) + "\"" + Shipment("E8EUB", "美国") + "}"),

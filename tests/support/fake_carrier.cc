@@ -393,4 +393,32 @@ std::string XmlAttribute(const std::string& xml, const std::string& element, con
   return XmlUnescape(xml.substr(k + key.size(), q - k - key.size()));
 }
 
+std::string PostAndWait(uint16_t port, const std::string& target, const std::string& body, int waitMs) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return "";
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    return "";
+  }
+  const std::string request = "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                              "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+                              "\r\n\r\n" + body;
+  (void)send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+  std::string reply;
+  pollfd p{fd, POLLIN, 0};
+  char buf[4096];
+  while (poll(&p, 1, waitMs) > 0) {
+    const ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    reply.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  const size_t end = reply.find("\r\n\r\n");
+  return end == std::string::npos ? "" : reply.substr(end + 4);
+}
+
 }  // namespace twtest

@@ -104,4 +104,9 @@ std::string XmlText(const std::string& xml, const std::string& name);
 std::string XmlAttribute(const std::string& xml, const std::string& element, const std::string& attribute);
 std::string XmlUnescape(const std::string& text);
 
+// One POST to 127.0.0.1:port on a connection of its own, waiting up to waitMs for the whole reply
+// (the end-to-end test client gives up after 30 s, a carrier's time-out is as long); the reply's
+// body, "" when there was none.
+std::string PostAndWait(uint16_t port, const std::string& target, const std::string& body, int waitMs = 60000);
+
 }  // namespace twtest
