@@ -198,15 +198,7 @@ void CTarnwickExtension::OnPdaRecMod(CHttpServerContext* pCtxt, char* body, cons
       return;
     }
     DbColumns(st).Text(ddate).Int(nstate).Int(ifid).Text(cnum).Int(irid).Text(cserviceno).Text(station);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, tw::pda::kRcNoRecord);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, tw::pda::kRcNoRecord)) return;
   }
   if (tw::pda::StationDiffers(user, station)) {
     WriteCode(pCtxt, kRcModStation);

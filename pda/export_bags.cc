@@ -149,15 +149,7 @@ void CTarnwickExtension::OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, c
       return;
     }
     BindBag(st, bag);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcNotFound);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcNotFound)) return;
   }
 
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
@@ -233,15 +225,7 @@ void CTarnwickExtension::OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, con
       return;
     }
     st.BindInt(1, &ixid);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, tw::pda::kRcNoRecord);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, tw::pda::kRcNoRecord)) return;
   }
   const std::string sql =
       tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec_xbag", kBagFields, body, user.mcname, "ixid", ixid);

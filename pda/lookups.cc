@@ -184,15 +184,7 @@ void CTarnwickExtension::OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, con
       return;
     }
     DbColumns(st).Text(name).Int(nbatch);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcSupplierUnknown);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcSupplierUnknown)) return;
   }
   const int32_t code = UsableBatchCode(*this, isid, nbatch);
 
@@ -347,15 +339,7 @@ void CTarnwickExtension::OnPdaUserInfo(CHttpServerContext* pCtxt, char*, const P
   st.BindBinary(3, rightI, sizeof rightI, &lengths[2]);
   st.BindText(4, stationT, sizeof stationT);
   st.BindBinary(5, roleRight, sizeof roleRight, &lengths[3]);
-  const SQLRETURN rc = st.Fetch();
-  if (rc == SQL_NO_DATA) {
-    WriteCode(pCtxt, kRcNotFound);
-    return;
-  }
-  if (!DbOk(rc)) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
+  if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcNotFound)) return;
   // A NULL or short value leaves bytes that were not sent: keep only those that came.
   unsigned char* fields[2] = {right, rightI};
   const SQLLEN fieldLengths[2] = {lengths[0], lengths[2]};

@@ -133,6 +133,19 @@ int RunUpdate(PoolSlot& slot, const char* sql) {
   return rows > 0 ? kUpdateTouched : kUpdateNoRow;
 }
 
+bool FetchRowOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, DbStatement& st, int noRowCode) {
+  const SQLRETURN rc = st.Fetch();
+  if (rc == SQL_NO_DATA) {
+    ext.WriteCode(pCtxt, noRowCode);
+    return false;
+  }
+  if (!DbOk(rc)) {
+    ext.WriteCode(pCtxt, kRcDbFailed);
+    return false;
+  }
+  return true;
+}
+
 bool CallIntProcedure(PoolSlot& slot, const char* sql, int32_t* result) {
   *result = 0;
   DbStatement st(slot.hDbc);
