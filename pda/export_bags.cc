@@ -229,12 +229,8 @@ void CTarnwickExtension::OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, con
   }
   const std::string sql =
       tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec_xbag", kBagFields, body, user.mcname, "ixid", ixid);
-  const int updated = tw::pda::RunUpdate(slot.slot(), sql.c_str());
-  if (updated != tw::pda::kUpdateTouched) {
-    // Not run: "-9"; the bag went away since it was found: "-2".
-    WriteCode(pCtxt, updated == tw::pda::kUpdateNoRow ? tw::pda::kRcNoRecord : kRcDbFailed);
-    return;
-  }
+  // Not run: "-9"; the bag went away since it was found: "-2".
+  if (!tw::pda::RunUpdateOrReply(*this, pCtxt, slot.slot(), sql.c_str())) return;
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", ixid).Int("ixID", ixid).Str("cxNo", number).Int("iUpdate", given);

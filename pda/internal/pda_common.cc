@@ -133,6 +133,13 @@ int RunUpdate(PoolSlot& slot, const char* sql) {
   return rows > 0 ? kUpdateTouched : kUpdateNoRow;
 }
 
+bool RunUpdateOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, const char* sql) {
+  const int updated = RunUpdate(slot, sql);
+  if (updated == kUpdateTouched) return true;
+  ext.WriteCode(pCtxt, updated == kUpdateNoRow ? kRcNoRecord : kRcDbFailed);
+  return false;
+}
+
 bool FetchRowOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, DbStatement& st, int noRowCode) {
   const SQLRETURN rc = st.Fetch();
   if (rc == SQL_NO_DATA) {
