@@ -24,7 +24,6 @@ namespace {
 constexpr char kOrderPath[] = "/ay/service.asmx/ayorder";
 constexpr char kPrintPath[] = "/ay/service.asmx/ayprint";
 constexpr size_t kReplyHeaderOffset = 30000;
-constexpr size_t kReplyHeaderRoom = 32000;
 constexpr size_t kAddressLineMax = 30;
 constexpr size_t kAuLongBarcode = 29;
 
@@ -64,10 +63,7 @@ int PostForm(PoolSlot& slot, const CAuPostClient& c, const char* path, const cha
   r.connectTimeoutS = kConnectTimeoutS;
   r.sendTimeoutMs = kLabelSendTimeoutMs;
   r.recvTimeoutMs = kLabelRecvTimeoutMs;
-  r.work = slot.szReply;
-  r.workSize = static_cast<int32_t>(kCarrierWorkBytes);
-  r.headerBuffer = slot.szReply + kReplyHeaderOffset;
-  r.headerRoom = static_cast<int32_t>(kReplyHeaderRoom);
+  UseSessionWork(r, slot, kReplyHeaderOffset);
   const int n = HttpExecute(r);
   *status = r.status;
   out = n > 0 ? ToGbk(std::string(r.bodyStart, static_cast<size_t>(n))) : "";

@@ -227,6 +227,13 @@ int SplitLabelUrl(const std::string& raw, std::string& host, int32_t* port, std:
   return host.empty() ? -4 : 0;
 }
 
+void UseSessionWork(HttpRequest& r, PoolSlot& slot, size_t headerOffset) {
+  r.work = slot.szReply;
+  r.workSize = static_cast<int32_t>(kCarrierWorkBytes);
+  r.headerBuffer = slot.szReply + headerOffset;
+  r.headerRoom = static_cast<int32_t>(kReplyHeaderRoom);
+}
+
 int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
                const char** body) {
   for (int attempt = 1; attempt <= kLabelAttempts; ++attempt) {

@@ -10,6 +10,7 @@
 
 #include "carriers/carrier_clients.h"
 
+struct HttpRequest;
 struct PoolSlot;
 
 namespace tw::carrier {
@@ -69,6 +70,13 @@ inline constexpr int32_t kConnectTimeoutS = 20;
 inline constexpr int32_t kOrderTimeoutMs = 30000;
 inline constexpr int32_t kLabelSendTimeoutMs = 60000;
 inline constexpr int32_t kLabelRecvTimeoutMs = 180000;
+
+// How many bytes a carrier's reply header may take.
+inline constexpr size_t kReplyHeaderRoom = 32000;
+// UseSessionWork: gives a session's request its work in the slot: the first kCarrierWorkBytes of
+// the reply buffer, with the reply header kept headerOffset bytes into it (kReplyHeaderRoom bytes).
+// REQUIRES: headerOffset + kReplyHeaderRoom within the reply buffer.
+void UseSessionWork(HttpRequest& r, PoolSlot& slot, size_t headerOffset);
 
 // Text copy into a fixed field, cut on a character boundary.
 template <size_t N>
