@@ -197,13 +197,9 @@ int CAuPostSession::PrintLabel(LabelJob& job) {
   if (n < 1) return -2;
   char url[256];
   if (tw::GetXmlElementText("url", reply.c_str(), url, sizeof url, 2, 254, false) != 1) url[0] = '\0';
-  std::string host, path;
-  int32_t port = 80;
-  const int split = SplitLabelUrl(url, host, &port, path);
-  if (split != 0) return split;
   const char* body = nullptr;
-  const int length = FetchLabel(slot_, host.c_str(), port, path.c_str(), true, &body);
-  if (length < 0) return -2;
+  const int length = FetchLabelFromUrl(slot_, url, &body);
+  if (length < 0) return length;
   labelBody = body;
   const int saved = SaveLabel(job.id, job.mailNumber, body, length, job.account, job.reference);
   return saved == kLabelRowUpdated ? 1 : saved;

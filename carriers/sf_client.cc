@@ -375,13 +375,9 @@ int CSfSession::PrintLabel(LabelJob& job) {
   if (at == std::string::npos) return -3;
   const size_t end = reply.find('"', at + 8);
   if (end == std::string::npos) return -3;
-  std::string host, path;
-  int32_t port = 80;
-  const int split = SplitLabelUrl(reply.substr(at + 8, end - at - 8), host, &port, path);
-  if (split != 0) return split;
   const char* body = nullptr;
-  const int length = FetchLabel(slot_, host.c_str(), port, path.c_str(), true, &body);
-  if (length < 0) return -2;
+  const int length = FetchLabelFromUrl(slot_, reply.substr(at + 8, end - at - 8), &body);
+  if (length < 0) return length;
   labelBody = body;
   const int saved = SaveLabel(job.id, job.mailNumber, body, length, job.account, job.reference);
   return saved == kLabelRowUpdated ? 1 : saved;

@@ -261,4 +261,12 @@ int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path,
   return -2;
 }
 
+int FetchLabelFromUrl(PoolSlot& slot, const std::string& url, const char** body) {
+  std::string host, path;
+  int32_t port = 80;
+  const int split = SplitLabelUrl(url, host, &port, path);
+  if (split != 0) return split;
+  return FetchLabel(slot, host.c_str(), port, path.c_str(), true, body);
+}
+
 }  // namespace tw::carrier

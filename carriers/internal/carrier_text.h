@@ -64,6 +64,9 @@ int SplitLabelUrl(const std::string& url, std::string& host, int32_t* port, std:
 // worker ends the wait between attempts).
 int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
                const char** body);
+// FetchLabelFromUrl: FetchLabel (with Accept-Encoding) of the label at a URL a carrier gave. Returns
+// the PDF's length with *body set, SplitLabelUrl's code (-3 to -7) for a URL it refuses, or -2.
+int FetchLabelFromUrl(PoolSlot& slot, const std::string& url, const char** body);
 
 // The carriers' fixed time-outs.
 inline constexpr int32_t kConnectTimeoutS = 20;
