@@ -24,7 +24,6 @@ namespace {
 constexpr char kOrderPath[] = "/ay/service.asmx/ayorder";
 constexpr char kPrintPath[] = "/ay/service.asmx/ayprint";
 constexpr size_t kReplyHeaderOffset = 30000;
-constexpr size_t kReplyHeaderRoom = 32000;
 constexpr size_t kAddressLineMax = 30;
 constexpr size_t kAuLongBarcode = 29;
 
@@ -64,10 +63,7 @@ int PostForm(PoolSlot& slot, const CAuPostClient& c, const char* path, const cha
   r.connectTimeoutS = kConnectTimeoutS;
   r.sendTimeoutMs = kLabelSendTimeoutMs;
   r.recvTimeoutMs = kLabelRecvTimeoutMs;
-  r.work = slot.szReply;
-  r.workSize = static_cast<int32_t>(kCarrierWorkBytes);
-  r.headerBuffer = slot.szReply + kReplyHeaderOffset;
-  r.headerRoom = static_cast<int32_t>(kReplyHeaderRoom);
+  UseSessionWork(r, slot, kReplyHeaderOffset);
   const int n = HttpExecute(r);
   *status = r.status;
   out = n > 0 ? ToGbk(std::string(r.bodyStart, static_cast<size_t>(n))) : "";
@@ -201,13 +197,9 @@ int CAuPostSession::PrintLabel(LabelJob& job) {
   if (n < 1) return -2;
   char url[256];
   if (tw::GetXmlElementText("url", reply.c_str(), url, sizeof url, 2, 254, false) != 1) url[0] = '\0';
-  std::string host, path;
-  int32_t port = 80;
-  const int split = SplitLabelUrl(url, host, &port, path);
-  if (split != 0) return split;
   const char* body = nullptr;
-  const int length = FetchLabel(slot_, host.c_str(), port, path.c_str(), true, &body);
-  if (length < 0) return -2;
+  const int length = FetchLabelFromUrl(slot_, url, &body);
+  if (length < 0) return length;
   labelBody = body;
   const int saved = SaveLabel(job.id, job.mailNumber, body, length, job.account, job.reference);
   return saved == kLabelRowUpdated ? 1 : saved;

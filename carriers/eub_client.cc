@@ -30,7 +30,6 @@ constexpr char kOrderHeader[] =
     "Content-Length: %zu\r\nContent-Type: text/xml; charset=utf-8\r\nCache-Control: no-cache\r\nConnection: "
     "Close\r\n\r\n";
 constexpr size_t kReplyHeaderOffset = 100000;  // the reply header lies this far into the work buffer
-constexpr size_t kReplyHeaderRoom = 32000;
 constexpr size_t kDescriptionMax = 254;
 constexpr char kReturnBlock[] =
     "<retreat>\r\n<name></name>\r\n<postcode>3043</postcode>\r\n<phone></phone>\r\n<mobile></mobile>\r\n"
@@ -301,10 +300,7 @@ int CEubSession::CreateOrder(EubOrder& order) {
   r.connectTimeoutS = kConnectTimeoutS;
   r.sendTimeoutMs = kOrderTimeoutMs;
   r.recvTimeoutMs = kOrderTimeoutMs;
-  r.work = slot_.szReply;
-  r.workSize = static_cast<int32_t>(kCarrierWorkBytes);
-  r.headerBuffer = slot_.szReply + kReplyHeaderOffset;
-  r.headerRoom = static_cast<int32_t>(kReplyHeaderRoom);
+  UseSessionWork(r, slot_, kReplyHeaderOffset);
   const int n = HttpExecute(r);
   if (n < 1) {
     char message[128];

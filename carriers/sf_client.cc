@@ -32,7 +32,6 @@ constexpr char kCallHeader[] =
     "Content-Length: %zu\r\nExpect: 100-continue\r\nConnection: Keep-Alive\r\n\r\n";
 constexpr uint32_t kIdleLimitMs = 90000;
 constexpr size_t kReplyHeaderOffset = 30000;
-constexpr size_t kReplyHeaderRoom = 32000;
 constexpr size_t kMessageMax = 255;
 
 struct SfError {
@@ -252,10 +251,7 @@ int CSfSession::Call(const std::string& request, std::string& out, int32_t* stat
   r.connectTimeoutS = kConnectTimeoutS;
   r.sendTimeoutMs = kOrderTimeoutMs;
   r.recvTimeoutMs = kOrderTimeoutMs;
-  r.work = slot_.szReply;
-  r.workSize = static_cast<int32_t>(kCarrierWorkBytes);
-  r.headerBuffer = slot_.szReply + kReplyHeaderOffset;
-  r.headerRoom = static_cast<int32_t>(kReplyHeaderRoom);
+  UseSessionWork(r, slot_, kReplyHeaderOffset);
   const int n = HttpExecute(r);
   r.CloseConnection();  // the header asks for keep-alive, but every call has a connection of its own
   *status = r.status;
@@ -379,13 +375,9 @@ int CSfSession::PrintLabel(LabelJob& job) {
   if (at == std::string::npos) return -3;
   const size_t end = reply.find('"', at + 8);
   if (end == std::string::npos) return -3;
-  std::string host, path;
-  int32_t port = 80;
-  const int split = SplitLabelUrl(reply.substr(at + 8, end - at - 8), host, &port, path);
-  if (split != 0) return split;
   const char* body = nullptr;
-  const int length = FetchLabel(slot_, host.c_str(), port, path.c_str(), true, &body);
-  if (length < 0) return -2;
+  const int length = FetchLabelFromUrl(slot_, reply.substr(at + 8, end - at - 8), &body);
+  if (length < 0) return length;
   labelBody = body;
   const int saved = SaveLabel(job.id, job.mailNumber, body, length, job.account, job.reference);
   return saved == kLabelRowUpdated ? 1 : saved;

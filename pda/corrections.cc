@@ -198,15 +198,7 @@ void CTarnwickExtension::OnPdaRecMod(CHttpServerContext* pCtxt, char* body, cons
       return;
     }
     DbColumns(st).Text(ddate).Int(nstate).Int(ifid).Text(cnum).Int(irid).Text(cserviceno).Text(station);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, tw::pda::kRcNoRecord);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, tw::pda::kRcNoRecord)) return;
   }
   if (tw::pda::StationDiffers(user, station)) {
     WriteCode(pCtxt, kRcModStation);
@@ -218,12 +210,8 @@ void CTarnwickExtension::OnPdaRecMod(CHttpServerContext* pCtxt, char* body, cons
   }
   const std::string update =
       tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec", kRecordFields, body, user.mcname, "irid", irid);
-  const int updated = tw::pda::RunUpdate(slot.slot(), update.c_str());
-  if (updated != tw::pda::kUpdateTouched) {
-    // Not run (a service number another record has, say): "-9"; the record went away: "-2".
-    WriteCode(pCtxt, updated == tw::pda::kUpdateNoRow ? tw::pda::kRcNoRecord : kRcDbFailed);
-    return;
-  }
+  // Not run (a service number another record has, say): "-9"; the record went away: "-2".
+  if (!tw::pda::RunUpdateOrReply(*this, pCtxt, slot.slot(), update.c_str())) return;
   // The numbers as they were before the change.
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
   reply.AppendChar('{');

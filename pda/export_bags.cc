@@ -149,15 +149,7 @@ void CTarnwickExtension::OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, c
       return;
     }
     BindBag(st, bag);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcNotFound);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcNotFound)) return;
   }
 
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
@@ -233,24 +225,12 @@ void CTarnwickExtension::OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, con
       return;
     }
     st.BindInt(1, &ixid);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, tw::pda::kRcNoRecord);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, tw::pda::kRcNoRecord)) return;
   }
   const std::string sql =
       tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec_xbag", kBagFields, body, user.mcname, "ixid", ixid);
-  const int updated = tw::pda::RunUpdate(slot.slot(), sql.c_str());
-  if (updated != tw::pda::kUpdateTouched) {
-    // Not run: "-9"; the bag went away since it was found: "-2".
-    WriteCode(pCtxt, updated == tw::pda::kUpdateNoRow ? tw::pda::kRcNoRecord : kRcDbFailed);
-    return;
-  }
+  // Not run: "-9"; the bag went away since it was found: "-2".
+  if (!tw::pda::RunUpdateOrReply(*this, pCtxt, slot.slot(), sql.c_str())) return;
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", ixid).Int("ixID", ixid).Str("cxNo", number).Int("iUpdate", given);

@@ -99,6 +99,23 @@ constexpr char kUserInfoSql[] =
     "SELECT a.mvright,a.mvrighte,a.mvrighti,a.cstationt,b.vright FROM dorvane.dbo.man_main AS a LEFT OUTER JOIN "
     "dorvane.dbo.w_depot_role AS b ON(a.mcname=b.cname) WHERE a.mcname='%s'";
 
+// SendRecList: ends a reply whose "RecList" rows are written: "-9" when the rows stopped on a
+// failed fetch (rc the last Fetch's result), "0" when there were none, else the list closed with
+// "iTotalRec" and sent.
+void SendRecList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply, SQLRETURN rc,
+                 int32_t count) {
+  if (rc != SQL_NO_DATA) {
+    ext.WriteCode(pCtxt, kRcDbFailed);
+    return;
+  }
+  if (count == 0) {
+    ext.WriteCode(pCtxt, kRcNotFound);
+    return;
+  }
+  reply.Printf("],\"iTotalRec\":%d}", count);
+  tw::pda::SendReply(ext, pCtxt, reply);
+}
+
 }  // namespace
 
 void CTarnwickExtension::OnPdaSpInfo(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
@@ -147,16 +164,7 @@ void CTarnwickExtension::OnPdaSpInfo(CHttpServerContext* pCtxt, char* body, cons
     reply.AppendChar('}');
     ++count;
   }
-  if (rc != SQL_NO_DATA) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  if (count == 0) {
-    WriteCode(pCtxt, kRcNotFound);
-    return;
-  }
-  reply.Printf("],\"iTotalRec\":%d}", count);
-  tw::pda::SendReply(*this, pCtxt, reply);
+  SendRecList(*this, pCtxt, reply, rc, count);
 }
 
 void CTarnwickExtension::OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
@@ -184,15 +192,7 @@ void CTarnwickExtension::OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, con
       return;
     }
     DbColumns(st).Text(name).Int(nbatch);
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcSupplierUnknown);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcSupplierUnknown)) return;
   }
   const int32_t code = UsableBatchCode(*this, isid, nbatch);
 
@@ -312,16 +312,7 @@ void CTarnwickExtension::OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* bo
     reply.AppendChar('}');
     ++count;
   }
-  if (rc != SQL_NO_DATA) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  if (count == 0) {
-    WriteCode(pCtxt, kRcNotFound);
-    return;
-  }
-  reply.Printf("],\"iTotalRec\":%d}", count);
-  tw::pda::SendReply(*this, pCtxt, reply);
+  SendRecList(*this, pCtxt, reply, rc, count);
 }
 
 void CTarnwickExtension::OnPdaUserInfo(CHttpServerContext* pCtxt, char*, const PdaUser& user) {
@@ -347,15 +338,7 @@ void CTarnwickExtension::OnPdaUserInfo(CHttpServerContext* pCtxt, char*, const P
   st.BindBinary(3, rightI, sizeof rightI, &lengths[2]);
   st.BindText(4, stationT, sizeof stationT);
   st.BindBinary(5, roleRight, sizeof roleRight, &lengths[3]);
-  const SQLRETURN rc = st.Fetch();
-  if (rc == SQL_NO_DATA) {
-    WriteCode(pCtxt, kRcNotFound);
-    return;
-  }
-  if (!DbOk(rc)) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
+  if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcNotFound)) return;
   // A NULL or short value leaves bytes that were not sent: keep only those that came.
   unsigned char* fields[2] = {right, rightI};
   const SQLLEN fieldLengths[2] = {lengths[0], lengths[2]};

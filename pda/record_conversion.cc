@@ -301,15 +301,7 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
       ext.WriteCode(pCtxt, kRcDbFailed);
       return;
     }
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      ext.WriteCode(pCtxt, -2);
-      return;
-    }
-    if (!DbOk(rc)) {
-      ext.WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(ext, pCtxt, st, -2)) return;
   }
 
   // ---- kind and destination ----

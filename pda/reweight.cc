@@ -160,15 +160,7 @@ void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body,
       WriteCode(pCtxt, kRcDbFailed);
       return;
     }
-    const SQLRETURN rc = st.Fetch();
-    if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, -2);
-      return;
-    }
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, -2)) return;
   }
 
   // ---- refusals ----

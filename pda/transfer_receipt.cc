@@ -268,11 +268,7 @@ void CTarnwickExtension::OnPdaTransShelfPut(CHttpServerContext* pCtxt, char* bod
   }
   const std::string sql =
       StringPrintf("UPDATE dorvane.dbo.rec_trans SET cshelf='%s' WHERE iid=%d", tw::SqlEscape(shelf).c_str(), t.iid);
-  const int updated = tw::pda::RunUpdate(slot, sql.c_str());
-  if (updated != tw::pda::kUpdateTouched) {
-    WriteCode(pCtxt, updated == tw::pda::kUpdateNoRow ? tw::pda::kRcNoRecord : kRcDbFailed);
-    return;
-  }
+  if (!tw::pda::RunUpdateOrReply(*this, pCtxt, slot, sql.c_str())) return;
   tw::OutBuf reply = tw::pda::OpenReply(slot);
   reply.AppendChar('{');
   CJsonFields(reply)

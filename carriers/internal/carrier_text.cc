@@ -227,6 +227,13 @@ int SplitLabelUrl(const std::string& raw, std::string& host, int32_t* port, std:
   return host.empty() ? -4 : 0;
 }
 
+void UseSessionWork(HttpRequest& r, PoolSlot& slot, size_t headerOffset) {
+  r.work = slot.szReply;
+  r.workSize = static_cast<int32_t>(kCarrierWorkBytes);
+  r.headerBuffer = slot.szReply + headerOffset;
+  r.headerRoom = static_cast<int32_t>(kReplyHeaderRoom);
+}
+
 int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
                const char** body) {
   for (int attempt = 1; attempt <= kLabelAttempts; ++attempt) {
@@ -252,6 +259,14 @@ int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path,
     if (attempt < kLabelAttempts && WaitForLabelStop(kLabelRetryMs)) break;
   }
   return -2;
+}
+
+int FetchLabelFromUrl(PoolSlot& slot, const std::string& url, const char** body) {
+  std::string host, path;
+  int32_t port = 80;
+  const int split = SplitLabelUrl(url, host, &port, path);
+  if (split != 0) return split;
+  return FetchLabel(slot, host.c_str(), port, path.c_str(), true, body);
 }
 
 }  // namespace tw::carrier

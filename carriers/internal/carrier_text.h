@@ -10,6 +10,7 @@
 
 #include "carriers/carrier_clients.h"
 
+struct HttpRequest;
 struct PoolSlot;
 
 namespace tw::carrier {
@@ -63,12 +64,22 @@ int SplitLabelUrl(const std::string& url, std::string& host, int32_t* port, std:
 // worker ends the wait between attempts).
 int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
                const char** body);
+// FetchLabelFromUrl: FetchLabel (with Accept-Encoding) of the label at a URL a carrier gave. Returns
+// the PDF's length with *body set, SplitLabelUrl's code (-3 to -7) for a URL it refuses, or -2.
+int FetchLabelFromUrl(PoolSlot& slot, const std::string& url, const char** body);
 
 // The carriers' fixed time-outs.
 inline constexpr int32_t kConnectTimeoutS = 20;
 inline constexpr int32_t kOrderTimeoutMs = 30000;
 inline constexpr int32_t kLabelSendTimeoutMs = 60000;
 inline constexpr int32_t kLabelRecvTimeoutMs = 180000;
+
+// How many bytes a carrier's reply header may take.
+inline constexpr size_t kReplyHeaderRoom = 32000;
+// UseSessionWork: gives a session's request its work in the slot: the first kCarrierWorkBytes of
+// the reply buffer, with the reply header kept headerOffset bytes into it (kReplyHeaderRoom bytes).
+// REQUIRES: headerOffset + kReplyHeaderRoom within the reply buffer.
+void UseSessionWork(HttpRequest& r, PoolSlot& slot, size_t headerOffset);
 
 // Text copy into a fixed field, cut on a character boundary.
 template <size_t N>

@@ -133,6 +133,26 @@ int RunUpdate(PoolSlot& slot, const char* sql) {
   return rows > 0 ? kUpdateTouched : kUpdateNoRow;
 }
 
+bool RunUpdateOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, const char* sql) {
+  const int updated = RunUpdate(slot, sql);
+  if (updated == kUpdateTouched) return true;
+  ext.WriteCode(pCtxt, updated == kUpdateNoRow ? kRcNoRecord : kRcDbFailed);
+  return false;
+}
+
+bool FetchRowOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, DbStatement& st, int noRowCode) {
+  const SQLRETURN rc = st.Fetch();
+  if (rc == SQL_NO_DATA) {
+    ext.WriteCode(pCtxt, noRowCode);
+    return false;
+  }
+  if (!DbOk(rc)) {
+    ext.WriteCode(pCtxt, kRcDbFailed);
+    return false;
+  }
+  return true;
+}
+
 bool CallIntProcedure(PoolSlot& slot, const char* sql, int32_t* result) {
   *result = 0;
   DbStatement st(slot.hDbc);

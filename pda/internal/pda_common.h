@@ -25,6 +25,7 @@
 
 class CHttpServerContext;
 class CTarnwickExtension;
+class DbStatement;
 struct PdaUser;
 
 namespace tw::pda {
@@ -102,6 +103,19 @@ inline constexpr int kUpdateNoRow = 0;
 // RunUpdate: runs the statement on the slot's connection: kUpdateTouched when it changed a row,
 // kUpdateNoRow when it touched none, -9 when it did not run.
 [[nodiscard]] int RunUpdate(PoolSlot& slot, const char* sql);
+// RunUpdateOrReply: runs the UPDATE of a row the handler has just found. True when it changed the
+// row; otherwise the reply is written ("-2" when it touched none, the row having gone since, "-9"
+// when it did not run) and the handler only has to return.
+[[nodiscard]] bool RunUpdateOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot,
+                                    const char* sql);
+
+// ---- Single rows ------------------------------------------------------------------------------------
+
+// FetchRowOrReply: fetches the next row of a statement that has run. True when a row came;
+// otherwise the reply is written (noRowCode when there is no row, "-9" when the fetch failed) and
+// the handler only has to return.
+[[nodiscard]] bool FetchRowOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, DbStatement& st,
+                                   int noRowCode);
 
 // ---- Procedures -------------------------------------------------------------------------------------
 
