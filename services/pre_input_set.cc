@@ -12,6 +12,7 @@
 #include "core/result_codes.h"
 #include "services/client_codes.h"
 #include "services/internal/pre_input_batch.h"
+#include "services/internal/replies.h"
 #include "services/shipment_entry.h"
 #include "util/json.h"
 #include "util/outbuf.h"
@@ -22,19 +23,6 @@ constexpr char kDelCallSql[] = "{?=CALL dorvane.dbo.cp_rec_pre_input_del(%d,%d)}
 constexpr char kMessDelFailed[] = "处理失败。";
 // A procedure result that ends a whole "PreInputDel".
 constexpr int kProcFailed = -9;
-
-// The reply buffer of a batch: the slot's, growing on the heap up to the largest batch reply.
-tw::OutBuf BatchReplyBuffer(PoolSlot& slot) {
-  return tw::OutBuf::Growable(slot.szReply, kReplyBytes, tw::entry::kBatchReplyMaxBytes);
-}
-
-void SendBatchReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply, CBatchReply& batch) {
-  if (!batch.Finish()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the batch bounds
-    return;
-  }
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
-}
 
 }  // namespace
 
@@ -66,7 +54,7 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
   }
 
   // The reply is written once every record is done: a carrier order works in the slot's reply buffer.
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
   for (const ShipmentEntryResult& r : results) {
     batch.BeginEntry(r.iIndex)
@@ -82,7 +70,7 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
         .Str("cBy5", r.cBy5);
     batch.EndEntry();
   }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }
 
 void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
@@ -130,11 +118,11 @@ void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, co
     }
   }
 
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(ids.size()), static_cast<int32_t>(ids.size() - failures.size()));
   for (size_t i = 0; i < failures.size(); ++i) {
     batch.BeginEntry(static_cast<int32_t>(i)).Int("iID", failures[i].id).StrWide("cMess", failures[i].message);
     batch.EndEntry();
   }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }

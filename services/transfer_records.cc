@@ -20,6 +20,7 @@
 #include "services/internal/goods_rows.h"
 #include "services/internal/pre_input_batch.h"
 #include "services/internal/pre_input_record.h"
+#include "services/internal/replies.h"
 #include "services/internal/transfer_record.h"
 #include "services/shipment_entry.h"
 #include "util/datetime.h"
@@ -186,19 +187,6 @@ class CTransferListRows : public CListRows {
   TransferRow row_;
 };
 
-// The reply buffer of a batch: the slot's, growing on the heap up to the largest batch reply.
-tw::OutBuf BatchReplyBuffer(PoolSlot& slot) {
-  return tw::OutBuf::Growable(slot.szReply, kReplyBytes, tw::entry::kBatchReplyMaxBytes);
-}
-
-void SendBatchReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply, CBatchReply& batch) {
-  if (!batch.Finish()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the batch bounds
-    return;
-  }
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
-}
-
 const char* SetRefusal(int result) {
   switch (result) {
     case kProcTaken:
@@ -298,13 +286,13 @@ void CTarnwickExtension::OnRecTransSet(CHttpServerContext* pCtxt, char* body, co
     if (SaveTransferRecord(slot.slot(), icid, records[i], results[i], address) > 0) ++stored;
   }
 
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
   for (const ShipmentEntryResult& r : results) {
     batch.BeginEntry(r.iIndex).Int("iID", r.iID).StrWide("cNum", r.cNum).StrWide("cMess", r.cMess);
     batch.EndEntry();
   }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }
 
 void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
@@ -353,13 +341,13 @@ void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, co
     }
   }
 
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(ids.size()), static_cast<int32_t>(ids.size() - failures.size()));
   for (const Failure& f : failures) {
     batch.BeginEntry(f.index).Int("iID", f.id).StrWide("cMess", f.message);
     batch.EndEntry();
   }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }
 
 void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
