@@ -13,6 +13,7 @@
 #include "core/result_codes.h"
 #include "pricing/kind_fill.h"
 #include "services/client_codes.h"
+#include "services/internal/replies.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/registry.h"
@@ -173,11 +174,7 @@ void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int
   f.Str("cWeChat", r.cwechat);
   f.Str("cBy1", r.cby1).Str("cBy2", r.cby2).Str("cBy3", r.cby3).Str("cBy4", r.cby4).Str("cBy5", r.cby5);
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }
 
 // ---- service kinds ----------------------------------------------------------------------------------
@@ -226,9 +223,5 @@ void CTarnwickExtension::OnEmsKindList(CHttpServerContext* pCtxt) {
     reply.AppendChar('}');
   }
   reply.Append("]}");
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }

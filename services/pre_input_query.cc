@@ -12,6 +12,7 @@
 #include "services/client_codes.h"
 #include "services/internal/client_read.h"
 #include "services/internal/goods_rows.h"
+#include "services/internal/replies.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -415,11 +416,7 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
     PutGoodsList(reply, s, r.iid);
   }
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }
 
 void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {

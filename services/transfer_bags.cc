@@ -20,6 +20,7 @@
 #include "core/result_codes.h"
 #include "services/client_codes.h"
 #include "services/internal/goods_rows.h"
+#include "services/internal/replies.h"
 #include "services/internal/transfer_bag.h"
 #include "services/internal/transfer_record.h"
 #include "util/datetime.h"
@@ -268,9 +269,5 @@ void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, cons
   char goods[sizeof kRecGoodsSql + 16];
   if (FormatSql(goods, sizeof goods, kRecGoodsSql, r.irid)) tw::entry::PutGoodsList(reply, s, goods);
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }

@@ -417,11 +417,7 @@ void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, c
   char goods[sizeof kGoodsSql + 16];
   if (FormatSql(goods, sizeof goods, kGoodsSql, r.iid)) tw::entry::PutGoodsList(reply, s, goods);
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }
 
 void CTarnwickExtension::OnRecTransList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {

@@ -1,6 +1,7 @@
 #pragma once
-// The sending of the client road's replies that are built whole in the pool slot's reply buffer:
-// the batch replies of the writing requests ({"ReturnValue":n,"OK":k[,"ErrList":[...]]}).
+// The sending of the client road's replies that are built whole in a reply buffer: the one-object
+// replies of the reading requests and the batch replies of the writing requests
+// ({"ReturnValue":n,"OK":k[,"ErrList":[...]]}). A reply is never sent cut.
 //
 // Thread-safety: works on the request's own slot and buffers.
 
@@ -17,6 +18,15 @@ namespace tw::entry {
 // batch reply (kBatchReplyMaxBytes).
 inline tw::OutBuf BatchReplyBuffer(PoolSlot& slot) {
   return tw::OutBuf::Growable(slot.szReply, kReplyBytes, kBatchReplyMaxBytes);
+}
+
+// SendWholeReply: sends the reply; the bare "-9" instead when it did not fit its buffer.
+inline void SendWholeReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const tw::OutBuf& reply) {
+  if (reply.overflowed()) {
+    ext.WriteCode(pCtxt, kRcDbFailed);
+    return;
+  }
+  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
 }
 
 // SendBatchReply: closes the batch and sends its reply; the bare "-9" when it could not be closed
