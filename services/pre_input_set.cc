@@ -56,20 +56,7 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
   // The reply is written once every record is done: a carrier order works in the slot's reply buffer.
   tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
-  for (const ShipmentEntryResult& r : results) {
-    batch.BeginEntry(r.iIndex)
-        .Int("iID", r.iID)
-        .Str("cNum", r.cNum)
-        .Str("cNo", r.cNo)
-        .Str("cMess", r.cMess)
-        .Str("cReserve", r.cReserve)
-        .Str("cBy1", r.cBy1)
-        .Str("cBy2", r.cBy2)
-        .Str("cBy3", r.cBy3)
-        .Str("cBy4", r.cBy4)
-        .Str("cBy5", r.cBy5);
-    batch.EndEntry();
-  }
+  for (const ShipmentEntryResult& r : results) PutEntryResult(batch, "iID", r);
   tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }
 

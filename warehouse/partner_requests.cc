@@ -277,20 +277,7 @@ void CTarnwickExtension::OnWOrderSet(CHttpServerContext* pCtxt, char* body, cons
   tw::OutBuf reply =
       tw::OutBuf::Growable(slot.slot().szReply, kReplyBytes, orders.size() * kOrderEntryMaxBytes + kOrderReplyRoom);
   CBatchReply batch(reply, static_cast<int32_t>(orders.size()), stored);
-  for (const ShipmentEntryResult& r : results) {
-    batch.BeginEntry(r.iIndex)
-        .Int("ioID", r.iID)
-        .Str("cNum", r.cNum)
-        .Str("cNo", r.cNo)
-        .Str("cMess", r.cMess)
-        .Str("cReserve", r.cReserve)
-        .Str("cBy1", r.cBy1)
-        .Str("cBy2", r.cBy2)
-        .Str("cBy3", r.cBy3)
-        .Str("cBy4", r.cBy4)
-        .Str("cBy5", r.cBy5);
-    batch.EndEntry();
-  }
+  for (const ShipmentEntryResult& r : results) PutEntryResult(batch, "ioID", r);
   if (!batch.Finish()) {
     WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the entry bound
     return;
