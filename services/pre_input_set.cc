@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/db.h"
 #include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
@@ -21,8 +20,6 @@ namespace {
 
 constexpr char kDelCallSql[] = "{?=CALL dorvane.dbo.cp_rec_pre_input_del(%d,%d)}";
 constexpr char kMessDelFailed[] = "处理失败。";
-// A procedure result that ends a whole "PreInputDel".
-constexpr int kProcFailed = -9;
 
 }  // namespace
 
@@ -84,15 +81,8 @@ void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, co
   };
   std::vector<Failure> failures;
   for (int32_t id : ids) {
-    DbStatement st(slot.dbc());
-    if (!st.ok()) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
     int32_t result = 0;
-    st.BindOutInt(1, &result);
-    char sql[sizeof kDelCallSql + 24];
-    if (!FormatSql(sql, sizeof sql, kDelCallSql, id, icid) || !DbOk(st.ExecDirect(sql)) || result == kProcFailed) {
+    if (!tw::entry::CallWithdraw(slot.slot(), kDelCallSql, id, icid, &result)) {
       WriteCode(pCtxt, kRcDbFailed);  // the ids before this one stay withdrawn
       return;
     }

@@ -320,16 +320,8 @@ void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, co
   };
   std::vector<Failure> failures;
   for (size_t i = 0; i < ids.size(); ++i) {
-    DbStatement st(slot.dbc());
-    if (!st.ok()) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
     int32_t result = 0;
-    st.BindOutInt(1, &result);
-    char sql[sizeof kDelCallSql + 24];
-    if (!FormatSql(sql, sizeof sql, kDelCallSql, ids[i], icid) || !DbOk(st.ExecDirect(sql)) ||
-        result == kProcFailed) {
+    if (!tw::entry::CallWithdraw(slot.slot(), kDelCallSql, ids[i], icid, &result)) {
       WriteCode(pCtxt, kRcDbFailed);  // the records withdrawn before this one stay withdrawn
       return;
     }
