@@ -377,18 +377,10 @@ void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, c
     sql.AppendChar('\'');
   }
   TransferRow r;
-  {
-    DbStatement st(s.hDbc);
-    if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
-    BindTransfer(st, r, TransferForm::kData);
-    const SQLRETURN rc = st.Fetch();
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed);
-      return;
-    }
+  const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) { BindTransfer(st, r, TransferForm::kData); });
+  if (read != kRcOk) {
+    WriteCode(pCtxt, read);
+    return;
   }
   if (r.irid > 0) {
     WriteCode(pCtxt, kRcConverted);
