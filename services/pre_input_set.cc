@@ -58,22 +58,10 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
 }
 
 void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const std::string_view text(body != nullptr ? body : "");
-  const int32_t icid = tw::JsonGetInt("icID", text, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
+  int32_t icid = 0;
   std::vector<int32_t> ids;
-  if (!tw::entry::ReadIdList(text, tw::entry::kBatchRecordsMax, ids)) {
-    WriteCode(pCtxt, kRcNoBatchList);
-    return;
-  }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenWithdrawal(*this, pCtxt, body != nullptr ? body : "", &icid, ids, slot)) return;
 
   struct Failure {
     int32_t id;

@@ -3,6 +3,9 @@
 #include <climits>
 
 #include "core/db.h"
+#include "core/extension.h"
+#include "core/result_codes.h"
+#include "services/client_codes.h"
 #include "util/json.h"
 
 namespace tw::entry {
@@ -75,6 +78,24 @@ bool ReadIdList(std::string_view body, size_t max, std::vector<int32_t>& ids) {
     const size_t comma = list.find(',', pos);
     if (comma == std::string_view::npos) break;
     pos = NextDigit(list, comma + 1);
+  }
+  return true;
+}
+
+bool OpenWithdrawal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body, int32_t* icid,
+                    std::vector<int32_t>& ids, PoolSlotGuard& slot) {
+  *icid = tw::JsonGetInt("icID", body, 0);
+  if (*icid <= 0) {
+    ext.WriteCode(pCtxt, kRcBadClientId);
+    return false;
+  }
+  if (!ReadIdList(body, kBatchRecordsMax, ids)) {
+    ext.WriteCode(pCtxt, kRcNoBatchList);
+    return false;
+  }
+  if (!slot.Acquire()) {
+    ext.WriteCode(pCtxt, kRcNoConnection);
+    return false;
   }
   return true;
 }

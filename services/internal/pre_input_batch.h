@@ -12,6 +12,9 @@
 
 #include "core/pool.h"
 
+class CHttpServerContext;
+class CTarnwickExtension;
+
 namespace tw::entry {
 
 // A batch holds at most this many records (or ids); a longer one is refused before anything is
@@ -34,6 +37,13 @@ inline constexpr size_t kBatchReplyMaxBytes = kBatchRecordsMax * kBatchEntryMaxB
 // a number beyond the int range reads as the largest int. Returns false (ids cleared) when the key
 // is missing, its value is not a list closed by "]", or it holds more than `max` ids.
 [[nodiscard]] bool ReadIdList(std::string_view body, size_t max, std::vector<int32_t>& ids);
+
+// OpenWithdrawal: the opening of a withdrawing request: reads "icID" into *icid and the "iIDs" list
+// (at most kBatchRecordsMax ids) into ids, then takes a pool slot into `slot`. False, with the
+// refusal written, when "icID" is missing or not positive ("-710"), the list is missing, not a list
+// or too long ("-3"), or no slot is free ("-9999").
+[[nodiscard]] bool OpenWithdrawal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
+                                  int32_t* icid, std::vector<int32_t>& ids, PoolSlotGuard& slot);
 
 // CallWithdraw: runs the withdrawing procedure of one record on the slot's connection; callFormat
 // is its call ("{?=CALL dorvane.dbo.cp_..._del(%d,%d)}", the record's id, then the client's).
