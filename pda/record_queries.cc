@@ -12,6 +12,7 @@
 #include "core/numbering.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/pre_input_row.h"
 #include "core/result_codes.h"
 #include "pda/internal/pda_common.h"
 #include "util/datetime.h"
@@ -113,57 +114,7 @@ constexpr char kPreInputSql[] =
     "a.faby,a.icid,b.cunitname,b.caccount FROM dorvane.dbo.rec_pre_input AS a INNER JOIN dorvane.dbo.client_arc "
     "AS b ON(a.icid=b.icid) WHERE a.cnum='%s'";
 
-struct PreInputRow {
-  int32_t iid = 0, irid = 0, nitemtype = 0;
-  DbText<15> cemskind = "";
-  DbText<63> cdes = "";
-  double fweight = 0;
-  DbText<254> cunitname = "", caddr = "";
-  DbText<126> ccity = "";
-  DbText<15> cpostcode = "";
-  DbText<63> cprovince = "";
-  DbText<126> ccountry = "";
-  DbText<63> creceiver = "", cphone = "";
-  int32_t nstate = 0;
-  DbText<254> cmemo = "";
-  int32_t npayway = 0;
-  DbText<30> csender = "";
-  DbText<40> clwh = "";
-  int32_t iitem = 0;
-  double fgoods = 0, fgoodsc = 0;
-  DbText<254> cgoods = "";
-  int32_t iquantity = 0;
-  int64_t iprice = 0;  // cents
-  DbText<15> cpacking = "";
-  DbText<63> ctransnote = "";
-  int64_t idvalue = 0, iivalue = 0;  // cents
-  DbText<3> cmoney = "";
-  DbText<127> csunitname = "", csaddr = "";
-  DbText<63> csphone = "";
-  DbText<15> cspostcode = "";
-  DbText<63> cscountry = "";
-  DbText<30> csprovince = "";
-  DbText<63> cscity = "";
-  int32_t nlanguage = 0;
-  DbText<3> cpaydir = "";
-  double famount = 0;
-  DbText<30> crefer = "";
-  DbText<22> csmsnumber = "";
-  DbText<63> csemail = "", cremail = "";
-  DbText<22> crsms = "";
-  DbText<15> cmark = "";
-  DbText<30> cdepart = "", cno = "", crno = "", ccno = "", creserve = "";
-  int32_t ireserve = 0;
-  DbText<15> cunit = "";
-  DbText<63> cby1 = "", cby2 = "", cby3 = "", cby4 = "";
-  DbText<254> cby5 = "", cgoodsa = "";
-  DbText<63> cgcodea = "", cgcodeb = "", cgcodec = "";
-  double fgcustom = 0, fgcrate = 0;
-  DbText<30> cnum = "";
-  DbText<63> caddrfrom = "";
-  DbText<3> corigin = "";
-  DbText<15> cemskindc = "", cemskindw = "";
-  double faget = 0, fasafe = 0, fapack = 0, faother = 0, facheck = 0, faremote = 0, faby = 0;
+struct PreInputRow : PreInputColumns {
   int32_t icid = 0;
   DbText<127> clientUnit = "";
   DbText<63> caccount = "";
@@ -189,34 +140,10 @@ void BindPreInput(DbStatement& st, PreInputRow& r) {
 void PutPreInput(CJsonFields& f, const PreInputRow& r) {
   char alias[16] = "";  // a kind without alias answers ""
   CTarnwickExtension::GetEmsKindAlias(r.cemskind, alias);
-  int32_t length = 0, width = 0, height = 0;
-  ParseSides(r.clwh, &length, &width, &height);
   f.Int("iID", r.iid).Int("irID", r.irid).Int("icID", r.icid).Str("cAccount", r.caccount);
   f.Str("cUnitName", r.clientUnit).Int("nItemType", r.nitemtype).Int("nLanguage", r.nlanguage);
   f.Str("cEmsKind", r.cemskind).Str("cEmsKindi", alias).Str("cEmsKindc", r.cemskindc).Str("cEmsKindw", r.cemskindw);
-  f.Str("cAddrFrom", r.caddrfrom).Str("cDes", r.cdes).Real("fWeight", r.fweight, 3);
-  f.Int("iLong", length).Int("iWidth", width).Int("iHeight", height);
-  f.Int("iItem", r.iitem).Int("siPayWay", r.npayway).Real("fAmount", r.famount, 2);
-  f.Str("cReceiver", r.creceiver).Str("cRUnit", r.cunitname).Str("cRAddr", r.caddr).Str("cRCity", r.ccity);
-  f.Str("cRPostcode", r.cpostcode).Str("cRProvince", r.cprovince).Str("cRCountry", r.ccountry);
-  f.Str("cRPhone", r.cphone).Str("cREMail", r.cremail).Str("cRSms", r.crsms);
-  f.Str("cNum", r.cnum).Str("cNo", r.cno).Str("cRNo", r.crno).Str("cCNo", r.ccno);
-  f.Str("cSender", r.csender).Str("cSUnit", r.csunitname).Str("cSAddr", r.csaddr).Str("cSCity", r.cscity);
-  f.Str("cSPostcode", r.cspostcode).Str("cSProvince", r.csprovince).Str("cSCountry", r.cscountry);
-  f.Str("cSPhone", r.csphone).Str("cSEMail", r.csemail).Str("cSSms", r.csmsnumber);
-  f.Str("cDepart", r.cdepart).Str("cMark", r.cmark).Str("cMemo", r.cmemo).Str("cReserve", r.creserve);
-  f.Int("iReserve", r.ireserve);
-  f.Str("cBy1", r.cby1).Str("cBy2", r.cby2).Str("cBy3", r.cby3).Str("cBy4", r.cby4).Str("cBy5", r.cby5);
-  f.Str("cGoods", r.cgoods).Int("iQuantity", r.iquantity).Real("fPrice", tw::Ratio64(r.iprice, kCents), 2);
-  f.Real("fGoods", r.fgoods, 2).Real("fGoodsc", r.fgoodsc, 2);
-  f.Real("fDValue", tw::Ratio64(r.idvalue, kCents), 2).Real("fIValue", tw::Ratio64(r.iivalue, kCents), 2);
-  f.Str("cMoney", r.cmoney).Str("cPayDir", r.cpaydir).Str("cOrigin", r.corigin);
-  f.Str("cGoodsA", r.cgoodsa).Str("cGCodeA", r.cgcodea).Str("cGCodeB", r.cgcodeb).Str("cGCodeC", r.cgcodec);
-  f.Real("fGCustom", r.fgcustom, 2).Real("fGCRate", r.fgcrate, 4);
-  f.Real("faGet", r.faget, 2).Real("faSafe", r.fasafe, 2).Real("faPack", r.fapack, 2);
-  f.Real("faOther", r.faother, 2).Real("faCheck", r.facheck, 2).Real("faRemote", r.faremote, 2);
-  f.Real("faBy", r.faby, 2);
-  f.Str("cPacking", r.cpacking).Str("cTransNote", r.ctransnote);
+  PutPreInputKeys(f, r);
 }
 
 // Runs one record query: reads the keys, resolves the account, selects the newest matching row

@@ -13,6 +13,8 @@
 #include "core/result_codes.h"
 #include "pricing/kind_fill.h"
 #include "services/client_codes.h"
+#include "services/internal/client_read.h"
+#include "services/internal/replies.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/registry.h"
@@ -138,22 +140,14 @@ void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int
     return;
   }
   PoolSlot& s = slot.slot();
+  tw::OutBuf sql(s.szSql, kSqlBytes);
+  sql.Append(kClientSql);
+  sql.Append(lookup);
   ClientRow r;
-  {
-    DbStatement st(slot.dbc());
-    tw::OutBuf sql(s.szSql, kSqlBytes);
-    sql.Append(kClientSql);
-    sql.Append(lookup);
-    if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
-    BindClient(st, r);
-    const SQLRETURN rc = st.Fetch();
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed);
-      return;
-    }
+  const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) { BindClient(st, r); });
+  if (read != kRcOk) {
+    WriteCode(pCtxt, read);
+    return;
   }
   const std::string password = ScramblePassword(MemberPassword(slot.dbc(), r.cwebac).c_str());
 
@@ -173,11 +167,7 @@ void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int
   f.Str("cWeChat", r.cwechat);
   f.Str("cBy1", r.cby1).Str("cBy2", r.cby2).Str("cBy3", r.cby3).Str("cBy4", r.cby4).Str("cBy5", r.cby5);
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }
 
 // ---- service kinds ----------------------------------------------------------------------------------
@@ -226,9 +216,5 @@ void CTarnwickExtension::OnEmsKindList(CHttpServerContext* pCtxt) {
     reply.AppendChar('}');
   }
   reply.Append("]}");
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }

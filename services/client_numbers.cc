@@ -18,6 +18,7 @@
 #include "pricing/kind_fill.h"
 #include "services/client_codes.h"
 #include "services/internal/client_id_text.h"
+#include "services/internal/replies.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/md5.h"
@@ -111,11 +112,7 @@ void CTarnwickExtension::OnDoGetNo(CHttpServerContext* pCtxt, char* body, const 
       .Str("cBy4", fill.cBy4)
       .Str("cBy5", fill.cBy5);
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }
 
 // ---- MD5 of a text ----------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "core/pool.h"
 #include "core/result_codes.h"
 #include "services/internal/client_read.h"
+#include "services/internal/replies.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/text.h"
@@ -211,9 +212,5 @@ void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, 
     reply.AppendChar('}');
   }
   reply.Append("]}");
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }

@@ -5,13 +5,13 @@
 #include <string_view>
 #include <vector>
 
-#include "core/db.h"
 #include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
 #include "services/internal/pre_input_batch.h"
+#include "services/internal/replies.h"
 #include "services/shipment_entry.h"
 #include "util/json.h"
 #include "util/outbuf.h"
@@ -20,21 +20,6 @@ namespace {
 
 constexpr char kDelCallSql[] = "{?=CALL dorvane.dbo.cp_rec_pre_input_del(%d,%d)}";
 constexpr char kMessDelFailed[] = "处理失败。";
-// A procedure result that ends a whole "PreInputDel".
-constexpr int kProcFailed = -9;
-
-// The reply buffer of a batch: the slot's, growing on the heap up to the largest batch reply.
-tw::OutBuf BatchReplyBuffer(PoolSlot& slot) {
-  return tw::OutBuf::Growable(slot.szReply, kReplyBytes, tw::entry::kBatchReplyMaxBytes);
-}
-
-void SendBatchReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply, CBatchReply& batch) {
-  if (!batch.Finish()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the batch bounds
-    return;
-  }
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
-}
 
 }  // namespace
 
@@ -66,42 +51,17 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
   }
 
   // The reply is written once every record is done: a carrier order works in the slot's reply buffer.
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
-  for (const ShipmentEntryResult& r : results) {
-    batch.BeginEntry(r.iIndex)
-        .Int("iID", r.iID)
-        .Str("cNum", r.cNum)
-        .Str("cNo", r.cNo)
-        .Str("cMess", r.cMess)
-        .Str("cReserve", r.cReserve)
-        .Str("cBy1", r.cBy1)
-        .Str("cBy2", r.cBy2)
-        .Str("cBy3", r.cBy3)
-        .Str("cBy4", r.cBy4)
-        .Str("cBy5", r.cBy5);
-    batch.EndEntry();
-  }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  for (const ShipmentEntryResult& r : results) PutEntryResult(batch, "iID", r);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }
 
 void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const std::string_view text(body != nullptr ? body : "");
-  const int32_t icid = tw::JsonGetInt("icID", text, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
+  int32_t icid = 0;
   std::vector<int32_t> ids;
-  if (!tw::entry::ReadIdList(text, tw::entry::kBatchRecordsMax, ids)) {
-    WriteCode(pCtxt, kRcNoBatchList);
-    return;
-  }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenWithdrawal(*this, pCtxt, body != nullptr ? body : "", &icid, ids, slot)) return;
 
   struct Failure {
     int32_t id;
@@ -109,15 +69,8 @@ void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, co
   };
   std::vector<Failure> failures;
   for (int32_t id : ids) {
-    DbStatement st(slot.dbc());
-    if (!st.ok()) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
     int32_t result = 0;
-    st.BindOutInt(1, &result);
-    char sql[sizeof kDelCallSql + 24];
-    if (!FormatSql(sql, sizeof sql, kDelCallSql, id, icid) || !DbOk(st.ExecDirect(sql)) || result == kProcFailed) {
+    if (!tw::entry::CallWithdraw(slot.slot(), kDelCallSql, id, icid, &result)) {
       WriteCode(pCtxt, kRcDbFailed);  // the ids before this one stay withdrawn
       return;
     }
@@ -130,11 +83,11 @@ void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, co
     }
   }
 
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(ids.size()), static_cast<int32_t>(ids.size() - failures.size()));
   for (size_t i = 0; i < failures.size(); ++i) {
     batch.BeginEntry(static_cast<int32_t>(i)).Int("iID", failures[i].id).StrWide("cMess", failures[i].message);
     batch.EndEntry();
   }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }

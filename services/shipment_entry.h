@@ -4,9 +4,11 @@
 // it (value-initialises it) before each record and sets iIndex; the entry worker fills the rest;
 // the handler writes the filled results into its reply's "ErrList".
 //
-// A plain record; texts are NUL-terminated GBK.
+// A plain record; texts are NUL-terminated GBK. PutEntryResult writes one into a batch reply.
 
 #include <cstdint>
+
+#include "core/paging.h"
 
 struct ShipmentEntryResult {
   int32_t iIndex = 0;      // 0-based position of the record in the request
@@ -23,3 +25,21 @@ struct ShipmentEntryResult {
   char cBy4[64] = "";
   char cBy5[256] = "";
 };
+
+// PutEntryResult: the "ErrList" entry of one entered record: "iIndex", the record's id under idKey
+// ("iID"; the partner's orders answer "ioID"), then "cNum", "cNo", "cMess", "cReserve" and "cBy1"
+// to "cBy5".
+inline void PutEntryResult(CBatchReply& batch, const char* idKey, const ShipmentEntryResult& r) {
+  batch.BeginEntry(r.iIndex)
+      .Int(idKey, r.iID)
+      .Str("cNum", r.cNum)
+      .Str("cNo", r.cNo)
+      .Str("cMess", r.cMess)
+      .Str("cReserve", r.cReserve)
+      .Str("cBy1", r.cBy1)
+      .Str("cBy2", r.cBy2)
+      .Str("cBy3", r.cBy3)
+      .Str("cBy4", r.cBy4)
+      .Str("cBy5", r.cBy5);
+  batch.EndEntry();
+}

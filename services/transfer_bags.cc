@@ -19,7 +19,9 @@
 #include "core/pool.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
+#include "services/internal/client_read.h"
 #include "services/internal/goods_rows.h"
+#include "services/internal/replies.h"
 #include "services/internal/transfer_bag.h"
 #include "services/internal/transfer_record.h"
 #include "util/datetime.h"
@@ -230,12 +232,7 @@ void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, cons
     sql.AppendChar('\'');
   }
   RecDataRow r;
-  {
-    DbStatement st(s.hDbc);
-    if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
+  const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) {
     DbColumns b(st);
     b.Int(r.irid).Text(r.cunitname).Text(r.caddr).Text(r.ccity).Text(r.cpostcode).Text(r.cprovince);
     b.Text(r.ccountry).Text(r.creceiver).Text(r.cphone).Int(r.nstate).Double(r.fgoods).Double(r.fgoodsc);
@@ -243,11 +240,10 @@ void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, cons
     b.Int64(r.iivalue).Text(r.cmoney).Text(r.cremail).Text(r.crsms).Text(r.cserviceno).Text(r.crno).Text(r.cnum);
     b.Text(r.cgoodsa).Text(r.cgcodea).Text(r.cgcodeb).Text(r.cgcodec).Double(r.fgcustom).Double(r.fgcrate);
     b.Text(r.corigin);
-    const SQLRETURN rc = st.Fetch();
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed);
-      return;
-    }
+  });
+  if (read != kRcOk) {
+    WriteCode(pCtxt, read);
+    return;
   }
 
   tw::OutBuf reply = tw::OutBuf::Growable(s.szReply, kReplyBytes, kListReplyMaxBytes);
@@ -268,9 +264,5 @@ void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, cons
   char goods[sizeof kRecGoodsSql + 16];
   if (FormatSql(goods, sizeof goods, kRecGoodsSql, r.irid)) tw::entry::PutGoodsList(reply, s, goods);
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }

@@ -20,6 +20,7 @@
 #include "services/internal/goods_rows.h"
 #include "services/internal/pre_input_batch.h"
 #include "services/internal/pre_input_record.h"
+#include "services/internal/replies.h"
 #include "services/internal/transfer_record.h"
 #include "services/shipment_entry.h"
 #include "util/datetime.h"
@@ -186,19 +187,6 @@ class CTransferListRows : public CListRows {
   TransferRow row_;
 };
 
-// The reply buffer of a batch: the slot's, growing on the heap up to the largest batch reply.
-tw::OutBuf BatchReplyBuffer(PoolSlot& slot) {
-  return tw::OutBuf::Growable(slot.szReply, kReplyBytes, tw::entry::kBatchReplyMaxBytes);
-}
-
-void SendBatchReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply, CBatchReply& batch) {
-  if (!batch.Finish()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the batch bounds
-    return;
-  }
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
-}
-
 const char* SetRefusal(int result) {
   switch (result) {
     case kProcTaken:
@@ -298,32 +286,20 @@ void CTarnwickExtension::OnRecTransSet(CHttpServerContext* pCtxt, char* body, co
     if (SaveTransferRecord(slot.slot(), icid, records[i], results[i], address) > 0) ++stored;
   }
 
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
   for (const ShipmentEntryResult& r : results) {
     batch.BeginEntry(r.iIndex).Int("iID", r.iID).StrWide("cNum", r.cNum).StrWide("cMess", r.cMess);
     batch.EndEntry();
   }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }
 
 void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const std::string_view text(body != nullptr ? body : "");
-  const int32_t icid = tw::JsonGetInt("icID", text, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
+  int32_t icid = 0;
   std::vector<int32_t> ids;
-  if (!tw::entry::ReadIdList(text, tw::entry::kBatchRecordsMax, ids)) {
-    WriteCode(pCtxt, kRcNoBatchList);
-    return;
-  }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
-    return;
-  }
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenWithdrawal(*this, pCtxt, body != nullptr ? body : "", &icid, ids, slot)) return;
 
   struct Failure {
     int32_t index;
@@ -332,16 +308,8 @@ void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, co
   };
   std::vector<Failure> failures;
   for (size_t i = 0; i < ids.size(); ++i) {
-    DbStatement st(slot.dbc());
-    if (!st.ok()) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
     int32_t result = 0;
-    st.BindOutInt(1, &result);
-    char sql[sizeof kDelCallSql + 24];
-    if (!FormatSql(sql, sizeof sql, kDelCallSql, ids[i], icid) || !DbOk(st.ExecDirect(sql)) ||
-        result == kProcFailed) {
+    if (!tw::entry::CallWithdraw(slot.slot(), kDelCallSql, ids[i], icid, &result)) {
       WriteCode(pCtxt, kRcDbFailed);  // the records withdrawn before this one stay withdrawn
       return;
     }
@@ -353,13 +321,13 @@ void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, co
     }
   }
 
-  tw::OutBuf reply = BatchReplyBuffer(slot.slot());
+  tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(ids.size()), static_cast<int32_t>(ids.size() - failures.size()));
   for (const Failure& f : failures) {
     batch.BeginEntry(f.index).Int("iID", f.id).StrWide("cMess", f.message);
     batch.EndEntry();
   }
-  SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
 }
 
 void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
@@ -397,18 +365,10 @@ void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, c
     sql.AppendChar('\'');
   }
   TransferRow r;
-  {
-    DbStatement st(s.hDbc);
-    if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) {
-      WriteCode(pCtxt, kRcDbFailed);
-      return;
-    }
-    BindTransfer(st, r, TransferForm::kData);
-    const SQLRETURN rc = st.Fetch();
-    if (!DbOk(rc)) {
-      WriteCode(pCtxt, rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed);
-      return;
-    }
+  const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) { BindTransfer(st, r, TransferForm::kData); });
+  if (read != kRcOk) {
+    WriteCode(pCtxt, read);
+    return;
   }
   if (r.irid > 0) {
     WriteCode(pCtxt, kRcConverted);
@@ -429,11 +389,7 @@ void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, c
   char goods[sizeof kGoodsSql + 16];
   if (FormatSql(goods, sizeof goods, kGoodsSql, r.iid)) tw::entry::PutGoodsList(reply, s, goods);
   reply.AppendChar('}');
-  if (reply.overflowed()) {
-    WriteCode(pCtxt, kRcDbFailed);
-    return;
-  }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  tw::entry::SendWholeReply(*this, pCtxt, reply);
 }
 
 void CTarnwickExtension::OnRecTransList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {

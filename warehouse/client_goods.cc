@@ -16,6 +16,7 @@
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/outbuf.h"
+#include "warehouse/internal/prefix_filter.h"
 
 namespace {
 
@@ -32,17 +33,6 @@ constexpr char kColumns[] =
     "cshelf,cmark,cmemo";
 // By name; the goods id keeps pages of equal names apart.
 constexpr char kOrder[] = " ORDER BY cname,giid";
-
-// " AND <column> LIKE '<text>%'" when the text is not empty; a text that is not GBK finds nothing.
-void AddPrefix(CListFilter& filter, const char* column, const char* text) {
-  const std::string pattern = tw::MakeLikePattern(text, tw::kLikeBeginsWith);
-  if (pattern.empty()) return;
-  if (!IsGbkText(text)) {
-    filter.Add("%s", kSqlSelectNothing);
-    return;
-  }
-  filter.Add(" AND %s LIKE '%s'", column, pattern.c_str());
-}
 
 // The "cqScanCode" value as sent, without unescaping: the text inside the quotes, or a bare value
 // up to the next ",", "}" or "]" (so a bare value never runs over the keys after it). A trailing ","
@@ -92,7 +82,7 @@ void AddScanCodeFilter(CListFilter& filter, std::string_view body) {
   tw::JsonGetString("cqScanCode", body, code, kScanCodeMax, tw::kJsonModeCodePage);
   const size_t length = std::strlen(code);
   if (length > 0 && code[length - 1] == ',') code[length - 1] = '\0';  // "A1," is the code A1
-  AddPrefix(filter, "cscan", code);
+  tw::warehouse::AddPrefix(filter, "cscan", code);
 }
 
 struct ClientGoodsRow {
@@ -161,9 +151,9 @@ void CTarnwickExtension::OnVstGoodsList(CHttpServerContext* pCtxt, char* body, c
 
   CListFilter filter(slot.slot().szWork, kWorkBytes);
   filter.Base(" FROM dorvane.dbo.vst_goods_define WHERE icid=%d AND bactive=1", icid);
-  AddPrefix(filter, "cname", name);
+  tw::warehouse::AddPrefix(filter, "cname", name);
   AddScanCodeFilter(filter, text);
-  AddPrefix(filter, "cmark", mark);
+  tw::warehouse::AddPrefix(filter, "cmark", mark);
 
   PagedListShape shape;
   shape.columns = kColumns;

@@ -26,6 +26,7 @@
 #include "util/json.h"
 #include "util/outbuf.h"
 #include "warehouse/internal/order_list.h"
+#include "warehouse/internal/prefix_filter.h"
 #include "warehouse/internal/request.h"
 
 namespace {
@@ -76,17 +77,6 @@ struct PartnerListKeys {
   }
 };
 
-// " AND <column> LIKE '<text>%'" when the text is not empty; a text that is not GBK names no goods.
-void AddPrefix(CListFilter& filter, const char* column, const char* text) {
-  const std::string pattern = tw::MakeLikePattern(text, tw::kLikeBeginsWith);
-  if (pattern.empty()) return;
-  if (!IsGbkText(text)) {
-    filter.Add("%s", kSqlSelectNothing);
-    return;
-  }
-  filter.Add(" AND %s LIKE '%s'", column, pattern.c_str());
-}
-
 // The goods filters, in their order: the goods id alone when one is given, else the prefixes of the
 // goods code and of the client's code.
 void AddGoodsFilters(CListFilter& filter, const PartnerListKeys& k) {
@@ -94,8 +84,8 @@ void AddGoodsFilters(CListFilter& filter, const PartnerListKeys& k) {
     filter.Add(" AND a.giid=%d", k.giid);
     return;
   }
-  AddPrefix(filter, "b.cgcode", k.cgcode);
-  AddPrefix(filter, "b.cccode", k.cccode);
+  tw::warehouse::AddPrefix(filter, "b.cgcode", k.cgcode);
+  tw::warehouse::AddPrefix(filter, "b.cccode", k.cccode);
 }
 
 // Opens a list request: the depot, the client, the dates when the list has them, the slot and the
@@ -277,20 +267,7 @@ void CTarnwickExtension::OnWOrderSet(CHttpServerContext* pCtxt, char* body, cons
   tw::OutBuf reply =
       tw::OutBuf::Growable(slot.slot().szReply, kReplyBytes, orders.size() * kOrderEntryMaxBytes + kOrderReplyRoom);
   CBatchReply batch(reply, static_cast<int32_t>(orders.size()), stored);
-  for (const ShipmentEntryResult& r : results) {
-    batch.BeginEntry(r.iIndex)
-        .Int("ioID", r.iID)
-        .Str("cNum", r.cNum)
-        .Str("cNo", r.cNo)
-        .Str("cMess", r.cMess)
-        .Str("cReserve", r.cReserve)
-        .Str("cBy1", r.cBy1)
-        .Str("cBy2", r.cBy2)
-        .Str("cBy3", r.cBy3)
-        .Str("cBy4", r.cBy4)
-        .Str("cBy5", r.cBy5);
-    batch.EndEntry();
-  }
+  for (const ShipmentEntryResult& r : results) PutEntryResult(batch, "ioID", r);
   if (!batch.Finish()) {
     WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the entry bound
     return;

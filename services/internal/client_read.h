@@ -1,13 +1,17 @@
 #pragma once
-// The opening of the client's reading requests: the client id and a pool slot.
+// The opening of the client's reading requests (the client id and a pool slot) and the reading of
+// the one row that a one-record request answers.
 
 #include <cstdint>
 #include <string_view>
 
+#include "core/db.h"
 #include "core/extension.h"
 #include "core/pool.h"
 #include "core/result_codes.h"
+#include "services/client_codes.h"
 #include "util/json.h"
+#include "util/outbuf.h"
 
 namespace tw::entry {
 
@@ -25,6 +29,20 @@ inline bool OpenClientRead(CTarnwickExtension& ext, CHttpServerContext* pCtxt, s
     return false;
   }
   return true;
+}
+
+// ReadOneRow: runs the statement in sql on the slot's connection (a text that overflowed its buffer
+// does not run), binds its columns by bind(statement) and fetches the first row into them. Returns
+// kRcOk, else the code to answer: kRcRecordNotFound without a row, kRcDbFailed when the statement
+// or the fetch failed.
+template <typename BindColumns>
+[[nodiscard]] int ReadOneRow(PoolSlot& slot, const tw::OutBuf& sql, BindColumns bind) {
+  DbStatement st(slot.hDbc);
+  if (sql.overflowed() || !st.ok() || !DbOk(st.ExecDirect(sql.data()))) return kRcDbFailed;
+  bind(st);
+  const SQLRETURN rc = st.Fetch();
+  if (!DbOk(rc)) return rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed;
+  return kRcOk;
 }
 
 }  // namespace tw::entry

@@ -2,11 +2,20 @@
 
 #include <climits>
 
+#include "core/db.h"
+#include "core/extension.h"
+#include "core/result_codes.h"
+#include "services/client_codes.h"
 #include "util/json.h"
 
 namespace tw::entry {
 
 namespace {
+
+// A procedure result that ends a whole withdrawing request.
+constexpr int32_t kProcFailed = -9;
+// A withdrawing call with its two numbers fits in this many bytes.
+constexpr size_t kWithdrawCallBytes = 128;
 
 constexpr std::string_view kRecordKey = "\"iID\"";
 constexpr std::string_view kIdsKey = "\"iIDs\"";
@@ -71,6 +80,33 @@ bool ReadIdList(std::string_view body, size_t max, std::vector<int32_t>& ids) {
     pos = NextDigit(list, comma + 1);
   }
   return true;
+}
+
+bool OpenWithdrawal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body, int32_t* icid,
+                    std::vector<int32_t>& ids, PoolSlotGuard& slot) {
+  *icid = tw::JsonGetInt("icID", body, 0);
+  if (*icid <= 0) {
+    ext.WriteCode(pCtxt, kRcBadClientId);
+    return false;
+  }
+  if (!ReadIdList(body, kBatchRecordsMax, ids)) {
+    ext.WriteCode(pCtxt, kRcNoBatchList);
+    return false;
+  }
+  if (!slot.Acquire()) {
+    ext.WriteCode(pCtxt, kRcNoConnection);
+    return false;
+  }
+  return true;
+}
+
+bool CallWithdraw(PoolSlot& slot, const char* callFormat, int32_t id, int32_t icid, int32_t* result) {
+  *result = 0;
+  DbStatement st(slot.hDbc);
+  if (!st.ok()) return false;
+  st.BindOutInt(1, result);
+  char sql[kWithdrawCallBytes];
+  return FormatSql(sql, sizeof sql, callFormat, id, icid) && DbOk(st.ExecDirect(sql)) && *result != kProcFailed;
 }
 
 }  // namespace tw::entry

@@ -1,13 +1,19 @@
 #pragma once
-// The batch side of "PreInputSet" and "PreInputDel": cutting a batch into its records, reading the
-// list of ids to withdraw, and the bound that keeps every batch reply whole.
+// The batch side of "PreInputSet" and "PreInputDel" (and of the transfer records' batches): cutting
+// a batch into its records, reading the list of ids to withdraw, withdrawing one of them, and the
+// bound that keeps every batch reply whole.
 //
-// All functions are reentrant and read only the text they are given.
+// All functions are reentrant; CutRecords and ReadIdList read only the text they are given.
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
+
+#include "core/pool.h"
+
+class CHttpServerContext;
+class CTarnwickExtension;
 
 namespace tw::entry {
 
@@ -31,6 +37,19 @@ inline constexpr size_t kBatchReplyMaxBytes = kBatchRecordsMax * kBatchEntryMaxB
 // a number beyond the int range reads as the largest int. Returns false (ids cleared) when the key
 // is missing, its value is not a list closed by "]", or it holds more than `max` ids.
 [[nodiscard]] bool ReadIdList(std::string_view body, size_t max, std::vector<int32_t>& ids);
+
+// OpenWithdrawal: the opening of a withdrawing request: reads "icID" into *icid and the "iIDs" list
+// (at most kBatchRecordsMax ids) into ids, then takes a pool slot into `slot`. False, with the
+// refusal written, when "icID" is missing or not positive ("-710"), the list is missing, not a list
+// or too long ("-3"), or no slot is free ("-9999").
+[[nodiscard]] bool OpenWithdrawal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
+                                  int32_t* icid, std::vector<int32_t>& ids, PoolSlotGuard& slot);
+
+// CallWithdraw: runs the withdrawing procedure of one record on the slot's connection; callFormat
+// is its call ("{?=CALL dorvane.dbo.cp_..._del(%d,%d)}", the record's id, then the client's).
+// Returns false when the call did not run or the procedure answered -9: the request then fails
+// (the records withdrawn before stay withdrawn). Else true, with the procedure's result in *result.
+[[nodiscard]] bool CallWithdraw(PoolSlot& slot, const char* callFormat, int32_t id, int32_t icid, int32_t* result);
 
 }  // namespace tw::entry
 
