@@ -179,27 +179,6 @@ class CTarnwickExtension : public CHttpServer {
   // ("RecTransBagSet" is OnRecTransBagSet above: DoApi runs it under the transfer-bag lock.)
   void OnRecDataRG(CHttpServerContext* pCtxt, char* body, const unsigned char* address);
 
-  // ----- PDA shipment entry and weighing ------------------------------------------------------------
-  // "pdaRecAdd": a shipment record typed in on the PDA, for the client of "icID" (or of the account
-  // "cAccount"), stored through AddShipmentRecord; the reply carries the outcome.
-  void OnPdaRecAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
-  // AddShipmentRecord: stores the shipment record of the request text for the client: its goods
-  // lines, pieces, numbers (drawn when missing, a carrier's when its kind goes to one), chargeable
-  // weight and price, through cp_client_rec_fast_add, on the slot's connection. Returns the new
-  // record id (> 0); -1 when the routine refused the record, -9 when the database did not run the
-  // call, or the procedure's own refusal (<= 0). result (value-initialised by the caller) receives
-  // the numbers, weight and amount, and on failure the reason in cMess. operatorName: who entered
-  // the record. REQUIRES: the caller holds the slot.
-  int AddShipmentRecord(PoolSlot& slot, int32_t clientId, std::string_view body, ShipmentEntryResult& result,
-                        const char* operatorName);
-  // "pdaRecReWeight": an existing record weighed (and priced) again.
-  void OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
-  // "pdaRecReWeightPre": a client's pre-input shipment made into a shipment record as it is weighed.
-  void OnPdaRecReWeightPre(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
-  // "pdaRecReWeightTrans" and "pdaTransBagOut": a received and audited transfer bag made into a
-  // shipment record as it is weighed.
-  void OnPdaRecReWeightTrans(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
-
   // ----- Prices and quotes --------------------------------------------------------------------------
   // "QueryPrice" (DoApp, Do): what a shipment to a destination costs the client, for one kind or for
   // every kind that serves the destination, with the explanation of each price.
@@ -260,6 +239,27 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdaPreInputQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // "pdaGetNum": one number of a numbering rule.
   void OnPdaGetNum(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+
+  // ----- PDA shipment entry and weighing ------------------------------------------------------------
+  // "pdaRecAdd": a shipment record typed in on the PDA, for the client of "icID" (or of the account
+  // "cAccount"), stored through AddShipmentRecord; the reply carries the outcome.
+  void OnPdaRecAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // AddShipmentRecord: stores the shipment record of the request text for the client: its goods
+  // lines, pieces, numbers (drawn when missing, a carrier's when its kind goes to one), chargeable
+  // weight and price, through cp_client_rec_fast_add, on the slot's connection. Returns the new
+  // record id (> 0); -1 when the routine refused the record, -9 when the database did not run the
+  // call, or the procedure's own refusal (<= 0). result (value-initialised by the caller) receives
+  // the numbers, weight and amount, and on failure the reason in cMess. operatorName: who entered
+  // the record. REQUIRES: the caller holds the slot.
+  int AddShipmentRecord(PoolSlot& slot, int32_t clientId, std::string_view body, ShipmentEntryResult& result,
+                        const char* operatorName);
+  // "pdaRecReWeight": an existing record weighed (and priced) again.
+  void OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecReWeightPre": a client's pre-input shipment made into a shipment record as it is weighed.
+  void OnPdaRecReWeightPre(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
+  // "pdaRecReWeightTrans" and "pdaTransBagOut": a received and audited transfer bag made into a
+  // shipment record as it is weighed.
+  void OnPdaRecReWeightTrans(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
 
   // ----- Warehouse (depot-bound PDA requests) -------------------------------------------------------
   // Each reads "cDepot", takes a pool slot and loads the depot's settings before it acts.
