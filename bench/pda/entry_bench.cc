@@ -19,6 +19,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "util/md5.h"
 
@@ -30,12 +31,6 @@ constexpr int kClient = 990401;
 constexpr char kClientKey[] = "BenchKey0401";
 constexpr char kPda[] = "BENCHPDA1";
 constexpr char kPdaKey[] = "E2ePdaKey77";
-
-struct Figures {
-  double rps = 0;
-  long long requests = 0;
-  std::string p50, p90, p99;
-};
 
 // The body of one "pdaRecAdd" (GBK; sent as UTF-8); "N%02d%07d" becomes the thread and a counter.
 constexpr char kPdaRecord[] =
@@ -84,21 +79,6 @@ std::string WriteScript(const std::string& head, const std::string& record, cons
   return path;
 }
 
-bool RunLines(const std::string& cmd, Figures& f) {
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return false;
-  char text[512];
-  while (std::fgets(text, sizeof text, p) != nullptr) {
-    char value[32];
-    std::sscanf(text, "Requests/sec: %lf", &f.rps);
-    std::sscanf(text, " %lld requests in", &f.requests);
-    if (std::sscanf(text, " 50%% %31s", value) == 1) f.p50 = value;
-    if (std::sscanf(text, " 90%% %31s", value) == 1) f.p90 = value;
-    if (std::sscanf(text, " 99%% %31s", value) == 1) f.p99 = value;
-  }
-  return pclose(p) == 0;
-}
-
 long long Count(twtest::TestDb& db, const char* sql) {
   const std::string n = db.Scalar(sql);
   return n.empty() ? 0 : std::atoll(n.c_str());
@@ -117,10 +97,8 @@ bool Run(twtest::TestHost& host, const char* label, const char* door, const std:
          const std::string& record, const std::string& tail, int seconds, twtest::TestDb& db, const char* countSql) {
   const std::string script = WriteScript(head, record, tail);
   const std::string url = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll?" + door;
-  Figures f;
-  const bool ran = RunLines("wrk -t" + std::to_string(kThreads) + " -c" + std::to_string(kConnections) + " -d" +
-                                std::to_string(seconds) + "s --latency -s " + script + " " + url + " 2>&1",
-                            f);
+  twbench::WrkFigures f;
+  const bool ran = twbench::RunWrk(url, script, kThreads, kConnections, seconds, f);
   std::remove(script.c_str());
   if (!ran || f.requests == 0) {
     std::fprintf(stderr, "wrk did not run\n");

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/wrk.h"
 #include "core/config.h"
 #include "core/pool.h"
 #include "image/raster_image.h"
@@ -70,28 +71,6 @@ std::string Base64(const std::string& bytes) {
   if (tw::Base64Encode(bytes.data(), bytes.size(), out.data(), out.size(), &needed, 0) != 0) return "";
   out.resize(needed);
   return out;
-}
-
-struct Figures {
-  double rps = 0;
-  long long requests = 0, non2xx = 0;
-  std::string p50, p90, p99;
-};
-
-bool RunLines(const std::string& cmd, Figures& f) {
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return false;
-  char text[512];
-  while (std::fgets(text, sizeof text, p) != nullptr) {
-    char value[32];
-    std::sscanf(text, "Requests/sec: %lf", &f.rps);
-    std::sscanf(text, " %lld requests in", &f.requests);
-    std::sscanf(text, " Non-2xx or 3xx responses: %lld", &f.non2xx);
-    if (std::sscanf(text, " 50%% %31s", value) == 1) f.p50 = value;
-    if (std::sscanf(text, " 90%% %31s", value) == 1) f.p90 = value;
-    if (std::sscanf(text, " 99%% %31s", value) == 1) f.p99 = value;
-  }
-  return pclose(p) == 0;
 }
 
 // Seconds of a monotonic clock.
@@ -191,11 +170,8 @@ int main(int argc, char** argv) {
                body.c_str());
   std::fclose(f);
   const std::string url = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll?DoApp";
-  Figures fig;
-  const bool ran = RunLines("wrk -t" + std::to_string(kThreads) + " -c" + std::to_string(kConnections) + " -d" +
-                                std::to_string(seconds) + "s --timeout 10s --latency -s " + script + " " + url +
-                                " 2>&1",
-                            fig);
+  twbench::WrkFigures fig;
+  const bool ran = twbench::RunWrk(url, script, kThreads, kConnections, seconds, fig, "--timeout 10s");
   host.Stop();
   std::remove(script.c_str());
   const std::string stored = db.Scalar("SELECT count(*) FROM dbo.x_sri WHERE icid = 990301 AND ilen1 > 0");

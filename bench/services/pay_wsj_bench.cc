@@ -14,6 +14,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
 #include "util/escape.h"
@@ -60,31 +61,10 @@ bool PrepareRows(twtest::TestDb& db) {
   return true;
 }
 
-struct Figures {
-  double rps = 0;
-  std::string p50, p90, p99;
-};
-
-template <typename Line>
-bool RunLines(const std::string& cmd, Line line) {
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return false;
-  char text[512];
-  while (std::fgets(text, sizeof text, p) != nullptr) line(text);
-  return pclose(p) == 0;
-}
-
-Figures RunWrk(const std::string& url, const std::string& script, int seconds) {
-  Figures f;
-  const std::string cmd = "wrk -t" + std::to_string(kThreads) + " -c" + std::to_string(kConnections) + " -d" +
-                          std::to_string(seconds) + "s --latency -s " + script + " " + url + " 2>&1";
-  RunLines(cmd, [&](const char* text) {
-    char value[32];
-    std::sscanf(text, "Requests/sec: %lf", &f.rps);
-    if (std::sscanf(text, " 50%% %31s", value) == 1) f.p50 = value;
-    if (std::sscanf(text, " 90%% %31s", value) == 1) f.p90 = value;
-    if (std::sscanf(text, " 99%% %31s", value) == 1) f.p99 = value;
-  });
+// wrk at the benchmark's threads and connections.
+twbench::WrkFigures RunWrk(const std::string& url, const std::string& script, int seconds) {
+  twbench::WrkFigures f;
+  twbench::RunWrk(url, script, kThreads, kConnections, seconds, f);
   return f;
 }
 
@@ -159,10 +139,10 @@ int main(int argc, char** argv) {
 
   std::printf("PayWsj command 102, %d connections, %d s each, reply %zu bytes\n", kConnections, seconds,
               payReply.size());
-  const Figures bare = RunWrk(base + "DoApp", doAppScript, seconds);
+  const twbench::WrkFigures bare = RunWrk(base + "DoApp", doAppScript, seconds);
   std::printf("  DoApp, signed, bare:    %8.0f per second, latency p50 %s p90 %s p99 %s\n", bare.rps,
               bare.p50.c_str(), bare.p90.c_str(), bare.p99.c_str());
-  const Figures pay = RunWrk(base + "PayWsj", payScript, seconds);
+  const twbench::WrkFigures pay = RunWrk(base + "PayWsj", payScript, seconds);
   std::printf("  PayWsj 102:             %8.0f per second, latency p50 %s p90 %s p99 %s\n", pay.rps, pay.p50.c_str(),
               pay.p90.c_str(), pay.p99.c_str());
   std::printf("  ratio %.2f\n", bare.rps > 0 ? pay.rps / bare.rps : 0.0);

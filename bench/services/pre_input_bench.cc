@@ -19,6 +19,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
 #include "util/md5.h"
@@ -81,43 +82,20 @@ bool PrepareRows(twtest::TestDb& db) {
   return true;
 }
 
-struct Figures {
-  double rps = 0;
-  std::string p50, p90, p99;
-};
-
-// Runs a command and hands every output line to `line`.
-template <typename Line>
-bool RunLines(const std::string& cmd, Line line) {
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return false;
-  char text[512];
-  while (std::fgets(text, sizeof text, p) != nullptr) line(text);
-  return pclose(p) == 0;
-}
-
-// wrk with 64 connections: requests per second and the latency percentiles.
-Figures RunWrk(const std::string& url, const std::string& script, int seconds) {
-  Figures f;
-  const std::string cmd = "wrk -t" + std::to_string(kThreads) + " -c" + std::to_string(kConnections) + " -d" +
-                          std::to_string(seconds) + "s --latency -s " + script + " " + url + " 2>&1";
-  RunLines(cmd, [&](const char* text) {
-    char value[32];
-    std::sscanf(text, "Requests/sec: %lf", &f.rps);
-    if (std::sscanf(text, " 50%% %31s", value) == 1) f.p50 = value;
-    if (std::sscanf(text, " 90%% %31s", value) == 1) f.p90 = value;
-    if (std::sscanf(text, " 99%% %31s", value) == 1) f.p99 = value;
-  });
+// wrk at the benchmark's threads and connections.
+twbench::WrkFigures RunWrk(const std::string& url, const std::string& script, int seconds) {
+  twbench::WrkFigures f;
+  twbench::RunWrk(url, script, kThreads, kConnections, seconds, f);
   return f;
 }
 
 // pgbench with the pool's 50 connections over the same two statements, prepared: transactions per
 // second and the average latency of one transaction.
-Figures RunPgBench(const std::string& script, int seconds) {
-  Figures f;
+twbench::WrkFigures RunPgBench(const std::string& script, int seconds) {
+  twbench::WrkFigures f;
   const std::string cmd = std::string(kPgBench) + " -n -M prepared -c " + std::to_string(kPoolConnections) + " -j " +
                           std::to_string(kThreads) + " -T " + std::to_string(seconds) + " -f " + script + " 2>&1";
-  RunLines(cmd, [&](const char* text) {
+  twbench::RunLines(cmd, [&](const char* text) {
     char value[32];
     std::sscanf(text, "tps = %lf", &f.rps);
     if (std::sscanf(text, "latency average = %31s", value) == 1) f.p50 = std::string(value) + "ms (average)";
@@ -179,10 +157,10 @@ int main(int argc, char** argv) {
 
   std::printf("PreInputData, %d connections, %d s each, reply %zu bytes, host %s\n", kConnections, seconds,
               reply.size(), hostThreads > 0 ? ("--threads " + std::to_string(hostThreads)).c_str() : "thread per connection");
-  const Figures pg = RunPgBench(pgScript, seconds);
+  const twbench::WrkFigures pg = RunPgBench(pgScript, seconds);
   std::printf("  pgbench, the two SELECTs prepared, %d connections: %8.0f per second, latency %s\n",
               kPoolConnections, pg.rps, pg.p50.c_str());
-  const Figures tw = RunWrk(url, wrkScript, seconds);
+  const twbench::WrkFigures tw = RunWrk(url, wrkScript, seconds);
   std::printf("  tarnwick-host, signed, %d connections:          %8.0f per second, latency p50 %s p90 %s p99 %s\n", kConnections, tw.rps, tw.p50.c_str(),
               tw.p90.c_str(), tw.p99.c_str());
   std::printf("  ratio %.2f (target 0.7), p99 target under 10 ms\n", pg.rps > 0 ? tw.rps / pg.rps : 0.0);

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
 #include "util/md5.h"
@@ -31,12 +32,6 @@ constexpr int kRecords = 20;
 constexpr int kClient = 990201;
 constexpr char kKey[] = "BenchKey0201";
 constexpr int kNumberRule = 99201;
-
-struct Figures {
-  double rps = 0;
-  long long requests = 0;
-  std::string p50, p90, p99;
-};
 
 // One record (GBK; sent as UTF-8). "@NUM@" stands for the internal number key, "@GOODS@" for the
 // goods of the record.
@@ -90,21 +85,6 @@ std::string WriteScript(const std::string& head, bool bOwnNumbers) {
   return path;
 }
 
-bool RunLines(const std::string& cmd, Figures& f) {
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return false;
-  char text[512];
-  while (std::fgets(text, sizeof text, p) != nullptr) {
-    char value[32];
-    std::sscanf(text, "Requests/sec: %lf", &f.rps);
-    std::sscanf(text, " %lld requests in", &f.requests);
-    if (std::sscanf(text, " 50%% %31s", value) == 1) f.p50 = value;
-    if (std::sscanf(text, " 90%% %31s", value) == 1) f.p90 = value;
-    if (std::sscanf(text, " 99%% %31s", value) == 1) f.p99 = value;
-  }
-  return pclose(p) == 0;
-}
-
 long long StoredRows(twtest::TestDb& db) {
   const std::string n = db.Scalar("SELECT count(*) FROM dbo.rec_pre_input WHERE icid = 990201");
   return n.empty() ? 0 : std::atoll(n.c_str());
@@ -134,10 +114,8 @@ bool Run(twtest::TestDb& db, const char* label, const std::string& iniText, bool
                            ",\"TimeStamp\":" + std::to_string(ts) + ",\"MD5\":\"" + md5 + "\",\"RecList\":[";
   const std::string script = WriteScript(head, bOwnNumbers);
   const std::string url = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll?DoApp";
-  Figures f;
-  const bool ran = RunLines("wrk -t" + std::to_string(kThreads) + " -c" + std::to_string(kConnections) + " -d" +
-                                std::to_string(seconds) + "s --latency -s " + script + " " + url + " 2>&1",
-                            f);
+  twbench::WrkFigures f;
+  const bool ran = twbench::RunWrk(url, script, kThreads, kConnections, seconds, f);
   host.Stop();
   std::remove(script.c_str());
   if (!ran || f.requests == 0) {
