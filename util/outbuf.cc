@@ -107,7 +107,7 @@ void OutBuf::Commit(size_t n) {
   buf_[size_] = 0;
 }
 
-bool OutBuf::Append(const char* p, size_t n) {
+bool OutBuf::AppendSlow(const char* p, size_t n) {
   if (n == 0) {
     return !overflowed_;
   }
@@ -121,8 +121,6 @@ bool OutBuf::Append(const char* p, size_t n) {
 }
 
 bool OutBuf::Append(const char* s) { return s == nullptr ? !overflowed_ : Append(s, strlen(s)); }
-
-bool OutBuf::AppendChar(char c) { return Append(&c, 1); }
 
 bool OutBuf::Printf(const char* fmt, ...) {
   va_list ap;

@@ -14,6 +14,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace tw {
@@ -45,10 +46,27 @@ class OutBuf {
 
   // Append: writes the n bytes as one piece, or nothing (and marks the overflow).
   // Returns false when the buffer has overflowed (now or before).
-  bool Append(const char* p, size_t n);
+  bool Append(const char* p, size_t n) {
+    // The common case inline: the piece fits in the room there is (capacity_ - size_ counts the NUL,
+    // and is 0 for a buffer without memory, which therefore always takes the slow road).
+    if (n < capacity_ - size_ && !overflowed_) {
+      std::memcpy(buf_ + size_, p, n);
+      size_ += n;
+      buf_[size_] = 0;
+      return true;
+    }
+    return AppendSlow(p, n);
+  }
   bool Append(const char* s);
   bool Append(std::string_view s) { return Append(s.data(), s.size()); }
-  bool AppendChar(char c);
+  bool AppendChar(char c) {
+    if (size_ + 1 < capacity_ && !overflowed_) {
+      buf_[size_++] = c;
+      buf_[size_] = 0;
+      return true;
+    }
+    return AppendSlow(&c, 1);
+  }
   // Printf: one formatted piece, numbers in the C locale whatever the process locale.
   bool Printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   bool VPrintf(const char* fmt, va_list ap);
@@ -70,6 +88,7 @@ class OutBuf {
   void Clear();
 
  private:
+  bool AppendSlow(const char* p, size_t n);
   bool Grow(size_t needed);
   void Overflow();
 

@@ -69,9 +69,30 @@ TEST(OutBufTest, GrowableMovesToTheHeapUpToItsMaximum) {
   EXPECT_EQ(out.view(), expected);
 }
 
+TEST(OutBufTest, CharactersAndPiecesCrossTheEndOfTheRoomWhole) {
+  // Single characters and pieces that end exactly at, or run past, the room there is: the buffer
+  // stays NUL-terminated after each, grows when it may, and overflows whole when it may not.
+  char buf[5];
+  OutBuf out = OutBuf::Growable(buf, sizeof buf, 12);
+  std::string expected;
+  for (const char* piece : {"a", "b", "cd", "e", "fghi", "j", "k"}) {
+    const bool one = piece[1] == 0;
+    ASSERT_TRUE(one ? out.AppendChar(piece[0]) : out.Append(piece, std::strlen(piece)));
+    expected += piece;
+    ASSERT_EQ(out.view(), expected);
+    ASSERT_EQ(out.data()[out.size()], 0);
+  }
+  EXPECT_EQ(out.room(), 0u);  // 11 bytes and the NUL: the maximum
+  EXPECT_FALSE(out.AppendChar('l'));
+  EXPECT_TRUE(out.overflowed());
+  EXPECT_EQ(out.view(), expected);
+  EXPECT_TRUE(out.Append("", 0) == false);  // nothing is taken once overflowed
+}
+
 TEST(OutBufTest, ZeroCapacityNeverWrites) {
   OutBuf out(nullptr, 0);
   EXPECT_FALSE(out.Append("a"));
+  EXPECT_FALSE(out.AppendChar('b'));
   EXPECT_STREQ(out.data(), "");
 }
 
