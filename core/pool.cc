@@ -2,7 +2,9 @@
 
 #include "core/db.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -27,8 +29,14 @@ void ClearReply(PoolSlot& slot) {
   std::memset(slot.szReply, 0, used < kReplyBytes ? used + 1 : kReplyBytes);
 }
 
-// Woken by a release while searchers wait; the count tells releasers whether anyone waits.
-std::condition_variable g_PoolReleased;
+// The searches that found every slot taken, oldest first. A release hands its slot straight to the
+// oldest, so a search that waits is never overtaken by one that came later and none waits longer than
+// it must. Guarded by g_PoolLock; the count lets a release without waiters skip the lock.
+struct PoolWaiter {
+  std::condition_variable handed;
+  int slot = -1;
+};
+std::deque<PoolWaiter*> g_PoolWaiters;
 std::atomic<int32_t> g_nPoolWaiters{0};
 
 // Takes slot i when it is free. Called with g_PoolLock held.
@@ -41,6 +49,16 @@ bool TryTake(int i) {
   return true;
 }
 
+// Gives slot i, free now, to the oldest waiting search when there is one. Called with g_PoolLock held.
+void HandToOldestWaiter(int i) {
+  if (g_PoolWaiters.empty() || !TryTake(i)) return;
+  PoolWaiter* w = g_PoolWaiters.front();
+  g_PoolWaiters.pop_front();
+  g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
+  w->slot = i;
+  w->handed.notify_one();
+}
+
 }  // namespace
 
 int AcquirePoolSlot() {
@@ -48,32 +66,38 @@ int AcquirePoolSlot() {
   // A pool that never opened (a failed start-up) would make every caller wait for ever.
   if (g_bPoolOpen.load(std::memory_order_acquire) == 0) return -1;
   std::unique_lock<std::mutex> lock(g_PoolLock);
+  // The waiter count goes up before the scan, and a release stores its flag before it looks at the
+  // count, so either the scan sees the freed slot or the release finds this search in the queue.
+  g_nPoolWaiters.fetch_add(1, std::memory_order_seq_cst);
   // The search starts at the slot after the last one handed out and wraps around.
   const int hint = g_nPoolHint;
   for (int i = hint; i < kPoolSlotCount; ++i) {
-    if (TryTake(i)) return i;
+    if (TryTake(i)) {
+      g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
+      return i;
+    }
   }
   for (int i = 0; i < hint && i < kPoolSlotCount; ++i) {
-    if (TryTake(i)) return i;
-  }
-  // Every slot is taken: wait for one to come back. The waiter count goes up before the scan, and a
-  // release stores its flag before it looks at the count, so either the scan sees the freed slot or
-  // the release wakes the waiter.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSearchWaitMs);
-  for (;;) {
-    g_nPoolWaiters.fetch_add(1, std::memory_order_seq_cst);
-    for (int i = 0; i < kPoolSlotCount; ++i) {
-      if (TryTake(i)) {
-        g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
-        return i;
-      }
+    if (TryTake(i)) {
+      g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
+      return i;
     }
-    const bool timedOut = g_PoolReleased.wait_until(lock, deadline) == std::cv_status::timeout;
-    g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
-    if (timedOut || g_bStopping.load(std::memory_order_relaxed) != 0) break;
   }
-  for (int i = 0; i < kPoolSlotCount; ++i) {
-    if (TryTake(i)) return i;
+  // Every slot is taken: wait in turn for one to be handed over.
+  PoolWaiter self;
+  g_PoolWaiters.push_back(&self);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSearchWaitMs);
+  while (self.slot < 0 && g_bStopping.load(std::memory_order_relaxed) == 0) {
+    if (self.handed.wait_until(lock, deadline) == std::cv_status::timeout) break;
+  }
+  if (self.slot >= 0) return self.slot;
+  // Timed out or stopping: leave the queue (nothing was handed over, so this search is still in it).
+  g_PoolWaiters.erase(std::find(g_PoolWaiters.begin(), g_PoolWaiters.end(), &self));
+  g_nPoolWaiters.fetch_sub(1, std::memory_order_seq_cst);
+  if (g_bStopping.load(std::memory_order_relaxed) == 0) {
+    for (int i = 0; i < kPoolSlotCount; ++i) {
+      if (TryTake(i)) return i;
+    }
   }
   g_nPoolHint = 1;
   return -1;
@@ -84,7 +108,7 @@ void ReleasePoolSlot(int slot) {
   g_PoolSlots[slot].bFree.store(1, std::memory_order_seq_cst);
   if (g_nPoolWaiters.load(std::memory_order_seq_cst) > 0) {
     std::lock_guard<std::mutex> lock(g_PoolLock);
-    g_PoolReleased.notify_one();
+    HandToOldestWaiter(slot);
   }
 }
 

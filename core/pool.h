@@ -5,7 +5,7 @@
 //
 // A handler takes a slot with AcquirePoolSlot and gives it back by storing 1 in its free flag; a
 // PoolSlotGuard does that on every path. The search for a free slot is serialised by g_PoolLock; the
-// release takes no lock. Until all 50 connections are open the pool is closed and refuses at once. While a slot is taken its buffers belong to its holder alone.
+// release takes no lock unless a search waits. Until all 50 connections are open the pool is closed and refuses at once. While a slot is taken its buffers belong to its holder alone.
 
 #include <sql.h>
 #include <sqlext.h>
@@ -44,10 +44,10 @@ extern std::atomic<int32_t> g_bStopping;
 
 // AcquirePoolSlot: the index (0..49) of a slot now held by the caller, with a reply buffer that reads
 // as empty; -1 when the library is stopping, the pool never opened, or no slot came free within
-// 300 ms (a release wakes a waiting search at once).
+// 300 ms (a release hands its slot to the search that has waited longest, at once).
 [[nodiscard]] int AcquirePoolSlot();
 
-// Gives the slot back: a store of its free flag, and a wake-up when a search is waiting.
+// Gives the slot back: a store of its free flag, or, when searches wait, the slot handed to the oldest.
 void ReleasePoolSlot(int slot);
 
 // Holds a pool slot for a scope and gives it back on every path.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -61,6 +62,27 @@ TEST_F(PoolTest, ASlotFreedDuringTheSearchIsFound) {
   });
   EXPECT_EQ(AcquirePoolSlot(), 33);
   releaser.join();
+}
+
+TEST_F(PoolTest, AReleasedSlotGoesToTheSearchThatWaitedNotToALaterOne) {
+  TakeAll();
+  std::strcpy(g_PoolSlots[7].szReply, "{\"ReturnValue\":1}");
+  std::atomic<int> waited{-2};
+  std::thread a([&] { waited = AcquirePoolSlot(); });
+  tw::Sleep(40);
+  // A search that comes right after the release does not take the slot from the one that waited:
+  // it waits in turn for the next release.
+  ReleasePoolSlot(7);
+  std::thread later([] {
+    tw::Sleep(60);
+    ReleasePoolSlot(12);
+  });
+  const int mine = AcquirePoolSlot();
+  a.join();
+  later.join();
+  EXPECT_EQ(waited.load(), 7);
+  EXPECT_EQ(mine, 12);
+  EXPECT_EQ(g_PoolSlots[7].szReply[0], '\0');
 }
 
 TEST_F(PoolTest, EveryHandOutReadsAsEmpty) {
