@@ -4,6 +4,11 @@
 // rate of each, their ratio (target 0.7) and the host's latency percentiles from wrk (target: p99
 // under 10 ms).
 //
+// Beside them, what one request costs each program in CPU time (host, database server, load
+// generator), and a third run: pgbench sending what the host sends (the two statements with their
+// values as parameters, in one pipelined round trip, client_encoding GBK) at the rate the host
+// reached, so the database server's cost per request can be compared at the same rate.
+//
 // Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE), wrk and pgbench.
 //
 //   pre_input_bench [seconds] [host threads]
@@ -19,6 +24,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/cpu_use.h"
 #include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
@@ -89,18 +95,31 @@ twbench::WrkFigures RunWrk(const std::string& url, const std::string& script, in
   return f;
 }
 
-// pgbench with the pool's 50 connections over the same two statements, prepared: transactions per
-// second and the average latency of one transaction.
-twbench::WrkFigures RunPgBench(const std::string& script, int seconds) {
+// pgbench with the pool's 50 connections over the script's statements, prepared: transactions per
+// second and the average latency of one transaction. `prefix`: environment for pgbench
+// ("PGCLIENTENCODING=GBK "); `options`: further pgbench options ("-R 40000").
+twbench::WrkFigures RunPgBench(const std::string& script, int seconds, const std::string& prefix = "",
+                               const std::string& options = "") {
   twbench::WrkFigures f;
-  const std::string cmd = std::string(kPgBench) + " -n -M prepared -c " + std::to_string(kPoolConnections) + " -j " +
-                          std::to_string(kThreads) + " -T " + std::to_string(seconds) + " -f " + script + " 2>&1";
+  const std::string cmd = prefix + kPgBench + " -n -M prepared -c " + std::to_string(kPoolConnections) + " -j " +
+                          std::to_string(kThreads) + " -T " + std::to_string(seconds) + " " + options + " -f " +
+                          script + " 2>&1";
   twbench::RunLines(cmd, [&](const char* text) {
     char value[32];
     std::sscanf(text, "tps = %lf", &f.rps);
+    std::sscanf(text, "number of transactions actually processed: %lld", &f.requests);
     if (std::sscanf(text, "latency average = %31s", value) == 1) f.p50 = std::string(value) + "ms (average)";
   });
   return f;
+}
+
+// What one request cost each program, in microseconds of CPU time.
+void PrintCpu(const char* load, const twbench::CpuUse& use, long long requests) {
+  if (requests <= 0) return;
+  const double perRequest = 1e6 / static_cast<double>(requests);
+  std::printf("      CPU per request: ");
+  if (use.host > 0) std::printf("host %.1f us, ", use.host * perRequest);
+  std::printf("database server %.1f us, %s %.1f us\n", use.database * perRequest, load, use.load * perRequest);
 }
 
 }  // namespace
@@ -154,19 +173,47 @@ int main(int argc, char** argv) {
   WriteText(wrkScript, "wrk.method = \"POST\"\nwrk.body = \"" + escaped +
                            "\"\nwrk.headers[\"Content-Type\"] = \"application/json\"\n");
   WriteText(pgScript, std::string(kRecordSql) + "\n" + kGoodsSql + "\n");
+  // What the host sends: the values as parameters, both statements in one round trip.
+  const std::string hostLikeScript = TempPath("-host.sql");
+  auto parameterised = [](std::string sql, const std::string& literal, const std::string& marker) {
+    for (size_t at = sql.find(literal); at != std::string::npos; at = sql.find(literal, at + marker.size())) {
+      sql.replace(at, literal.size(), marker);
+    }
+    return sql;
+  };
+  WriteText(hostLikeScript, "\\set id " + std::to_string(kRecord) + "\n\\startpipeline\n" +
+                                parameterised(kRecordSql, "=990101", "=:id") + "\n" +
+                                parameterised(kGoodsSql, "=990101", "=:id") + "\n\\endpipeline\n");
 
   std::printf("PreInputData, %d connections, %d s each, reply %zu bytes, host %s\n", kConnections, seconds,
               reply.size(), hostThreads > 0 ? ("--threads " + std::to_string(hostThreads)).c_str() : "thread per connection");
+  twbench::CpuSampler cpu;
+  cpu.Start();
   const twbench::WrkFigures pg = RunPgBench(pgScript, seconds);
+  const twbench::CpuUse pgCpu = cpu.Stop();
   std::printf("  pgbench, the two SELECTs prepared, %d connections: %8.0f per second, latency %s\n",
               kPoolConnections, pg.rps, pg.p50.c_str());
+  PrintCpu("pgbench", pgCpu, pg.requests);
+  cpu.Start();
   const twbench::WrkFigures tw = RunWrk(url, wrkScript, seconds);
-  std::printf("  tarnwick-host, signed, %d connections:          %8.0f per second, latency p50 %s p90 %s p99 %s\n", kConnections, tw.rps, tw.p50.c_str(),
-              tw.p90.c_str(), tw.p99.c_str());
+  const twbench::CpuUse twCpu = cpu.Stop();
+  std::printf("  tarnwick-host, signed, %d connections:          %8.0f per second, latency p50 %s p90 %s p99 %s\n",
+              kConnections, tw.rps, tw.p50.c_str(), tw.p90.c_str(), tw.p99.c_str());
+  PrintCpu("wrk", twCpu, tw.requests);
   std::printf("  ratio %.2f (target 0.7), p99 target under 10 ms\n", pg.rps > 0 ? tw.rps / pg.rps : 0.0);
+  if (tw.rps > 0) {
+    cpu.Start();
+    const twbench::WrkFigures same =
+        RunPgBench(hostLikeScript, seconds, "PGCLIENTENCODING=GBK ", "-R " + std::to_string(static_cast<long>(tw.rps)));
+    const twbench::CpuUse sameCpu = cpu.Stop();
+    std::printf("  pgbench as the host sends, GBK, at the host's rate: %8.0f per second, latency %s\n", same.rps,
+                same.p50.c_str());
+    PrintCpu("pgbench", sameCpu, same.requests);
+  }
 
   std::remove(wrkScript.c_str());
   std::remove(pgScript.c_str());
+  std::remove(hostLikeScript.c_str());
   host.Stop();
   db.Exec("DELETE FROM dbo.rec_pre_input_goods WHERE iid = 990101");
   db.Exec("DELETE FROM dbo.rec_pre_input WHERE iid = 990101");
