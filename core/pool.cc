@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <deque>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 
 PoolSlot g_PoolSlots[kPoolSlotCount];
 std::mutex g_PoolLock;
