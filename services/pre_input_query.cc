@@ -261,25 +261,11 @@ struct ShipmentFilters {
 }  // namespace
 
 void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
-  const int32_t iid = tw::JsonGetInt("iID", body, 0);
+  int32_t icid = 0, iid = 0;
   char number[kNumberMax + 1];
-  tw::JsonGetString("cNum", body, number, kNumberMax, tw::kJsonModeCodePage);
-  if (iid <= 0 && std::strlen(number) < kNumberMinLength) {
-    WriteCode(pCtxt, kRcNoLookupKey);
-    return;
-  }
-  if (iid <= 0 && !IsGbkText(number)) {
-    WriteCode(pCtxt, kRcRecordNotFound);  // no stored number reads so
-    return;
-  }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenRecordRead(*this, pCtxt, body != nullptr ? body : "", "iID", kNumberMax, kNumberMinLength,
+                                 &icid, &iid, number, slot)) {
     return;
   }
   PoolSlot& s = slot.slot();

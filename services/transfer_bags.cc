@@ -198,39 +198,17 @@ void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char* body,
 }
 
 void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const std::string_view text(body != nullptr ? body : "");
-  const int32_t icid = tw::JsonGetInt("icID", text, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
-  const int32_t irid = tw::JsonGetInt("irID", text, 0);
+  int32_t icid = 0, irid = 0;
   char number[kNumberMax + 1];
-  tw::JsonGetString("cNum", text, number, kNumberMax, tw::kJsonModeCodePage);
-  const bool byId = irid >= 1;
-  if (!byId && number[0] == '\0') {
-    WriteCode(pCtxt, kRcNoLookupKey);
-    return;
-  }
-  if (!byId && !IsGbkText(number)) {
-    WriteCode(pCtxt, kRcRecordNotFound);  // no stored number reads so
-    return;
-  }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenRecordRead(*this, pCtxt, body != nullptr ? body : "", "irID", kNumberMax, 1, &icid, &irid,
+                                 number, slot)) {
     return;
   }
   PoolSlot& s = slot.slot();
   tw::OutBuf sql(s.szSql, kSqlBytes);
   sql.Printf(kRecDataSql, icid);
-  if (byId) {
-    sql.Printf("irid=%d", irid);
-  } else {
-    sql.Append("cnum='");
-    sql.Append(tw::SqlEscape(number));
-    sql.AppendChar('\'');
-  }
+  tw::entry::AppendRecordKey(sql, "irid", "cnum", irid, number);
   RecDataRow r;
   const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) {
     DbColumns b(st);

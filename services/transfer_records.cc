@@ -331,39 +331,17 @@ void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, co
 }
 
 void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const std::string_view text(body != nullptr ? body : "");
-  const int32_t icid = tw::JsonGetInt("icID", text, 0);
-  if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
-    return;
-  }
-  const int32_t iid = tw::JsonGetInt("iID", text, 0);
+  int32_t icid = 0, iid = 0;
   char number[tw::entry::kTransferNumberMax + 1];
-  tw::JsonGetString("cNum", text, number, tw::entry::kTransferNumberMax, tw::kJsonModeCodePage);
-  const bool byId = iid >= 1;
-  if (!byId && std::strlen(number) < tw::entry::kTransferNumberMin) {
-    WriteCode(pCtxt, kRcNoLookupKey);
-    return;
-  }
-  if (!byId && !IsGbkText(number)) {
-    WriteCode(pCtxt, kRcRecordNotFound);  // no stored number reads so
-    return;
-  }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+  PoolSlotGuard slot(-1);
+  if (!tw::entry::OpenRecordRead(*this, pCtxt, body != nullptr ? body : "", "iID", tw::entry::kTransferNumberMax,
+                                 tw::entry::kTransferNumberMin, &icid, &iid, number, slot)) {
     return;
   }
   PoolSlot& s = slot.slot();
   tw::OutBuf sql(s.szSql, kSqlBytes);
   sql.Printf(kDataSql, icid);
-  if (byId) {
-    sql.Printf("iid=%d", iid);
-  } else {
-    sql.Append("cf_num='");
-    sql.Append(tw::SqlEscape(number));
-    sql.AppendChar('\'');
-  }
+  tw::entry::AppendRecordKey(sql, "iid", "cf_num", iid, number);
   TransferRow r;
   const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) { BindTransfer(st, r, TransferForm::kData); });
   if (read != kRcOk) {

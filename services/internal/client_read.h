@@ -3,13 +3,16 @@
 // the one row that a one-record request answers.
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "core/db.h"
 #include "core/extension.h"
+#include "core/paging.h"
 #include "core/pool.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
+#include "util/escape.h"
 #include "util/json.h"
 #include "util/outbuf.h"
 
@@ -29,6 +32,50 @@ inline bool OpenClientRead(CTarnwickExtension& ext, CHttpServerContext* pCtxt, s
     return false;
   }
   return true;
+}
+
+// OpenRecordRead: as OpenClientRead for a request that names one record by its id ("idKey", taken
+// when 1 or more) or else by its number ("cNum", at most numberMax bytes into number, which holds
+// numberMax + 1). Between the client id and the slot it refuses kRcNoLookupKey when there is no id
+// and the number is shorter than minNumber, and kRcRecordNotFound for a number that is not GBK text
+// (no stored number reads so).
+inline bool OpenRecordRead(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
+                           const char* idKey, size_t numberMax, size_t minNumber, int32_t* icid, int32_t* id,
+                           char* number, PoolSlotGuard& slot) {
+  *icid = tw::JsonGetInt("icID", body, 0);
+  if (*icid <= 0) {
+    ext.WriteCode(pCtxt, kRcBadClientId);
+    return false;
+  }
+  *id = tw::JsonGetInt(idKey, body, 0);
+  tw::JsonGetString("cNum", body, number, numberMax, tw::kJsonModeCodePage);
+  if (*id < 1 && std::strlen(number) < minNumber) {
+    ext.WriteCode(pCtxt, kRcNoLookupKey);
+    return false;
+  }
+  if (*id < 1 && !IsGbkText(number)) {
+    ext.WriteCode(pCtxt, kRcRecordNotFound);
+    return false;
+  }
+  if (!slot.Acquire()) {
+    ext.WriteCode(pCtxt, kRcNoConnection);
+    return false;
+  }
+  return true;
+}
+
+// AppendRecordKey: the condition that picks the record OpenRecordRead named: "idColumn=id" or
+// "numberColumn='number'" (escaped).
+inline void AppendRecordKey(tw::OutBuf& sql, const char* idColumn, const char* numberColumn, int32_t id,
+                            const char* number) {
+  if (id >= 1) {
+    sql.Printf("%s=%d", idColumn, id);
+    return;
+  }
+  sql.Append(numberColumn);
+  sql.Append("='");
+  sql.Append(tw::SqlEscape(number));
+  sql.AppendChar('\'');
 }
 
 // ReadOneRow: runs the statement in sql on the slot's connection (a text that overflowed its buffer
