@@ -124,51 +124,25 @@ TEST_F(NumberingTest, TransferAndInternalRules) {
   EXPECT_EQ(rule, -1);
 }
 
-TEST_F(NumberingTest, SixteenThreadsNeverDrawTheSameNumber) {
-  TestDb db;
-  const int64_t before = std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str());
-  std::vector<std::vector<std::string>> drawn(16);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 16; ++t) {
-    threads.emplace_back([t, &drawn] {
-      PoolSlotGuard slot;
-      if (!slot.ok()) return;
-      for (int i = 0; i < 50; ++i) {
-        char text[kNumberTextBytes];
-        int64_t value = 0;
-        if (theExtension.GenerateNumber(slot.slot(), 1, "88303*", text, &value) == 1) drawn[t].push_back(text);
-      }
-    });
+// Takes `n` pool slots (fewer when the pool has fewer free).
+std::vector<std::unique_ptr<PoolSlotGuard>> TakeSlots(int n) {
+  std::vector<std::unique_ptr<PoolSlotGuard>> slots;
+  for (int i = 0; i < n; ++i) {
+    auto slot = std::make_unique<PoolSlotGuard>();
+    if (!slot->ok()) break;
+    slots.push_back(std::move(slot));
   }
-  for (std::thread& t : threads) t.join();
-  std::set<std::string> all;
-  size_t count = 0;
-  for (const auto& list : drawn) {
-    count += list.size();
-    all.insert(list.begin(), list.end());
-  }
-  EXPECT_EQ(count, 800u);
-  EXPECT_EQ(all.size(), 800u);
-  EXPECT_EQ(std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str()), before + 800);
+  return slots;
 }
 
-TEST_F(NumberingTest, EveryHolderOfTheWholePoolDraws) {
-  // All 50 slots are held, each by a thread that draws on it: the lock's holder needs no slot of
-  // the pool, so no drawing fails however many wait for the lock.
-  std::vector<std::unique_ptr<PoolSlotGuard>> slots;
-  for (int i = 0; i < kPoolSlotCount; ++i) {
-    slots.push_back(std::make_unique<PoolSlotGuard>());
-    ASSERT_TRUE(slots.back()->ok()) << "slot " << i;
-  }
-  {
-    PoolSlotGuard none;
-    EXPECT_FALSE(none.ok());  // the pool is empty
-  }
-  std::vector<std::vector<std::string>> drawn(kPoolSlotCount);
+// One thread for each slot draws `each` numbers of sequence 88303 on it, all at once; the numbers
+// drawn, of every thread.
+std::vector<std::string> DrawOnEach(const std::vector<std::unique_ptr<PoolSlotGuard>>& slots, int each) {
+  std::vector<std::vector<std::string>> drawn(slots.size());
   std::vector<std::thread> threads;
-  for (int t = 0; t < kPoolSlotCount; ++t) {
-    threads.emplace_back([t, &drawn, &slots] {
-      for (int i = 0; i < 10; ++i) {
+  for (size_t t = 0; t < slots.size(); ++t) {
+    threads.emplace_back([t, each, &drawn, &slots] {
+      for (int i = 0; i < each; ++i) {
         char text[kNumberTextBytes];
         int64_t value = 0;
         if (theExtension.GenerateNumber(slots[t]->slot(), 1, "88303*", text, &value) == 1) drawn[t].push_back(text);
@@ -176,14 +150,34 @@ TEST_F(NumberingTest, EveryHolderOfTheWholePoolDraws) {
     });
   }
   for (std::thread& t : threads) t.join();
-  std::set<std::string> all;
-  size_t count = 0;
-  for (const auto& list : drawn) {
-    count += list.size();
-    all.insert(list.begin(), list.end());
+  std::vector<std::string> all;
+  for (const auto& list : drawn) all.insert(all.end(), list.begin(), list.end());
+  return all;
+}
+
+TEST_F(NumberingTest, SixteenThreadsNeverDrawTheSameNumber) {
+  TestDb db;
+  const int64_t before = std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str());
+  const auto slots = TakeSlots(16);
+  ASSERT_EQ(slots.size(), 16u);
+  const std::vector<std::string> drawn = DrawOnEach(slots, 50);
+  EXPECT_EQ(drawn.size(), 800u);
+  EXPECT_EQ(std::set<std::string>(drawn.begin(), drawn.end()).size(), 800u);
+  EXPECT_EQ(std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str()), before + 800);
+}
+
+TEST_F(NumberingTest, EveryHolderOfTheWholePoolDraws) {
+  // All 50 slots are held, each by a thread that draws on it: the lock's holder needs no slot of
+  // the pool, so no drawing fails however many wait for the lock.
+  const auto slots = TakeSlots(kPoolSlotCount);
+  ASSERT_EQ(slots.size(), static_cast<size_t>(kPoolSlotCount));
+  {
+    PoolSlotGuard none;
+    EXPECT_FALSE(none.ok());  // the pool is empty
   }
-  EXPECT_EQ(count, 10u * kPoolSlotCount);
-  EXPECT_EQ(all.size(), 10u * kPoolSlotCount);
+  const std::vector<std::string> drawn = DrawOnEach(slots, 10);
+  EXPECT_EQ(drawn.size(), 10u * kPoolSlotCount);
+  EXPECT_EQ(std::set<std::string>(drawn.begin(), drawn.end()).size(), 10u * kPoolSlotCount);
 }
 
 TEST_F(NumberingTest, TheProceduresAreSafeOnConcurrentConnections) {
