@@ -22,6 +22,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/cpu_use.h"
 #include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
@@ -118,17 +119,23 @@ long long StoredRows(twtest::TestDb& db) {
   return n.empty() ? 0 : std::atoll(n.c_str());
 }
 
+// Removes the rows of the last run and vacuums what they and the drawings left behind, so every run
+// starts from the same tables (a run at 128 connections must not pay for the dead rows of the runs
+// before it).
 void ClearRows(twtest::TestDb& db) {
   db.Exec("DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid = 990201)");
   db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid = 990201");
+  db.Exec("VACUUM ANALYZE dbo.rec_pre_input, dbo.rec_pre_input_goods, dbo.sys_genno");
 }
 
 // What a run reports.
 struct RunFigures {
   twbench::WrkFigures wrk;
-  long long stored = 0;  // rows in the database afterwards
-  // From the replies (scale runs only): records stored, bare-code replies, records refused.
+  long long storedInRun = 0;  // rows in the database as wrk ended
+  long long stored = 0;       // rows in the database once the host stopped (the batches in flight done)
+  // From the replies (scale runs only): records answered stored, bare-code replies, records refused.
   long long okRecords = 0, bareReplies = 0, refusedRecords = 0;
+  twbench::CpuUse cpu;  // while wrk ran
 };
 
 // One run of `seconds` at `connections` with batches of `count` records against a host started
@@ -154,7 +161,11 @@ bool Run(twtest::TestDb& db, const std::string& iniText, bool bOwnNumbers, int s
   const std::string url = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll?DoApp";
   twbench::WrkFigures& f = out.wrk;
   // A long time-out, so that the slowest batches count in the latency rather than as errors.
+  twbench::CpuSampler sampler;
+  sampler.Start();
   const bool ran = twbench::RunWrk(url, script, kThreads, connections, seconds, f, bCount ? "--timeout 30s" : "");
+  out.cpu = sampler.Stop();
+  out.storedInRun = StoredRows(db);
   host.Stop();
   std::remove(script.c_str());
   if (!ran || f.requests == 0) {
@@ -194,12 +205,15 @@ bool RunScale(twtest::TestDb& db, const std::string& iniText, int seconds) {
     RunFigures r;
     if (!Run(db, iniText, false, seconds, connections, kScaleRecords, true, r)) return false;
     const twbench::WrkFigures& f = r.wrk;
-    // The replies counted are those wrk read within its run, over the time wrk measured.
-    const double perSecond = f.requests > 0 ? static_cast<double>(r.okRecords) * f.rps / f.requests : 0;
-    std::printf("  %4d connections %6.0f records/s, batch latency p50 %s p99 %s; %lld batches, %lld answered "
-                "without a batch reply, %lld records refused, %lld rows stored\n",
-                connections, perSecond, f.p50.c_str(), f.p99.c_str(), f.requests, r.bareReplies, r.refusedRecords,
-                r.stored);
+    // Each record is stored on its own, so the rows stored while wrk ran give the rate from the
+    // first second on; the replies (all five records of a batch at once) would miss the time the
+    // first batches take, which is longer the more connections wait.
+    const double rows = r.storedInRun > 0 ? static_cast<double>(r.storedInRun) : 1;
+    std::printf("  %4d connections %6.0f records/s, batch latency p50 %s p99 %s; %lld batches answered: %lld "
+                "records stored, %lld without a batch reply, %lld records refused; CPU per record: host %.2f ms, "
+                "database %.2f ms\n",
+                connections, static_cast<double>(r.storedInRun) / seconds, f.p50.c_str(), f.p99.c_str(), f.requests,
+                r.okRecords, r.bareReplies, r.refusedRecords, r.cpu.host * 1000 / rows, r.cpu.database * 1000 / rows);
   }
   return true;
 }
