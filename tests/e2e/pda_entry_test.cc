@@ -307,10 +307,10 @@ TEST_F(PdaEntryTest, ARefusedGoodsOrPieceRowStoresNothing) {
     ASSERT_TRUE(Exec(std::string("CREATE TRIGGER pe_refuse_rows BEFORE INSERT ON dbo.") + table +
                      " FOR EACH ROW EXECUTE FUNCTION dbo.pe_refuse_rows()"));
   }
-  // Two goods lines and two pieces, one of them named as the trigger refuses.
+  // Two goods lines and two pieces (both stored: "iItem" 2), one of them named as the trigger refuses.
   auto request = [](const std::string& cnum, const char* goods, const char* piece) {
     return ",\"icID\":961001,\"irID\":77,\"cNum\":\"" + cnum + "\",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\","
-           "\"fAmount\":5,\"ItemList\":[{\"fxWeight\":1,\"cxNo\":\"" + cnum + "A\"},{\"fxWeight\":1,\"cxNo\":\"" +
+           "\"fAmount\":5,\"iItem\":2,\"ItemList\":[{\"fxWeight\":1,\"cxNo\":\"" + cnum + "A\"},{\"fxWeight\":1,\"cxNo\":\"" +
            cnum + "B\",\"cxGoods\":\"" + piece + "\"}],\"GoodsList\":[{\"ixQuantity\":1,\"cxGoods\":\"茶叶\"},"
            "{\"ixQuantity\":1,\"cxGoods\":\"" + goods + "\"}]";
   };
