@@ -15,6 +15,7 @@
 #include "testclient/form.h"
 #include "testclient/settings.h"
 #include "tests/testclient/fake_server.h"
+#include "tests/testclient/settings_bytes.h"
 #include "util/md5.h"
 
 namespace {
@@ -202,17 +203,6 @@ TEST(CommandLine, SaveAndSettingsUnderTheOtherOptions) {
   std::remove(odd.c_str());
 }
 
-// A settings file written byte by byte: host, port 80, API type 2, client id 1001, page code 0, key;
-// a text of 64 bytes fills its field without a NUL.
-std::string HandMadeSettings(const std::string& host, const std::string& key) {
-  std::string r(144, '\0');
-  r.replace(0, host.size(), host);
-  const unsigned char ints[16] = {80, 0, 0, 0, 2, 0, 0, 0, 0xE9, 0x03, 0, 0, 0, 0, 0, 0};
-  r.replace(64, 16, reinterpret_cast<const char*>(ints), 16);
-  r.replace(80, key.size(), key);
-  return r;
-}
-
 std::string ClientInfoMd5(const std::string& key) {
   const std::string text = "10011700000000000" + key;
   char md5[tw::kMd5HexSize];
@@ -235,7 +225,7 @@ TEST(CommandLine, SettingsTextsOf64BytesAreReadAs63AndOnlyTypedTextsMeetTheLimit
       {"a typed host of 63 bytes", "srv", "key", {"--host", h63}, std::string(62, 'h'), "key"},
   };
   for (const Case& c : cases) {
-    const std::string path = TempFile(HandMadeSettings(c.host, c.key));
+    const std::string path = TempFile(twtest::SettingsBytes(c.host, 80, 2, 1001, 0, c.key));
     std::vector<std::string> build = {"build", "--settings", path, "--request", "ClientInfo"};
     build.insert(build.end(), c.typed.begin(), c.typed.end());
     const CliRun r = Cli(build);

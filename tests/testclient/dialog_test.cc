@@ -21,6 +21,7 @@
 
 #include "testclient/settings.h"
 #include "tests/testclient/fake_server.h"
+#include "tests/testclient/settings_bytes.h"
 #include "util/md5.h"
 
 namespace {
@@ -158,12 +159,7 @@ TEST_F(DialogTest, SettingsTextsOf64BytesAreUsedAs63AndTypingKeepsItsLimit) {
       {"64 host bytes", std::string(64, 'h'), "key", h63, "key"},
   };
   for (const Case& c : cases) {
-    // Port 80, API type 2, client id 1001, page code 0.
-    std::string record(144, '\0');
-    record.replace(0, c.host.size(), c.host);
-    const unsigned char ints[16] = {80, 0, 0, 0, 2, 0, 0, 0, 0xE9, 0x03, 0, 0, 0, 0, 0, 0};
-    record.replace(64, 16, reinterpret_cast<const char*>(ints), 16);
-    record.replace(80, c.key.size(), c.key);
+    const std::string record = twtest::SettingsBytes(c.host, 80, 2, 1001, 0, c.key);
     FILE* f = std::fopen(settings_.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(record.data(), 1, record.size(), f);
