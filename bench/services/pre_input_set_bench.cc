@@ -7,7 +7,10 @@
 //   drawn  the records carry none: each draws one from the default internal rule (the number lock
 //          serialises the drawing)
 //
-// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk.
+// First it prints the database's durability (fsync, synchronous_commit, full_page_writes).
+//
+// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk; tools/bench-db.sh
+// runs it on a throw-away one with the settings chosen.
 //
 //   pre_input_set_bench [given|drawn|all] [seconds]
 
@@ -19,6 +22,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/db_settings.h"
 #include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
@@ -162,6 +166,7 @@ int main(int argc, char** argv) {
   }
 
   std::printf("PreInputSet, %d records per batch, %d connections, %d s each\n", kRecords, kConnections, seconds);
+  std::printf("%s\n", twbench::DurabilityLine(db).c_str());
   const std::string ini = "IP=127.0.0.1\r\n";
   bool ok = true;
   if (mode == "given" || mode == "all") ok = Run(db, "given", ini, true, seconds) && ok;
