@@ -19,7 +19,7 @@ fi
 password=$(cat "$var/db-password")
 
 pgdata=$(tw_reachable_dir "$var/pgdata")
-tw_start_cluster "$pgdata" "$pgport"
+tw_start_cluster "$pgdata" "$pgport" durable
 trap 'tw_stop_cluster "$pgdata"' EXIT
 tw_create_database "$pgport" "$password"
 PGHOST=127.0.0.1 PGPORT=$pgport PGUSER=tarnwick PGPASSWORD=$password PGDATABASE=dorvane db/init.sh --demo

@@ -10,18 +10,9 @@ tw_build build default
 tw_build build-asan asan
 tw_build build-fuzz fuzz
 
-work=$(mktemp -d /tmp/tarnwick-test.XXXXXX)
-chmod 755 "$work"
-pgport=$(tw_free_port)
-password=$(head -c 18 /dev/urandom | base64 | tr -d '/+=')
-tw_start_cluster "$work/pgdata" "$pgport"
-cleanup() { tw_stop_cluster "$work/pgdata"; rm -rf "$work"; }
-trap cleanup EXIT
-tw_create_database "$pgport" "$password"
-export PGHOST=127.0.0.1 PGPORT=$pgport PGUSER=tarnwick PGPASSWORD=$password PGDATABASE=dorvane
-# The cluster's folder, for the tests that restart the database under the host.
-export TARNWICK_PGDATA=$work/pgdata
-db/init.sh
+# A throw-away cluster on the fast settings: a crash may lose it, and nothing in it is kept.
+trap tw_remove_scratch_database EXIT
+tw_start_scratch_database tarnwick-test fast
 
 status=0
 ctest --test-dir build --output-on-failure -j "$(nproc)" || status=1

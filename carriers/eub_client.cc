@@ -272,7 +272,7 @@ int CEubSession::CreateOrder(EubOrder& order) {
   xml += kReturnBlock;
   xml += "<items>\r\n<item>\r\n";
   Element(xml, "cnname", CleanField(order.goods));
-  Element(xml, "enname", EnglishName(CleanField(order.goodsEn).c_str(), order.goods));
+  Element(xml, "enname", UpperAscii(EnglishName(CleanField(order.goodsEn).c_str(), order.goods)));
   Element(xml, "count", std::to_string(order.quantity > 0 ? order.quantity : 0));
   std::snprintf(number, sizeof number, "%.3f", weight / pieces);
   xml += std::string("<weight>") + number + "</weight>\r\n";

@@ -315,7 +315,7 @@ int CSfSession::CreateOrder(SfOrder& order) {
   Attribute(xml, "returnsign", c.returns);
   xml += "><Cargo";
   Attribute(xml, "name", Value(order.goods));
-  Attribute(xml, "ename", Value(EnglishName(order.goodsEn, order.goods).c_str()));
+  Attribute(xml, "ename", Value(UpperAscii(EnglishName(order.goodsEn, order.goods)).c_str()));
   if (tw::IsAllDigits(order.customsCode) == 1) Attribute(xml, "hscode", order.customsCode);
   Attribute(xml, "count", std::to_string(quantity));
   Attribute(xml, "unit", "PCE");

@@ -251,11 +251,13 @@ class CTarnwickExtension : public CHttpServer {
   void OnPdaRecAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user);
   // AddShipmentRecord: stores the shipment record of the request text for the client: its goods
   // lines, pieces, numbers (drawn when missing, a carrier's when its kind goes to one), chargeable
-  // weight and price, through cp_client_rec_fast_add, on the slot's connection. Returns the new
-  // record id (> 0); -1 when the routine refused the record, -9 when the database did not run the
-  // call, or the procedure's own refusal (<= 0). result (value-initialised by the caller) receives
-  // the numbers, weight and amount, and on failure the reason in cMess. operatorName: who entered
-  // the record. REQUIRES: the caller holds the slot.
+  // weight and price, through cp_client_rec_fast_add, on the slot's connection; the record, its
+  // piece rows and its goods rows are stored together or not at all. Returns the new record id
+  // (> 0); -1 when the routine refused the record, -9 when the database did not run the call or did
+  // not store the rows, or the procedure's own refusal (<= 0). result (value-initialised by the
+  // caller) receives the numbers, weight and amount, and on failure the reason in cMess; its iID is
+  // the new record id, the procedure's refusal, or else the request's "irID" once that was read.
+  // operatorName: who entered the record. REQUIRES: the caller holds the slot.
   int AddShipmentRecord(PoolSlot& slot, int32_t clientId, std::string_view body, ShipmentEntryResult& result,
                         const char* operatorName);
   // "pdaRecReWeight": an existing record weighed (and priced) again.

@@ -3,10 +3,12 @@
 // pieces, checks the fields, numbers the shipment, computes its chargeable weight and (when asked,
 // or when no amount was sent) its price, hands it to a carrier when its kind goes to one and no
 // carrier number was sent, and stores the record with its piece rows through cp_client_rec_fast_add.
-// The goods rows follow once the record exists.
+// The goods rows follow once the record exists, in the same transaction: a record is stored with all
+// its rows or not at all.
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "carriers/carrier_choice.h"
@@ -254,7 +256,7 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
   tw::MakeUpperAscii(r.cNo);
   Copy(result.cNo, r.cNo);
 
-  // ---- storing ----
+  // ---- storing: the record with its piece rows (inside the call) and its goods rows, all or nothing ----
   tw::pda::FastAddValues v;
   v.icid = clientId;
   v.nitemtype = r.nItemType;
@@ -346,10 +348,19 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
   v.fdiscount = fees.fdiscount;
   v.focustomc = fees.focustomc;
 
+  const bool bGoodsRows = r.goods.size() > 1;
   DbStatement st(slot.hDbc);
   if (!st.ok()) {
     Copy(result.cMess, kMessBusy);
     return kRcDbFailed;
+  }
+  std::optional<DbTransaction> transaction;
+  if (bGoodsRows) {
+    transaction.emplace(slot.hDbc);
+    if (!transaction->ok()) {
+      Copy(result.cMess, kMessNotRun);
+      return kRcDbFailed;
+    }
   }
   int32_t stored = 0;
   st.BindOutInt(1, &stored);
@@ -360,22 +371,26 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
     return kRcDbFailed;
   }
   if (stored <= 0) {
+    result.iID = stored;
     Copy(result.cMess, FastAddMessage(stored));
     return stored;
+  }
+  if (bGoodsRows) {
+    DbStatement goods(slot.hDbc);
+    const std::string insert = tw::pda::BuildRecordGoodsInsert(r.goods, stored);
+    const bool inserted = goods.ok() && DbOk(goods.ExecDirect(insert.c_str()));
+    if (!inserted) {
+      WriteLog(("pdaRecAdd goods rows of " + std::to_string(stored) + ": " + goods.Diagnostic()).c_str(),
+               kLogCategory);
+    }
+    if (!inserted || !transaction->Commit()) {
+      Copy(result.cMess, kMessNotRun);
+      return kRcDbFailed;
+    }
   }
   result.iID = stored;
   result.fWeight = r.fWeight;
   result.fAmount = r.fAmount;
-
-  // The goods rows of a record with several lines; a failure is logged and the record stays.
-  if (r.goods.size() > 1) {
-    DbStatement goods(slot.hDbc);
-    const std::string insert = tw::pda::BuildRecordGoodsInsert(r.goods, stored);
-    if (!goods.ok() || !DbOk(goods.ExecDirect(insert.c_str()))) {
-      WriteLog(("pdaRecAdd goods rows of " + std::to_string(stored) + ": " + goods.Diagnostic()).c_str(),
-               kLogCategory);
-    }
-  }
   return stored;
 }
 

@@ -71,6 +71,8 @@ bool ParseOptions(const std::vector<std::string>& args, size_t first, Options* o
     }
   }
   TestForm& f = options->form;
+  // What the record and the defaults gave is not typed: only the options' texts meet the limits.
+  const TestForm given = f;
   for (size_t i = first; i < args.size(); i += 2) {
     const std::string& name = args[i];
     if (i + 1 >= args.size()) {
@@ -123,7 +125,7 @@ bool ParseOptions(const std::vector<std::string>& args, size_t first, Options* o
       return false;
     }
   }
-  ApplyLimits(f);
+  ApplyLimits(f, given);
   return true;
 }
 

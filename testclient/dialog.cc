@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QTextCursor>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -51,6 +52,23 @@ QLineEdit* Edit(int maxLength) {
   auto* e = new QLineEdit;
   e->setMaxLength(maxLength);
   return e;
+}
+
+// The typing limit holds again once a longer text given to the edit is edited down to it.
+void KeepTypingLimit(QLineEdit* e, int maxLength) {
+  QObject::connect(e, &QLineEdit::textEdited, e, [e, maxLength](const QString& text) {
+    if (text.size() <= maxLength) {
+      e->setMaxLength(maxLength);
+    }
+  });
+}
+
+// A text given to an edit is shown whole even when it is longer than typing allows (a host or key
+// of 63 bytes from the settings file).
+void ShowWhole(QLineEdit* e, const std::string& gbk, size_t maxLength) {
+  const QString text = QStringFromGbk(gbk);
+  e->setMaxLength(std::max(static_cast<int>(maxLength), static_cast<int>(text.size())));
+  e->setText(text);
 }
 
 QPushButton* Button(const char* gbkLabel) {
@@ -101,6 +119,7 @@ void CTestTarnwickDlg::MakeControls() {
   auto label = [&](const char* text, int r, int c) { grid->addWidget(new QLabel(Gbk(text)), r, c); };
 
   host_ = Edit(static_cast<int>(kHostMax));
+  KeepTypingLimit(host_, static_cast<int>(kHostMax));
   port_ = Edit(5);
   port_->setValidator(new QIntValidator(0, 65535, port_));
   label("服务器(Host):", row, 0);
@@ -137,6 +156,7 @@ void CTestTarnwickDlg::MakeControls() {
   ++row;
 
   key_ = Edit(static_cast<int>(kKeyMax));
+  KeepTypingLimit(key_, static_cast<int>(kKeyMax));
   clientId_ = new QLineEdit;
   clientId_->setValidator(new QIntValidator(clientId_));
   label("密钥(Key):", row, 0);
@@ -262,12 +282,12 @@ void CTestTarnwickDlg::MakeControls() {
 }
 
 void CTestTarnwickDlg::ShowForm() {
-  host_->setText(QStringFromGbk(form_.host));
+  ShowWhole(host_, form_.host, kHostMax);
   port_->setText(QString::number(form_.port));
   api_[form_.apiType]->setChecked(true);
   path_->setText(QString::fromLatin1(RequestPath(form_.apiType)));
   page_[form_.pageCode]->setChecked(true);
-  key_->setText(QStringFromGbk(form_.key));
+  ShowWhole(key_, form_.key, kKeyMax);
   clientId_->setText(QString::number(form_.clientId));
   request_->setCurrentText(QStringFromGbk(form_.requestName));
   kind_->setText(QStringFromGbk(form_.kind));
@@ -275,6 +295,8 @@ void CTestTarnwickDlg::ShowForm() {
 }
 
 void CTestTarnwickDlg::UpdateForm() {
+  // A text left as the form gave it was not typed (a host or key of 63 bytes from the file stays whole).
+  const TestForm shown = form_;
   form_.host = GbkFromQString(host_->text());
   form_.port = port_->text().toInt();
   form_.apiType = apiGroup_->checkedId() >= 0 ? apiGroup_->checkedId() : kApiOriginal;
@@ -289,7 +311,7 @@ void CTestTarnwickDlg::UpdateForm() {
   form_.destination = GbkFromQString(destination_->text());
   form_.idCardNo = GbkFromQString(idCard_->text());
   form_.name = GbkFromQString(name_->text());
-  ApplyLimits(form_);
+  ApplyLimits(form_, shown);
 }
 
 QWidget* CTestTarnwickDlg::FieldWidget(FormField field) const {

@@ -18,8 +18,9 @@ constexpr char kRequestPaths[3][64] = {
     "/cgi-bin/Tarnwick.dll?DoApp",
 };
 
-void Cut(std::string& text, size_t max) {
-  if (text.size() > max) {
+// A typed text (one that differs from what the control showed) cut to the control's limit.
+void Cut(std::string& text, const std::string& shown, size_t max) {
+  if (text.size() > max && text != shown) {
     text.resize(GbkPrefixLength(text.data(), text.size(), max));
   }
 }
@@ -28,17 +29,17 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 
 }  // namespace
 
-void ApplyLimits(TestForm& form) {
-  Cut(form.host, kHostMax);
-  Cut(form.key, kKeyMax);
-  Cut(form.requestName, kRequestNameMax);
-  Cut(form.jsonData, kJsonDataMax);
-  Cut(form.frontPath, kPicturePathMax);
-  Cut(form.backPath, kPicturePathMax);
-  Cut(form.kind, kKindMax);
-  Cut(form.destination, kDestinationMax);
-  Cut(form.idCardNo, kIdCardNoMax);
-  Cut(form.name, kNameMax);
+void ApplyLimits(TestForm& form, const TestForm& shown) {
+  Cut(form.host, shown.host, kHostMax);
+  Cut(form.key, shown.key, kKeyMax);
+  Cut(form.requestName, shown.requestName, kRequestNameMax);
+  Cut(form.jsonData, shown.jsonData, kJsonDataMax);
+  Cut(form.frontPath, shown.frontPath, kPicturePathMax);
+  Cut(form.backPath, shown.backPath, kPicturePathMax);
+  Cut(form.kind, shown.kind, kKindMax);
+  Cut(form.destination, shown.destination, kDestinationMax);
+  Cut(form.idCardNo, shown.idCardNo, kIdCardNoMax);
+  Cut(form.name, shown.name, kNameMax);
 }
 
 std::string TrimText(const std::string& text) {

@@ -22,7 +22,7 @@ enum class FormField {
   kBackPicture,
 };
 
-// Input limits of the controls, in GBK bytes.
+// Input limits of the controls while typing, in GBK bytes.
 inline constexpr size_t kHostMax = 62;
 inline constexpr size_t kKeyMax = 62;
 inline constexpr size_t kRequestNameMax = 60;
@@ -64,9 +64,11 @@ struct Refusal {
   FormField field = FormField::kNone;
 };
 
-// ApplyLimits: cuts every text of the form to its control's limit (never inside a two-byte
-// character), as the controls do while typing.
-void ApplyLimits(TestForm& form);
+// ApplyLimits: cuts every text of form that was typed, that is differs from its value in `shown`
+// (what the controls were given, or what the settings file and the defaults gave), to its control's
+// limit (never inside a two-byte character), as the controls do while typing. A text not typed keeps
+// its length: a host or key from the settings file may hold 63 bytes.
+void ApplyLimits(TestForm& form, const TestForm& shown);
 
 // TrimText: text without blanks, TAB, CR, LF, VT and FF at both ends.
 [[nodiscard]] std::string TrimText(const std::string& text);

@@ -46,11 +46,48 @@ PY
 # The socket folder of the running private cluster (its data folder), set by tw_start_cluster.
 TW_PG_SOCKET=
 
-# tw_start_cluster DATADIR PORT: creates (first time) and starts a private PostgreSQL cluster owned by the
-# postgres user, listening on 127.0.0.1:PORT. Password logins over TCP, trust over its own socket folder.
+# The settings that make a cluster fast and not crash-safe: a power cut or an operating-system crash
+# may lose what it reported committed, or leave it unreadable. Only throw-away clusters use them.
+TW_FAST_SETTINGS=(fsync synchronous_commit full_page_writes)
+TW_FAST_MARK='# throw-away cluster: fast, not crash-safe (tools/setup-lib.sh writes these lines)'
+
+# tw_cluster_settings DATADIR MODE: the durability of a stopped cluster's postgresql.conf. "durable"
+# leaves PostgreSQL's defaults (fsync, synchronous_commit, full_page_writes on); "fast" turns the
+# three off. The lines an earlier version of this file wrote into every cluster, run.sh's included, are
+# dropped either way; a cluster that ran without fsync has its files flushed before it starts durable,
+# and a line on standard error says so.
+tw_cluster_settings() {
+  local data=$1 mode=$2 conf=$1/postgresql.conf name text kept
+  local lines=()
+  for name in "${TW_FAST_SETTINGS[@]}"; do lines+=(-e "$name = off"); done
+  text=$(cat "$conf")
+  kept=$(grep -vxF -e "$TW_FAST_MARK" "${lines[@]}" <<<"$text" || true)
+  if [ "$mode" = fast ]; then
+    kept+=$'\n'"$TW_FAST_MARK"
+    for name in "${TW_FAST_SETTINGS[@]}"; do kept+=$'\n'"$name = off"; done
+  fi
+  [ "$kept" = "$text" ] && return 0
+  # Written in place, so the file keeps its owner and mode.
+  printf '%s\n' "$kept" >"$conf"
+  if [ "$mode" = durable ]; then
+    tw_log "$data ran with fsync, synchronous_commit and full_page_writes off (lines an earlier run.sh" \
+      "wrote into its postgresql.conf): removed them, so it starts on PostgreSQL's durable defaults; its" \
+      "files are flushed to disk first, its data stays as it is"
+    su postgres -s /bin/sh -c "'$TW_PG_BIN/initdb' --sync-only -D '$data'" >/dev/null || return 1
+  fi
+}
+
+# tw_start_cluster DATADIR PORT [durable|fast]: creates (first time) and starts a private PostgreSQL
+# cluster owned by the postgres user, listening on 127.0.0.1:PORT. Password logins over TCP, trust over
+# its own socket folder. "durable" (the default) keeps PostgreSQL's crash-safe settings; "fast" is for
+# throw-away clusters only (see TW_FAST_SETTINGS).
 tw_start_cluster() {
-  local data=$1 port=$2
-  local owner=postgres
+  local data=$1 port=$2 mode=${3:-durable}
+  local owner=postgres name
+  case $mode in
+    durable | fast) ;;
+    *) tw_log "tw_start_cluster: unknown mode \"$mode\" (durable or fast)"; return 1 ;;
+  esac
   mkdir -p "$data"
   chown "$owner" "$data"
   chmod 700 "$data"
@@ -62,14 +99,20 @@ tw_start_cluster() {
 listen_addresses = '127.0.0.1'
 max_connections = 400
 unix_socket_directories = '$data'
-fsync = off
-synchronous_commit = off
-full_page_writes = off
 CONF
   fi
+  tw_cluster_settings "$data" "$mode" || return 1
   su "$owner" -s /bin/sh -c "'$TW_PG_BIN/pg_ctl' -D '$data' -o '-p $port' -l '$data/server.log' -w -t 60 start" >/dev/null \
     || { cat "$data/server.log" >&2; return 1; }
   TW_PG_SOCKET=$data
+  if [ "$mode" = durable ]; then
+    for name in "${TW_FAST_SETTINGS[@]}"; do
+      if [ "$(echo "SHOW $name" | tw_pg_admin "$port")" != on ]; then
+        tw_log "warning: $name is off in $data (postgresql.auto.conf or a line of postgresql.conf): a crash may lose" \
+          "committed records"
+      fi
+    done
+  fi
 }
 
 tw_stop_cluster() {
@@ -141,4 +184,31 @@ INI
   "$build/tools/tarnwick-registry" --file "$dir/registry" set 'SOFTWARE\Halvern' Item2 "$password"
   "$build/tools/tarnwick-registry" --file "$dir/registry" set 'SOFTWARE\Halvern' Item5 tarnwick
   iconv -f UTF-8 -t GBK "$TW_ROOT/tools/demo/tarnwick.ini" >"$dir/module/tarnwick.ini"
+}
+
+# The folder of the throw-away database, set by tw_start_scratch_database.
+TW_SCRATCH=
+
+# tw_start_scratch_database NAME MODE: a throw-away cluster (MODE: durable or fast, see
+# tw_start_cluster) in a new folder /tmp/NAME.XXXXXX on a free port, with the role "tarnwick", the
+# database dorvane and db/ loaded. Exports PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE and
+# TARNWICK_PGDATA (the cluster's folder, for the tests that restart the database under the host).
+# tw_remove_scratch_database stops it and removes the folder; set it as the EXIT trap first.
+tw_start_scratch_database() {
+  local name=$1 mode=$2 port password
+  TW_SCRATCH=$(mktemp -d "/tmp/$name.XXXXXX")
+  chmod 755 "$TW_SCRATCH"
+  port=$(tw_free_port)
+  password=$(head -c 18 /dev/urandom | base64 | tr -d '/+=')
+  tw_start_cluster "$TW_SCRATCH/pgdata" "$port" "$mode"
+  tw_create_database "$port" "$password"
+  export PGHOST=127.0.0.1 PGPORT=$port PGUSER=tarnwick PGPASSWORD=$password PGDATABASE=dorvane
+  export TARNWICK_PGDATA=$TW_SCRATCH/pgdata
+  "$TW_ROOT/db/init.sh"
+}
+
+tw_remove_scratch_database() {
+  [ -n "$TW_SCRATCH" ] || return 0
+  tw_stop_cluster "$TW_SCRATCH/pgdata"
+  rm -rf "$TW_SCRATCH"
 }

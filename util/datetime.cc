@@ -209,18 +209,15 @@ bool NormalizeQueryDate(char* text, size_t size, bool bEnd) {
 }
 
 ShortText NormalizeDateTime(const char* text) {
-  ShortText fallback = FormatDateTime(1900, 1, 1, 0, 0, 0, "");
-  if (text == nullptr) {
-    return fallback;
-  }
-  size_t len = strlen(text);
+  // A text too short or too long to be a date and time gives the date alone.
+  const size_t len = text == nullptr ? 0 : strlen(text);
   if (len < kDateTimeMinLen || len > kDateTimeMaxLen) {
-    return fallback;
+    return Format("%d.%02d.%02d", 1900, 1, 1);
   }
   Runs r = ReadRuns(text);
   int64_t y = r.value[0];
   if (y < 2000 || y > 9999) {
-    return fallback;
+    return FormatDateTime(1900, 1, 1, 0, 0, 0, "");
   }
   int64_t mo = r.value[1];
   int64_t d = r.value[2];

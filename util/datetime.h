@@ -34,8 +34,9 @@ inline constexpr size_t kQueryDateSize = 24;
 // The same in place: text (a buffer of `size` bytes) is replaced by the bound, or by "" when invalid
 // or when the buffer is smaller than kQueryDateSize. Returns true for a valid bound.
 bool NormalizeQueryDate(char* text, size_t size, bool bEnd);
-// NormalizeDateTime: "%d.%02d.%02d %02d:%02d:%02d" from the digit runs of text; "1900.01.01 00:00:00"
-// for a text shorter than 8 or of 32 bytes or more, or a year outside 2000..9999. A month outside
+// NormalizeDateTime: "%d.%02d.%02d %02d:%02d:%02d" from the digit runs of text; "1900.01.01" (the
+// date alone) for a text shorter than 8 or of 32 bytes or more (a null text too), "1900.01.01
+// 00:00:00" for a year outside 2000..9999. A month outside
 // 1..12 gives January 1st, a day outside 1..31 the 1st, both at midnight; an hour, minute or second
 // out of range is dropped with what follows it.
 [[nodiscard]] ShortText NormalizeDateTime(const char* text);

@@ -7,7 +7,10 @@
 // Prints records per second, the records stored (counted in the database afterwards) and the latency
 // percentiles of a request.
 //
-// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk.
+// First it prints the database's durability (fsync, synchronous_commit, full_page_writes).
+//
+// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk; tools/bench-db.sh
+// runs it on a throw-away one with the settings chosen.
 //
 //   pda_entry_bench [pda|client|all] [seconds]
 
@@ -19,6 +22,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/db_settings.h"
 #include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "util/md5.h"
@@ -173,6 +177,7 @@ int main(int argc, char** argv) {
   const std::string stamp = std::to_string(ts);
   std::printf("PDA shipment entry beside PreInputSet of single records, %d connections, %d s each\n", kConnections,
               seconds);
+  std::printf("%s\n", twbench::DurabilityLine(db).c_str());
   bool ok = true;
   if (mode == "pda" || mode == "all") {
     const std::string head = "{\"RequestName\":\"pdaRecAdd\",\"cUserPid\":\"" + std::string(kPda) +

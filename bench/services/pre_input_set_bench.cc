@@ -7,10 +7,14 @@
 //   drawn  the same, but the records carry none: each draws one from the default internal rule (the
 //          number lock serialises the drawing)
 //   scale  drawn numbers in batches of 5 at 16, 48, 64 and 128 connections, more than the pool's
-//          50 slots: the records stored per second (counted from the replies), the batches answered
-//          "-9999" (no slot free in time) and the records refused
+//          50 slots: the records stored per second (the rows stored while wrk ran), the batch
+//          latency, the batches answered "-9999" (no slot free in time), the records refused and
+//          the CPU per record
 //
-// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk.
+// First it prints the database's durability (fsync, synchronous_commit, full_page_writes).
+//
+// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk; tools/bench-db.sh
+// runs it on a throw-away one with the settings chosen.
 //
 //   pre_input_set_bench [given|drawn|scale|all] [seconds]
 
@@ -23,6 +27,7 @@
 #include <string>
 
 #include "bench/support/cpu_use.h"
+#include "bench/support/db_settings.h"
 #include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
@@ -247,6 +252,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  std::printf("%s\n", twbench::DurabilityLine(db).c_str());
   if (mode != "scale") {
     std::printf("PreInputSet, %d records per batch, %d connections, %d s each\n", kRecords, kConnections, seconds);
   }

@@ -4,7 +4,10 @@
 // rows. Prints confirms per second and the latency percentiles of one confirm, and checks that the
 // stock counter grew by exactly what was confirmed.
 //
-// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE).
+// First it prints the database's durability (fsync, synchronous_commit, full_page_writes).
+//
+// Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE); tools/bench-db.sh runs it
+// on a throw-away one with the settings chosen.
 //
 //   in_confirm_bench [notices per connection]
 
@@ -17,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/db_settings.h"
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
 
@@ -76,6 +80,7 @@ int main(int argc, char** argv) {
   }
   twtest::TestDb db;
   if (!db.ok() || !Seed(db, perConnection * kConnections)) return 1;
+  std::printf("%s\n", twbench::DurabilityLine(db).c_str());
 
   twtest::TestHost host;
   twtest::HostConfig config;

@@ -172,13 +172,13 @@ std::string EnglishName(const char* english, const char* chinese) {
   name.resize(std::strlen(name.c_str()));
   if (name.empty() && chinese != nullptr) {
     std::string out(std::strlen(chinese) * 8 + 16, '\0');
-    tw::GbkToPinyin(chinese, out.data(), out.size(), true, true, false);
+    tw::GbkToPinyin(chinese, out.data(), out.size(), true, false, false);
     out.resize(std::strlen(out.c_str()));
     tw::TrimBlanksGbk(out.data());
     out.resize(std::strlen(out.c_str()));
     name = out;
   }
-  return UpperAscii(name);
+  return name;
 }
 
 bool Between(const std::string& text, const std::string& open, const std::string& close, std::string& out) {

@@ -46,7 +46,8 @@ std::string ToGbk(const std::string& utf8);
 
 // UpperAscii: ASCII letters upper-cased.
 std::string UpperAscii(std::string text);
-// EnglishName: the English goods name, else the pinyin of the Chinese one; upper-cased.
+// EnglishName: the English goods name, else the pinyin of the Chinese one, as it is (the carriers
+// that want it in capitals upper-case it themselves).
 std::string EnglishName(const char* english, const char* chinese);
 
 // Between: the text after `open` up to `close` (from the first `open`), false when either is absent.

@@ -26,9 +26,9 @@ $$;
 -- stores a new shipment record of client icid with its piece rows (cweightdetail). Returns the new
 -- irid; -1 when the client does not exist, -3 when the source it is made from (nfrom 2: pre-input
 -- shipment piid, 3: transfer bag piid) is gone or was made into a record already, -6 when the
--- internal number is empty or a typed record (nfrom 5) has no transfer number (a record made from
--- a source may get its transfer number later), -7 when another record has the transfer number, -8
--- when another record has the internal number. The source is locked while it is checked and linked
+-- internal number or the transfer (waybill) number is empty, whether the record is typed or made
+-- from a source, -7 when another record has the transfer number, -8 when another record has the
+-- internal number. The source is locked while it is checked and linked
 -- to the new record in the same transaction, so of two PDAs converting the same source one stores
 -- the record and the other is refused with -3. Each number is serialised by a transaction-scoped
 -- advisory lock before it is looked for, so of two calls storing the same number at once the second
@@ -44,7 +44,7 @@ BEGIN
     o_ret := -1;
     RETURN;
   END IF;
-  IF coalesce(p.cnum, '') = '' OR (coalesce(p.cserviceno, '') = '' AND p.nfrom NOT IN (2, 3)) THEN
+  IF coalesce(p.cnum, '') = '' OR coalesce(p.cserviceno, '') = '' THEN
     o_ret := -6;
     RETURN;
   END IF;
@@ -61,15 +61,12 @@ BEGIN
   END IF;
   -- The internal number first, then the transfer number: every caller takes them in this order.
   PERFORM pg_advisory_xact_lock(dbo.client_rec_number_key('cnum', p.cnum));
-  IF coalesce(p.cserviceno, '') <> '' THEN
-    PERFORM pg_advisory_xact_lock(dbo.client_rec_number_key('cserviceno', p.cserviceno));
-  END IF;
+  PERFORM pg_advisory_xact_lock(dbo.client_rec_number_key('cserviceno', p.cserviceno));
   IF EXISTS (SELECT 1 FROM dbo.client_rec WHERE cnum = p.cnum::citext) THEN
     o_ret := -8;
     RETURN;
   END IF;
-  IF coalesce(p.cserviceno, '') <> ''
-     AND EXISTS (SELECT 1 FROM dbo.client_rec WHERE cserviceno = p.cserviceno::citext) THEN
+  IF EXISTS (SELECT 1 FROM dbo.client_rec WHERE cserviceno = p.cserviceno::citext) THEN
     o_ret := -7;
     RETURN;
   END IF;

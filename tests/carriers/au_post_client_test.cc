@@ -116,7 +116,7 @@ TEST_F(AuPostClientTest, PostsTheOrderFormExactly) {
             "<recipient_state>VIC</recipient_state>\r\n<recipient_country_code>AU</recipient_country_code>\r\n"
             "<weight>1.500</weight>\r\n<width>20</width>\r\n<height>30</height>\r\n<depth>10</depth>\r\n"
             "<goods_value>6.50</goods_value>\r\n<goods_currency>AUD</goods_currency>\r\n"
-            "<goods_description>BOOKS</goods_description>\r\n<export_reason>Sample</export_reason>\r\n"
+            "<goods_description>Books</goods_description>\r\n<export_reason>Sample</export_reason>\r\n"
             "<courier_service>7E</courier_service>\r\n</order>");
   EXPECT_EQ(req.header, "POST /ay/service.asmx/ayorder HTTP/1.1\r\n" + std::string(GetDefaultAcceptHeader()) +
                             "Accept-Language: zh-cn\r\nAccept-Encoding: gzip, deflate\r\nHost: 127.0.0.1:" +

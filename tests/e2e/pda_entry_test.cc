@@ -5,8 +5,9 @@
 //
 // Rows of this test: clients 961001-961009 (accounts "PEACC..."), PDA users "PEPDA1" (no station)
 // and "PEPDA2" (station PES), kinds PEK1 (priced per 500 g), PEKD (volume letter D, weighed by the
-// real weight), PEKT (a transfer-number rule of its own), place names beginning "PE", number
-// sequences 96101-96102, records with numbers beginning "PE".
+// real weight), PEKT (a transfer-number rule of its own), PEKX (a transfer-number rule whose
+// sequence is used up), place names beginning "PE", number sequences 96101-96103, records with
+// numbers beginning "PE", the trigger function dbo.pe_refuse_rows.
 //
 // Prices are computed by hand: PEK1 to PE悉尼 costs 10.00 per started 500 g, plus a 10 % fuel
 // surcharge, for an item type 1 shipment; the clients have no discounts.
@@ -63,14 +64,14 @@ class PdaEntryTest : public ::testing::Test {
              "INSERT INTO dbo.sys_place (iid, ccode, carea, careae, narea) VALUES "
              "(961101, 'PESY', 'PE悉尼', 'PE Sydney', 246)",
              "INSERT INTO dbo.ems_kind (cemskind, b1price, faddons, fcustoms, nwtypec, nweights) VALUES "
-             "('PEK1', 1, 10, 0, 0, 0), ('PEKD', 1, 0, 0, 1, 1), ('PEKT', 1, 0, 0, 0, 0)",
+             "('PEK1', 1, 10, 0, 0, 0), ('PEKD', 1, 0, 0, 1, 1), ('PEKT', 1, 0, 0, 0, 0), ('PEKX', 1, 0, 0, 0, 0)",
              "INSERT INTO dbo.ems_area (cemskind, carea, narea, ntype) VALUES ('PEK1', 'PE悉尼', 3, 0), "
              "('PEKD', 'PE悉尼', 3, 0), ('PEKT', 'PE悉尼', 3, 0)",
              "INSERT INTO dbo.ems_price (cemskind, narea, nitemtype, ibweight, ieweight, iweightper, ntype, iprice, "
              "itopprice) VALUES ('PEK1', 3, 1, 0, 1000000, 500, 1, 1000, 0), "
              "('PEKD', 3, 1, 0, 1000000, 500, 1, 1000, 0), ('PEKT', 3, 1, 0, 1000000, 500, 1, 1000, 0)",
              "INSERT INTO dbo.sys_genno (iid, cprefix, csuffix, iwidth, nchecktype, inext, ilast) VALUES "
-             "(96101, 'PN', '', 8, 0, 1, NULL), (96102, 'PT', '', 8, 0, 1, NULL)",
+             "(96101, 'PN', '', 8, 0, 1, NULL), (96102, 'PT', '', 8, 0, 1, NULL), (96103, 'PX', '', 8, 0, 1, 0)",
          }) {
       ASSERT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -89,11 +90,11 @@ class PdaEntryTest : public ::testing::Test {
     RemoveRows(db);
   }
 
-  // The settings of a host: the container on, PEKT's own transfer-number rule (sequence 96102) and
-  // field checks, plus `more`.
+  // The settings of a host: the container on, the transfer-number rules of PEKT (sequence 96102) and
+  // PEKX (96103) and field checks, plus `more`.
   static twtest::HostConfig Config(const std::string& more) {
     twtest::HostConfig config;
-    config.iniText = twtest::DefaultIni() + "启用Ostrum容器=1\r\n<转单号生成定义开始>\r\nPEKT=96102=\r\n<转单号生成定义结束>\r\n"
+    config.iniText = twtest::DefaultIni() + "启用Ostrum容器=1\r\n<转单号生成定义开始>\r\nPEKT=96102=\r\nPEKX=96103=\r\n<转单号生成定义结束>\r\n"
                      "<快递业务字段检查定义开始>\r\ncReceiver=0-40\r\nfWeight=0-500\r\n<快递业务字段检查定义开始>\r\n" +
                      more;
     return config;
@@ -128,8 +129,11 @@ class PdaEntryTest : public ::testing::Test {
              "DELETE FROM dbo.sys_place WHERE iid BETWEEN 961100 AND 961199",
              "DELETE FROM dbo.ems_price WHERE cemskind IN ('PEK1', 'PEKD', 'PEKT')",
              "DELETE FROM dbo.ems_area WHERE cemskind IN ('PEK1', 'PEKD', 'PEKT')",
-             "DELETE FROM dbo.ems_kind WHERE cemskind IN ('PEK1', 'PEKD', 'PEKT')",
-             "DELETE FROM dbo.sys_genno WHERE iid BETWEEN 96101 AND 96102",
+             "DELETE FROM dbo.ems_kind WHERE cemskind IN ('PEK1', 'PEKD', 'PEKT', 'PEKX')",
+             "DELETE FROM dbo.sys_genno WHERE iid BETWEEN 96101 AND 96103",
+             "DROP TRIGGER IF EXISTS pe_refuse_rows ON dbo.client_rec_goods",
+             "DROP TRIGGER IF EXISTS pe_refuse_rows ON dbo.client_rec_weight_detail",
+             "DROP FUNCTION IF EXISTS dbo.pe_refuse_rows()",
          }) {
       EXPECT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
     }
@@ -261,7 +265,7 @@ TEST_F(PdaEntryTest, RefusalsComeInTheRoutinesOrderWithTheirCodes) {
   EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid BETWEEN 961000 AND 961009"), "0");
 }
 
-TEST_F(PdaEntryTest, DuplicateNumbersAreRefusedByTheProcedure) {
+TEST_F(PdaEntryTest, RefusalsOfTheProcedureAnswerItsResultAsTheId) {
   HttpClient http(host_->port());
   const std::string first = Pda(http, "pdaRecAdd",
                                 ",\"icID\":961001,\"cNum\":\"PE0000020\",\"cNo\":\"PEC0000020\",\"cEmsKind\":\"PEK1\","
@@ -269,20 +273,84 @@ TEST_F(PdaEntryTest, DuplicateNumbersAreRefusedByTheProcedure) {
   ASSERT_GT(ReplyInts(first, "ReturnValue").at(0), 0) << first;
   struct Case {
     const char* what;
-    std::string numbers;
+    std::string request;
     std::string want;
   } cases[] = {
-      // Numbers are unique across clients and compared without case.
-      {"the same internal number", ",\"icID\":961002,\"cNum\":\"pe0000020\",\"cNo\":\"PEC0000021\"",
-       AddReply(-8, 0, kOtherClient, "PE0000020", "PEC0000021", "0.000", "0.00", "内单号重复，操作未完成。")},
-      {"the same carrier number", ",\"icID\":961002,\"cNum\":\"PE0000021\",\"cNo\":\"pec0000020\"",
-       AddReply(-7, 0, kOtherClient, "PE0000021", "PEC0000020", "0.000", "0.00", "转单号重复，操作未完成。")},
+      // Numbers are unique across clients and compared without case; the client comes by id or by
+      // account alike, and the echo of "irID" gives way to the procedure's result.
+      {"the same internal number, by id",
+       ",\"icID\":961002,\"irID\":77,\"cNum\":\"pe0000020\",\"cNo\":\"PEC0000021\",\"cEmsKind\":\"PEK1\"",
+       AddReply(-8, -8, kOtherClient, "PE0000020", "PEC0000021", "0.000", "0.00", "内单号重复，操作未完成。")},
+      {"the same internal number, by account",
+       ",\"cAccount\":\"PEACC2\",\"irID\":77,\"cNum\":\"pe0000020\",\"cNo\":\"PEC0000021\",\"cEmsKind\":\"PEK1\"",
+       AddReply(-8, -8, kOtherClient, "PE0000020", "PEC0000021", "0.000", "0.00", "内单号重复，操作未完成。")},
+      {"the same carrier number, by id",
+       ",\"icID\":961002,\"irID\":77,\"cNum\":\"PE0000021\",\"cNo\":\"pec0000020\",\"cEmsKind\":\"PEK1\"",
+       AddReply(-7, -7, kOtherClient, "PE0000021", "PEC0000020", "0.000", "0.00", "转单号重复，操作未完成。")},
+      {"the same carrier number, by account",
+       ",\"cAccount\":\"PEACC2\",\"irID\":77,\"cNum\":\"PE0000021\",\"cNo\":\"pec0000020\",\"cEmsKind\":\"PEK1\"",
+       AddReply(-7, -7, kOtherClient, "PE0000021", "PEC0000020", "0.000", "0.00", "转单号重复，操作未完成。")},
+      // PEKX's sequence is used up: no carrier number is drawn, and the procedure refuses the empty one.
+      {"no carrier number could be drawn", ",\"icID\":961002,\"irID\":77,\"cNum\":\"PE0000022\",\"cEmsKind\":\"PEKX\"",
+       AddReply(-6, -6, kOtherClient, "PE0000022", "", "0.000", "0.00", "运单号不能为空，操作未完成。")},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Pda(http, "pdaRecAdd", c.numbers + ",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\",\"fAmount\":5"), c.want)
-        << c.what;
+    EXPECT_EQ(Pda(http, "pdaRecAdd", c.request + ",\"cDes\":\"PE悉尼\",\"fAmount\":5"), c.want) << c.what;
   }
   EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid BETWEEN 961000 AND 961009"), "1");
+}
+
+// A goods row or a piece row that the database refuses takes the record with it: nothing is stored
+// and the PDA is told the call did not run, so it sends the shipment again.
+TEST_F(PdaEntryTest, ARefusedGoodsOrPieceRowStoresNothing) {
+  HttpClient http(host_->port());
+  ASSERT_TRUE(Exec("CREATE FUNCTION dbo.pe_refuse_rows() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                   "IF NEW.cgoods = 'PE拒收' THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$"));
+  for (const char* table : {"client_rec_goods", "client_rec_weight_detail"}) {
+    ASSERT_TRUE(Exec(std::string("CREATE TRIGGER pe_refuse_rows BEFORE INSERT ON dbo.") + table +
+                     " FOR EACH ROW EXECUTE FUNCTION dbo.pe_refuse_rows()"));
+  }
+  // Two goods lines and two pieces (both stored: "iItem" 2), one of them named as the trigger refuses.
+  auto request = [](const std::string& cnum, const char* goods, const char* piece) {
+    return ",\"icID\":961001,\"irID\":77,\"cNum\":\"" + cnum + "\",\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\","
+           "\"fAmount\":5,\"iItem\":2,\"ItemList\":[{\"fxWeight\":1,\"cxNo\":\"" + cnum + "A\"},{\"fxWeight\":1,\"cxNo\":\"" +
+           cnum + "B\",\"cxGoods\":\"" + piece + "\"}],\"GoodsList\":[{\"ixQuantity\":1,\"cxGoods\":\"茶叶\"},"
+           "{\"ixQuantity\":1,\"cxGoods\":\"" + goods + "\"}]";
+  };
+  struct Case {
+    const char* what;
+    std::string cnum;
+    const char* goods;
+    const char* piece;
+  } cases[] = {
+      {"a refused goods row", "PE0000070", "PE拒收", "书"},
+      {"a refused piece row", "PE0000071", "丝巾", "PE拒收"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Pda(http, "pdaRecAdd", request(c.cnum, c.goods, c.piece)),
+              AddReply(-9, 77, kClient, c.cnum, c.cnum, "0.000", "0.00", "系统未执行"))
+        << c.what;
+    EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE cnum = '" + c.cnum + "'"), "0") << c.what;
+    EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec_weight_detail WHERE cno LIKE '" + c.cnum + "_'"), "0")
+        << c.what;
+  }
+  EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec_goods WHERE cgoods = '茶叶' AND irid NOT IN (SELECT irid "
+                   "FROM dbo.client_rec)"),
+            "0");
+  for (const char* table : {"client_rec_goods", "client_rec_weight_detail"}) {
+    ASSERT_TRUE(Exec(std::string("DROP TRIGGER pe_refuse_rows ON dbo.") + table));
+  }
+  ASSERT_TRUE(Exec("DROP FUNCTION dbo.pe_refuse_rows()"));
+
+  // Sent again, the same shipment is stored with its rows.
+  const std::string body = Pda(http, "pdaRecAdd", request("PE0000070", "PE拒收", "书"));
+  const std::string irid = Scalar("SELECT irid FROM dbo.client_rec WHERE cnum = 'PE0000070'");
+  ASSERT_FALSE(irid.empty()) << body;
+  EXPECT_EQ(body, AddReply(std::stoll(irid), std::stoll(irid), kClient, "PE0000070", "PE0000070", "2.000", "5.00", ""));
+  EXPECT_EQ(Query("SELECT wpos, cgoods FROM dbo.client_rec_goods WHERE irid = " + irid + " ORDER BY wpos"),
+            (std::vector<std::vector<std::string>>{{"0", "茶叶"}, {"1", "PE拒收"}}));
+  EXPECT_EQ(Scalar("SELECT string_agg(cno, ',' ORDER BY wpos) FROM dbo.client_rec_weight_detail WHERE irid = " + irid),
+            "PE0000070A,PE0000070B");
 }
 
 TEST_F(PdaEntryTest, PdasStoringOneNumberAtOnceStoreOneRecord) {
@@ -702,10 +770,46 @@ TEST_F(PdaConversionTest, TransferBagBecomesARecordForItsStation) {
                   "fgcustom, cinput FROM dbo.client_rec WHERE irid = " + irid),
             (std::vector<std::vector<std::string>>{
                 {"3", biid, "PEBNO0001", "", "0", "21", "0", "0", "笔", "4", "150", "1.00", "PE站员"}}));
-  // An operator without a station sees every station's bags; without a number the record keeps none.
-  const std::string anyStation = Pda(http, "pdaRecReWeightTrans", ",\"cNum\":\"PEB000002\"");
-  EXPECT_EQ(ReplyTexts(anyStation, "cNo"), std::vector<std::string>{""}) << anyStation;
+  // An operator without a station sees every station's bags.
+  const std::string anyStation = Pda(http, "pdaRecReWeightTrans", ",\"cNum\":\"PEB000002\",\"cNo\":\"PEBNO0002\"");
+  EXPECT_EQ(ReplyTexts(anyStation, "cNo"), std::vector<std::string>{"PEBNO0002"}) << anyStation;
   EXPECT_EQ(Scalar("SELECT (irid > 0)::int FROM dbo.rec_trans_bag WHERE biid = " + other), "1");
+}
+
+// A record needs a carrier number: a bag, or a pre-input shipment without one of its own, converted
+// without a "cNo" of 7 characters or more is refused by the procedure, nothing is stored and the
+// source stays unlinked, so the operator scans the number and sends it again.
+TEST_F(PdaConversionTest, ASourceWithoutACarrierNumberIsRefusedUntilOneIsSent) {
+  HttpClient http(host_->port());
+  struct Case {
+    const char* what;
+    const char* command;
+    std::string cnum;
+    bool bPreInput;
+    std::string cno;  // of 7 characters
+  } cases[] = {
+      {"a bag", "pdaRecReWeightTrans", "PEB000040", false, "PENO040"},
+      {"a pre-input shipment without cno", "pdaRecReWeightPre", "PEP000040", true, "PENO041"},
+  };
+  for (const Case& c : cases) {
+    const std::string id = c.bPreInput ? AddPreInput(c.cnum, "", "") : AddBag(c.cnum, "PES");
+    const std::string source = c.bPreInput ? "SELECT irid FROM dbo.rec_pre_input WHERE iid = " + id
+                                           : "SELECT irid FROM dbo.rec_trans_bag WHERE biid = " + id;
+    const std::string refused = GbkToUtf8Text("{\"ReturnValue\":-106,\"cNum\":\"" + c.cnum +
+                                              "\",\"cMess\":\"运单号不能为空，操作未完成。\"}");
+    // No number, and a number of 6 characters, which the routine does not take.
+    for (const char* cno : {"", ",\"cNo\":\"PENO06\""}) {
+      EXPECT_EQ(Pda(http, c.command, ",\"cNum\":\"" + c.cnum + "\"" + cno), refused) << c.what << cno;
+    }
+    EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.client_rec WHERE cnum = '" + c.cnum + "'"), "0") << c.what;
+    EXPECT_EQ(Scalar(source), "0") << c.what;
+
+    const std::string body = Pda(http, c.command, ",\"cNum\":\"" + c.cnum + "\",\"cNo\":\"" + c.cno + "\"");
+    EXPECT_EQ(ReplyTexts(body, "cNo"), std::vector<std::string>{c.cno}) << c.what << body;
+    const std::string irid = Scalar("SELECT irid FROM dbo.client_rec WHERE cnum = '" + c.cnum + "'");
+    EXPECT_FALSE(irid.empty()) << c.what;
+    EXPECT_EQ(Scalar(source), irid) << c.what;
+  }
 }
 
 }  // namespace

@@ -169,6 +169,35 @@ TEST_F(WarehouseGoodsInTest, NoticesAndTheirDefaults) {
             0);
 }
 
+TEST_F(WarehouseGoodsInTest, ExpectedArrivalIsStoredAsNormalised) {
+  // A text too short to be a date goes to the procedure as the date alone ("1900.01.01"), a year out
+  // of range as "1900.01.01 00:00:00": both are stored as the same "not given" time. "dETA" is read
+  // with at most 30 bytes, so a longer text is cut before it is normalised.
+  TestDb db;
+  struct Case {
+    const char* why;
+    const char* eta;  // nullptr: the key left out
+    const char* stored;
+  } cases[] = {
+      {"left out", nullptr, "1900-01-01 00:00:00"},
+      {"shorter than 8 bytes", "2026-12", "1900-01-01 00:00:00"},
+      {"a year before 2000", "1999-12-24 10:30", "1900-01-01 00:00:00"},
+      {"a year after 9999", "12026-12-24 10:30", "1900-01-01 00:00:00"},
+      {"longer than 30 bytes: cut first", "2026-12-24 10:30:15 and a note on the driver", "2026-12-24 10:30:15"},
+      {"a date and time", "2026.1.5 8:05", "2026-01-05 08:05:00"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string number = "WIETA" + std::to_string(++n);
+    std::string more = ",\"cDepot\":\"WI1\",\"cqgCode\":\"WIG1\",\"iQuantity\":1,\"cRNo\":\"" + number + "\"";
+    if (c.eta != nullptr) more += ",\"dETA\":\"" + std::string(c.eta) + "\"";
+    const std::string got = pda_.Call("pdawInAdd", more);
+    const std::vector<long long> id = ReplyInts(got, "iID");
+    ASSERT_EQ(id.size(), 1u) << c.why << "\n" << got;
+    EXPECT_EQ(db.Scalar("SELECT deta FROM dbo.w_g_in WHERE iid = " + std::to_string(id[0])), c.stored) << c.why;
+  }
+}
+
 TEST_F(WarehouseGoodsInTest, PickCheckConfirmInOrderWithTheStockCounter) {
   const long long iid = Notice("WIN010", 5);
   ASSERT_GT(iid, 0);

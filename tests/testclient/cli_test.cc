@@ -15,6 +15,8 @@
 #include "testclient/form.h"
 #include "testclient/settings.h"
 #include "tests/testclient/fake_server.h"
+#include "tests/testclient/settings_bytes.h"
+#include "util/md5.h"
 
 namespace {
 
@@ -199,6 +201,43 @@ TEST(CommandLine, SaveAndSettingsUnderTheOtherOptions) {
   EXPECT_NE(plain.out.find("\r\n{\"RequestName\":\"ClientInfo\",\"icID\":5,"), std::string::npos) << plain.out;
   std::remove(path.c_str());
   std::remove(odd.c_str());
+}
+
+std::string ClientInfoMd5(const std::string& key) {
+  const std::string text = "10011700000000000" + key;
+  char md5[tw::kMd5HexSize];
+  return tw::MD5Hex(text.data(), text.size(), md5);
+}
+
+TEST(CommandLine, SettingsTextsOf64BytesAreReadAs63AndOnlyTypedTextsMeetTheLimit) {
+  const std::string h63(63, 'h'), k63(63, 'k');
+  struct Case {
+    const char* what;
+    std::string host, key;  // in the file
+    std::vector<std::string> typed;
+    std::string usedHost, usedKey;
+  } cases[] = {
+      {"63 key bytes", "srv", k63, {}, "srv", k63},
+      {"64 key bytes without a NUL", "srv", std::string(64, 'k'), {}, "srv", k63},
+      {"63 host bytes", h63, "key", {}, h63, "key"},
+      {"64 host bytes without a NUL", std::string(64, 'h'), "key", {}, h63, "key"},
+      {"a typed key of 63 bytes", "srv", "key", {"--key", k63}, "srv", std::string(62, 'k')},
+      {"a typed host of 63 bytes", "srv", "key", {"--host", h63}, std::string(62, 'h'), "key"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = TempFile(twtest::SettingsBytes(c.host, 80, 2, 1001, 0, c.key));
+    std::vector<std::string> build = {"build", "--settings", path, "--request", "ClientInfo"};
+    build.insert(build.end(), c.typed.begin(), c.typed.end());
+    const CliRun r = Cli(build);
+    EXPECT_EQ(r.code, 0) << c.what << "\n" << r.out;
+    EXPECT_EQ(r.out.substr(0, 39), "MD5: " + ClientInfoMd5(c.usedKey) + "\r\n") << c.what;
+    std::vector<std::string> query = {"quillon-url", "query", "--settings", path, "--data", "TW20261210001"};
+    query.insert(query.end(), c.typed.begin(), c.typed.end());
+    const CliRun url = Cli(query);
+    EXPECT_NE(url.out.find("http://" + c.usedHost + "/cgi-bin/Quillon.dll?"), std::string::npos)
+        << c.what << "\n" << url.out;
+    std::remove(path.c_str());
+  }
 }
 
 TEST(CommandLine, QuillonUrlsAndTheirRefusals) {

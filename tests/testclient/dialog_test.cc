@@ -21,6 +21,8 @@
 
 #include "testclient/settings.h"
 #include "tests/testclient/fake_server.h"
+#include "tests/testclient/settings_bytes.h"
+#include "util/md5.h"
 
 namespace {
 
@@ -142,6 +144,52 @@ TEST_F(DialogTest, ReadsTheSettingsRecordOnlyAtItsSizeAndSavesIt) {
   auto dlg = Open();
   EXPECT_EQ(dlg->hostEdit()->text(), "localhost");
   EXPECT_TRUE(dlg->apiRadio(2)->isChecked());
+}
+
+TEST_F(DialogTest, SettingsTextsOf64BytesAreUsedAs63AndTypingKeepsItsLimit) {
+  const std::string h63(63, 'h'), k63(63, 'k');
+  struct Case {
+    const char* what;
+    std::string host, key;  // in the file; 64 bytes fill the field without a NUL
+    std::string usedHost, usedKey;
+  } cases[] = {
+      {"63 key bytes", "srv", k63, "srv", k63},
+      {"64 key bytes", "srv", std::string(64, 'k'), "srv", k63},
+      {"63 host bytes", h63, "key", h63, "key"},
+      {"64 host bytes", std::string(64, 'h'), "key", h63, "key"},
+  };
+  for (const Case& c : cases) {
+    const std::string record = twtest::SettingsBytes(c.host, 80, 2, 1001, 0, c.key);
+    FILE* f = std::fopen(settings_.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(record.data(), 1, record.size(), f);
+    std::fclose(f);
+
+    auto dlg = Open();
+    EXPECT_EQ(dlg->hostEdit()->text().toStdString(), c.usedHost) << c.what;
+    EXPECT_EQ(dlg->keyEdit()->text().toStdString(), c.usedKey) << c.what;
+    dlg->requestCombo()->setCurrentText("ClientInfo");
+    QTest::mouseClick(dlg->exampleButton(), Qt::LeftButton);
+    const std::string signedText = "10011700000000000" + c.usedKey;
+    char md5[tw::kMd5HexSize];
+    EXPECT_EQ(dlg->md5Edit()->text().toStdString(), tw::MD5Hex(signedText.data(), signedText.size(), md5)) << c.what;
+    QTest::mouseClick(dlg->saveButton(), Qt::LeftButton);
+    tw::TestForm saved;
+    ASSERT_TRUE(tw::LoadSettingsFile(settings_, saved));
+    EXPECT_EQ(saved.host, c.usedHost) << c.what;
+    EXPECT_EQ(saved.key, c.usedKey) << c.what;
+  }
+  // Edited down to 62 bytes, the key takes no more typing.
+  tw::TestForm stored;
+  stored.key = k63;
+  ASSERT_TRUE(tw::SaveSettingsFile(settings_, stored));
+  auto dlg = Open();
+  ASSERT_EQ(dlg->keyEdit()->text().size(), 63);
+  dlg->keyEdit()->setFocus();
+  dlg->keyEdit()->end(false);
+  QTest::keyClick(dlg->keyEdit(), Qt::Key_Backspace);
+  QTest::keyClicks(dlg->keyEdit(), "xy");
+  EXPECT_EQ(dlg->keyEdit()->text().toStdString(), std::string(62, 'k'));
 }
 
 TEST_F(DialogTest, EnterAndArrowsMoveBetweenControlsEscapeDoesNotClose) {

@@ -96,11 +96,20 @@ TEST(DateTest, NormalizeDateTime) {
       {"2015-02-10 10:61:30", "2015.02.10 10:00:00", "minute out of range"},
       {"2015-02-10 10:20:61", "2015.02.10 10:20:00", "second out of range"},
       {"2015-2-1", "2015.02.01 00:00:00", "8 bytes"},
-      {"2015-2", "1900.01.01 00:00:00", "shorter than 8"},
+      {"2015-2", "1900.01.01", "shorter than 8: the date alone"},
+      {"", "1900.01.01", "empty"},
+      {"2015-02-10 10:20:30           .", "2015.02.10 10:20:30", "31 bytes"},
+      {"2015-02-10 10:20:30            .", "1900.01.01", "32 bytes: the date alone"},
+      {"2015-02-10 10:20:30 and a long tail of text", "1900.01.01", "longer still"},
+      {"10000-01-01 10:20:30", "1900.01.01 00:00:00", "year after 9999"},
+      {"0015-06-14 10:20:30", "1900.01.01 00:00:00", "year 15 is not 2015 here"},
+      {"2000-01-01", "2000.01.01 00:00:00", "year 2000"},
+      {"9999-12-31 23:59:59", "9999.12.31 23:59:59", "year 9999"},
   };
   for (const DateCase& c : cases) {
     EXPECT_STREQ(NormalizeDateTime(c.in).c_str(), c.out) << c.why;
   }
+  EXPECT_STREQ(NormalizeDateTime(nullptr).c_str(), "1900.01.01");
 }
 
 TEST(DateTest, DayIndex) {
