@@ -41,17 +41,15 @@ void LabelWorkerThread() {
   if (WaitForLabelStop(kPassWaitMs)) return;
   while (!WaitForLabelStop(0) && AnyCarrierConfigured()) {
     if (g_LabelJobQueue.passes++ % kSweepEvery == 0) {
-      PoolSlotGuard sweep;
-      if (sweep.ok()) {
-        int keptDay;
-        {
-          std::lock_guard<std::mutex> lock(g_LabelJobQueue.lock);
-          keptDay = g_LabelJobQueue.keptDay;
-        }
-        (void)RequeueAndPurgeLabels(sweep.slot(), time(nullptr), &keptDay, configured);
+      // The sweep runs between jobs on the worker's own slot: the worker never holds a second one.
+      int keptDay;
+      {
         std::lock_guard<std::mutex> lock(g_LabelJobQueue.lock);
-        g_LabelJobQueue.keptDay = keptDay;
+        keptDay = g_LabelJobQueue.keptDay;
       }
+      (void)RequeueAndPurgeLabels(slot.slot(), time(nullptr), &keptDay, configured);
+      std::lock_guard<std::mutex> lock(g_LabelJobQueue.lock);
+      g_LabelJobQueue.keptDay = keptDay;
     }
     LabelJob job;
     while (!WaitForLabelStop(0) && PopLabelJob(job) == 1) {

@@ -2,8 +2,8 @@
 // The label job queue and the label worker, the library's only thread of its own.
 //
 // A carrier order that is accepted leaves a placeholder row in the label store and a LabelJob in the
-// queue; the worker fetches the label PDFs later, on a pool slot it holds for its life. Request
-// threads push while the worker pops: both take the queue's lock.
+// queue; the worker fetches the label PDFs later, and sweeps the store now and then, on the one pool
+// slot it holds for its life. Request threads push while the worker pops: both take the queue's lock.
 
 #include <atomic>
 #include <condition_variable>

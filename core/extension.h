@@ -76,12 +76,17 @@ class CTarnwickExtension : public CHttpServer {
   // ----- Number generation -------------------------------------------------------------------------
   // GenerateNumber: draws a number for the rule text ("8831*": sequence 8831 through
   // cp_x_genno_exx; any other text through cp_get_sys_num) into text (32 bytes) and *value (-1 for
-  // the text path). Returns 1, or 0 on a lock time-out (10 s), no connection, or a refusal.
-  int GenerateNumber(int32_t clientId, const char* ruleText, char text[32], int64_t* value);
+  // the text path), on the connection of `slot`, the pool slot the caller holds. Returns 1, or 0 on
+  // a lock time-out (10 s), a failed statement, or a refusal.
+  // The caller takes its slot before the number lock, so no drawing holds the lock while it waits
+  // for a slot and no request holds two. REQUIRES: no transaction is open on the slot's connection
+  // (a drawn number stays used whatever the caller does next).
+  int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char text[32], int64_t* value);
   // GenerateTransferNumber: by the first transfer-number rule named `kind`. *ruleId -1 when none.
-  int GenerateTransferNumber(int32_t clientId, const char* kind, char text[32], int32_t* ruleId);
+  int GenerateTransferNumber(PoolSlot& slot, int32_t clientId, const char* kind, char text[32], int32_t* ruleId);
   // GenerateInternalNumber: by the internal-number rule named ruleName, else the default rule.
-  int GenerateInternalNumber(int32_t clientId, const char* ruleName, char text[32], int32_t* ruleId);
+  int GenerateInternalNumber(PoolSlot& slot, int32_t clientId, const char* ruleName, char text[32],
+                             int32_t* ruleId);
   // FindTransferNumberRuleId: the rule id of the first transfer-number rule of the kind, -1 when none.
   static int FindTransferNumberRuleId(const char* kind);
 

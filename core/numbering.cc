@@ -169,18 +169,18 @@ int IsValidTwelveDigitNumber(const char* text) {
 // ---------------------------------------------------------------------------------------------------
 // Drawing numbers
 
-int CTarnwickExtension::GenerateNumber(int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
-                                       int64_t* value) {
+int CTarnwickExtension::GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText,
+                                       char text[kNumberTextBytes], int64_t* value) {
+  // The lock is taken with the caller's slot already held: a holder of the lock never waits for the
+  // pool, so requests waiting for the lock cannot starve it of a slot.
   if (!m_NumberLock.Lock(kNumberLockWaitMs)) return 0;
   struct Unlock {
     CEvent& lock;
     ~Unlock() { lock.SetEvent(); }
   } unlock{m_NumberLock};
 
-  PoolSlotGuard slot;
-  if (!slot.ok()) return 0;
   std::memset(text, 0, kNumberTextBytes);
-  DbStatement st(slot.dbc());
+  DbStatement st(slot.hDbc);
   if (!st.ok()) return 0;
   *value = -1;
 
@@ -247,24 +247,25 @@ const NumberRule* FindRule(const std::vector<NumberRule>& rules, const char* nam
 
 }  // namespace
 
-int CTarnwickExtension::GenerateTransferNumber(int32_t clientId, const char* kind, char text[kNumberTextBytes],
-                                               int32_t* ruleId) {
+int CTarnwickExtension::GenerateTransferNumber(PoolSlot& slot, int32_t clientId, const char* kind,
+                                               char text[kNumberTextBytes], int32_t* ruleId) {
   *ruleId = -1;
   const NumberRule* rule = FindRule(g_TransferNumberRules, kind);
   if (rule == nullptr) return 0;
   int64_t value = -1;
-  if (GenerateNumber(clientId, RuleText(*rule).c_str(), text, &value) == 0) return 0;
+  if (GenerateNumber(slot, clientId, RuleText(*rule).c_str(), text, &value) == 0) return 0;
   if (!ApplyDpdForm(*rule, value, text)) return 0;
   *ruleId = rule->ruleId;
   return 1;
 }
 
-int CTarnwickExtension::GenerateInternalNumber(int32_t clientId, const char* ruleName, char text[kNumberTextBytes],
-                                               int32_t* ruleId) {
+int CTarnwickExtension::GenerateInternalNumber(PoolSlot& slot, int32_t clientId, const char* ruleName,
+                                               char text[kNumberTextBytes], int32_t* ruleId) {
   *ruleId = -1;
   int64_t value = -1;
   if (const NumberRule* rule = FindRule(g_InternalNumberRules, ruleName)) {
-    if (GenerateNumber(clientId, RuleText(*rule).c_str(), text, &value) != 0 && ApplyDpdForm(*rule, value, text)) {
+    if (GenerateNumber(slot, clientId, RuleText(*rule).c_str(), text, &value) != 0 &&
+        ApplyDpdForm(*rule, value, text)) {
       *ruleId = rule->ruleId;
       return 1;
     }
@@ -273,7 +274,7 @@ int CTarnwickExtension::GenerateInternalNumber(int32_t clientId, const char* rul
   const int32_t fallback = ExtensionSettings.defaultInternalRuleId;
   if (fallback < 1) return 0;
   std::string ruleText = std::to_string(fallback) + "*";
-  if (GenerateNumber(clientId, ruleText.c_str(), text, &value) == 0) return 0;
+  if (GenerateNumber(slot, clientId, ruleText.c_str(), text, &value) == 0) return 0;
   *ruleId = fallback;
   return 1;
 }

@@ -5,7 +5,7 @@
 // Which sequence a request uses is decided by two rule lists read from tarnwick.ini at start-up
 // (transfer-number rules by express kind, internal-number rules by rule name, with a configured
 // default). The lists do not change after start-up and are read without locks; all drawing is
-// serialised by CTarnwickExtension::m_NumberLock.
+// serialised by CTarnwickExtension::m_NumberLock, each on the pool slot its caller already holds.
 
 #include <cstddef>
 #include <cstdint>

@@ -227,7 +227,14 @@ void CTarnwickExtension::OnPdaGetNum(CHttpServerContext* pCtxt, char* body, cons
   char text[kNumberTextBytes] = "";
   int64_t value = -1;
   const std::string ruleText = std::to_string(rule) + "*";
-  if (GenerateNumber(icid, ruleText.c_str(), text, &value) != 1) {
+  int drawn = 0;
+  {
+    // The slot is taken before the number lock and given back once the number is drawn; none free
+    // answers as a drawing that failed.
+    PoolSlotGuard slot;
+    if (slot.ok()) drawn = GenerateNumber(slot.slot(), icid, ruleText.c_str(), text, &value);
+  }
+  if (drawn != 1) {
     WriteCode(pCtxt, kRcNotFound);
     return;
   }

@@ -145,7 +145,7 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
   // ---- numbering ----
   int32_t internalRule = -1;
   if (std::strlen(r.cNum) < tw::pda::kEntryNumberMinLength) {
-    if (GenerateInternalNumber(clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
+    if (GenerateInternalNumber(slot, clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
     WriteLog(("pdaRecAdd drew internal number " + std::string(r.cNum)).c_str(), kLogCategory);
   }
   const bool bDefaultRule = internalRule >= 1 && internalRule == defaultRule;
@@ -248,7 +248,7 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
     } else {
       // A failed drawing leaves the number empty; the procedure refuses an empty number.
       int32_t usedRule = -1;
-      if (GenerateTransferNumber(clientId, r.cEmsKind, r.cNo, &usedRule) != 0) {
+      if (GenerateTransferNumber(slot, clientId, r.cEmsKind, r.cNo, &usedRule) != 0) {
         WriteLog(("pdaRecAdd drew transfer number " + std::string(r.cNo)).c_str(), kLogCategory);
       }
     }

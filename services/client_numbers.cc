@@ -80,17 +80,22 @@ void CTarnwickExtension::OnDoGetNo(CHttpServerContext* pCtxt, char* body, const 
     WriteCode(pCtxt, kRcNoKind);
     return;
   }
+  const bool bInternal = tw::JsonGetInt("iType", body, 0) != 0;
+  if (!bInternal && FindTransferNumberRuleId(kind) < 0) {
+    WriteCode(pCtxt, kRcNoTransferRule);
+    return;
+  }
   char number[kNumberTextBytes] = "";
   int32_t ruleId = -1;
-  int drawn;
-  if (tw::JsonGetInt("iType", body, 0) != 0) {
-    drawn = GenerateInternalNumber(icid, kind, number, &ruleId);
-  } else {
-    if (FindTransferNumberRuleId(kind) < 0) {
-      WriteCode(pCtxt, kRcNoTransferRule);
-      return;
+  int drawn = 0;
+  {
+    // The slot is taken before the number lock and given back once the number is drawn; none free
+    // answers as a drawing that failed.
+    PoolSlotGuard slot;
+    if (slot.ok()) {
+      drawn = bInternal ? GenerateInternalNumber(slot.slot(), icid, kind, number, &ruleId)
+                        : GenerateTransferNumber(slot.slot(), icid, kind, number, &ruleId);
     }
-    drawn = GenerateTransferNumber(icid, kind, number, &ruleId);
   }
   if (drawn == 0 || number[0] == '\0') {
     WriteCode(pCtxt, kRcNotFound);

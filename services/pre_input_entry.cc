@@ -90,7 +90,7 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   bool bDrawn = false;
   int32_t internalRule = -1;
   if (std::strlen(r.cNum) < tw::entry::kNumberMinLength) {
-    if (GenerateInternalNumber(clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
+    if (GenerateInternalNumber(slot, clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
     bDrawn = true;
     // A drawn number stays used even when the record is refused later.
     WriteLog(("drew internal number " + std::string(r.cNum)).c_str(), kLogCategory);
@@ -148,7 +148,7 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
     } else {
       // A failed drawing is no refusal: the record keeps what the generator left.
       int32_t usedRule = -1;
-      if (GenerateTransferNumber(clientId, r.cEmsKind, r.cNo, &usedRule) != 0) {
+      if (GenerateTransferNumber(slot, clientId, r.cEmsKind, r.cNo, &usedRule) != 0) {
         WriteLog(("drew transfer number " + std::string(r.cNo)).c_str(), kLogCategory);
       }
     }

@@ -244,8 +244,8 @@ void CTarnwickExtension::OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body
   tw::JsonGetString("cConfirm", body, confirm, kPersonMax, tw::kJsonModeCodePage);
   tw::JsonGetString("cPassword", body, password, kPersonMax, tw::kJsonModeCodePage);
   if (batch[0] == '\0') tw::warehouse::MakeBatch(goods.icid, batch);
-  // The number is drawn on a slot of its own: it is used up even when the goods in fails.
-  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(*this, goods.icid, number);
+  // The number is drawn before the transaction opens: it is used up even when the goods in fails.
+  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(*this, req.slot(), goods.icid, number);
 
   // The four steps form one transaction: a failure leaves nothing behind, so a retry can succeed.
   DbTransaction tx(req.dbc());

@@ -173,7 +173,7 @@ void CTarnwickExtension::OnPdawInAdd(CHttpServerContext* pCtxt, char* body, cons
   if (p.nstate > 0) return req.Code(kRcPlacementInactive);
   // Drawn only now, so a refused notice uses up no number.
   if (batch[0] == '\0') tw::warehouse::MakeBatch(goods.icid, batch);
-  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(*this, goods.icid, number);
+  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(*this, req.slot(), goods.icid, number);
   if (!bPick) fPick = 0;
   if (fQcIn <= kTakePlacementFee) fQcIn = p.fqcin;
   if (fLabel <= kTakePlacementFee) fLabel = p.flabel;

@@ -1,18 +1,22 @@
-// Signed "PreInputSet" batches of 20 shipments through tarnwick-host at 16 keep-alive connections
-// (wrk), into a table that already holds 100000 shipments of other clients. Every batch carries new
-// internal numbers, half of its records two goods lines (stored with the shipment in one
-// transaction), the other half their goods in the record. Prints batches and records per second,
-// the rows stored (counted in the database afterwards) and the latency percentiles of a batch.
-//   given  the records carry their own internal numbers
-//   drawn  the records carry none: each draws one from the default internal rule (the number lock
-//          serialises the drawing)
+// Signed "PreInputSet" batches through tarnwick-host (wrk, keep-alive connections), into a table
+// that already holds 100000 shipments of other clients. Every batch carries new internal numbers,
+// half of its records two goods lines (stored with the shipment in one transaction), the other half
+// their goods in the record. Prints batches and records per second, the rows stored (counted in the
+// database afterwards) and the latency percentiles of a batch.
+//   given  batches of 20 records at 16 connections; the records carry their own internal numbers
+//   drawn  the same, but the records carry none: each draws one from the default internal rule (the
+//          number lock serialises the drawing)
+//   scale  drawn numbers in batches of 5 at 16, 48, 64 and 128 connections, more than the pool's
+//          50 slots: the records stored per second (the rows stored while wrk ran), the batch
+//          latency, the batches answered "-9999" (no slot free in time), the records refused and
+//          the CPU per record
 //
 // First it prints the database's durability (fsync, synchronous_commit, full_page_writes).
 //
 // Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE) and wrk; tools/bench-db.sh
 // runs it on a throw-away one with the settings chosen.
 //
-//   pre_input_set_bench [given|drawn|all] [seconds]
+//   pre_input_set_bench [given|drawn|scale|all] [seconds]
 
 #include <unistd.h>
 
@@ -22,6 +26,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/support/cpu_use.h"
 #include "bench/support/db_settings.h"
 #include "bench/support/wrk.h"
 #include "tests/support/e2e.h"
@@ -33,6 +38,8 @@ namespace {
 constexpr int kConnections = 16;
 constexpr int kThreads = 4;
 constexpr int kRecords = 20;
+constexpr int kScaleRecords = 5;
+constexpr int kScaleConnections[] = {16, 48, 64, 128};
 constexpr int kClient = 990201;
 constexpr char kKey[] = "BenchKey0201";
 constexpr int kNumberRule = 99201;
@@ -59,11 +66,14 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
-// The wrk script: every request is a new batch whose numbers are the thread, a counter and the
-// record's position ("B" + 2 + 7 + 2 characters), so no number is ever sent twice in a run.
-std::string WriteScript(const std::string& head, bool bOwnNumbers) {
+// The wrk script: every request is a new batch of `count` records whose numbers are the thread, a
+// counter and the record's position ("B" + 2 + 7 + 2 characters), so no number is ever sent twice
+// in a run. bCount: the script also reads every reply and prints, at the end, the records stored
+// ("OK"), the batches answered without a batch reply (a bare code such as "-9999") and the records
+// the batch replies refused.
+std::string WriteScript(const std::string& head, bool bOwnNumbers, int count, bool bCount) {
   std::string records;
-  for (int i = 0; i < kRecords; ++i) {
+  for (int i = 0; i < count; ++i) {
     const std::string number = ",\"cNum\":\"B%02d%07d" + std::to_string(10 + i) + "\"";
     std::string r = Replace(kRecord, "@NUM@", bOwnNumbers ? number : "");
     r = Replace(r, "@GOODS@", i % 2 == 0 ? kGoodsLines : kOwnGoods);
@@ -85,6 +95,26 @@ std::string WriteScript(const std::string& head, bool bOwnNumbers) {
                "  return wrk.format(\"POST\", nil, {[\"Content-Type\"] = \"application/json\"}, body)\n"
                "end\n",
                head.c_str(), records.c_str());
+  if (bCount) {
+    // Each thread counts in globals of its own; done() adds them up through the thread objects.
+    std::fprintf(f,
+                 "stored, bare, refused = 0, 0, 0\n"
+                 "local all = {}\n"
+                 "local setupThread = setup\n"
+                 "function setup(thread) setupThread(thread); table.insert(all, thread) end\n"
+                 "function response(status, headers, body)\n"
+                 "  local ok = tonumber(string.match(body, '\"OK\":(%%d+)'))\n"
+                 "  if ok == nil then bare = bare + 1 else stored = stored + ok; refused = refused + %d - ok end\n"
+                 "end\n"
+                 "function done(summary, latency, requests)\n"
+                 "  local s, b, r = 0, 0, 0\n"
+                 "  for _, t in ipairs(all) do\n"
+                 "    s, b, r = s + t:get('stored'), b + t:get('bare'), r + t:get('refused')\n"
+                 "  end\n"
+                 "  io.write(string.format('counted %%d %%d %%d\\n', s, b, r))\n"
+                 "end\n",
+                 count);
+  }
   std::fclose(f);
   return path;
 }
@@ -94,13 +124,29 @@ long long StoredRows(twtest::TestDb& db) {
   return n.empty() ? 0 : std::atoll(n.c_str());
 }
 
+// Removes the rows of the last run and vacuums what they and the drawings left behind, so every run
+// starts from the same tables (a run at 128 connections must not pay for the dead rows of the runs
+// before it).
 void ClearRows(twtest::TestDb& db) {
   db.Exec("DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid = 990201)");
   db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid = 990201");
+  db.Exec("VACUUM ANALYZE dbo.rec_pre_input, dbo.rec_pre_input_goods, dbo.sys_genno");
 }
 
-// One run of `seconds` against a host started with `iniText`.
-bool Run(twtest::TestDb& db, const char* label, const std::string& iniText, bool bOwnNumbers, int seconds) {
+// What a run reports.
+struct RunFigures {
+  twbench::WrkFigures wrk;
+  long long storedInRun = 0;  // rows in the database as wrk ended
+  long long stored = 0;       // rows in the database once the host stopped (the batches in flight done)
+  // From the replies (scale runs only): records answered stored, bare-code replies, records refused.
+  long long okRecords = 0, bareReplies = 0, refusedRecords = 0;
+  twbench::CpuUse cpu;  // while wrk ran
+};
+
+// One run of `seconds` at `connections` with batches of `count` records against a host started
+// with `iniText`.
+bool Run(twtest::TestDb& db, const std::string& iniText, bool bOwnNumbers, int seconds, int connections, int count,
+         bool bCount, RunFigures& out) {
   ClearRows(db);
   twtest::HostConfig config;
   config.iniText = iniText;
@@ -116,23 +162,64 @@ bool Run(twtest::TestDb& db, const char* label, const std::string& iniText, bool
   tw::MD5Hex(text.data(), text.size(), md5);
   const std::string head = "{\"RequestName\":\"PreInputSet\",\"icID\":" + std::to_string(kClient) +
                            ",\"TimeStamp\":" + std::to_string(ts) + ",\"MD5\":\"" + md5 + "\",\"RecList\":[";
-  const std::string script = WriteScript(head, bOwnNumbers);
+  const std::string script = WriteScript(head, bOwnNumbers, count, bCount);
   const std::string url = "http://127.0.0.1:" + std::to_string(host.port()) + "/cgi-bin/Tarnwick.dll?DoApp";
-  twbench::WrkFigures f;
-  const bool ran = twbench::RunWrk(url, script, kThreads, kConnections, seconds, f);
+  twbench::WrkFigures& f = out.wrk;
+  // A long time-out, so that the slowest batches count in the latency rather than as errors.
+  twbench::CpuSampler sampler;
+  sampler.Start();
+  const bool ran = twbench::RunWrk(url, script, kThreads, connections, seconds, f, bCount ? "--timeout 30s" : "");
+  out.cpu = sampler.Stop();
+  out.storedInRun = StoredRows(db);
   host.Stop();
   std::remove(script.c_str());
   if (!ran || f.requests == 0) {
     std::fprintf(stderr, "wrk did not run\n");
     return false;
   }
-  const long long stored = StoredRows(db);
+  out.stored = StoredRows(db);
+  if (bCount) {
+    const size_t at = f.output.find("counted ");
+    if (at == std::string::npos || std::sscanf(f.output.c_str() + at, "counted %lld %lld %lld", &out.okRecords,
+                                               &out.bareReplies, &out.refusedRecords) != 3) {
+      std::fprintf(stderr, "the script counted nothing\n");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RunAndPrint(twtest::TestDb& db, const char* label, const std::string& iniText, bool bOwnNumbers, int seconds) {
+  RunFigures r;
+  if (!Run(db, iniText, bOwnNumbers, seconds, kConnections, kRecords, false, r)) return false;
+  const twbench::WrkFigures& f = r.wrk;
   // wrk counts the batches answered within the run; the database also holds those still in flight
   // at its end, so the rate of records is that of the batches.
   std::printf("  %-6s %6.0f batches/s = %6.0f records/s (%lld stored, %lld answered), batch latency p50 %s p90 %s "
               "p99 %s\n",
-              label, f.rps, f.rps * kRecords, stored, f.requests * kRecords, f.p50.c_str(), f.p90.c_str(),
+              label, f.rps, f.rps * kRecords, r.stored, f.requests * kRecords, f.p50.c_str(), f.p90.c_str(),
               f.p99.c_str());
+  return true;
+}
+
+// The drawn-number runs at each connection count: past 50 connections requests wait for a slot,
+// and the rate must hold.
+bool RunScale(twtest::TestDb& db, const std::string& iniText, int seconds) {
+  std::printf("PreInputSet scale: drawn numbers, %d records per batch, %d s at each count\n", kScaleRecords, seconds);
+  for (int connections : kScaleConnections) {
+    RunFigures r;
+    if (!Run(db, iniText, false, seconds, connections, kScaleRecords, true, r)) return false;
+    const twbench::WrkFigures& f = r.wrk;
+    // Each record is stored on its own, so the rows stored while wrk ran give the rate from the
+    // first second on; the replies (all five records of a batch at once) would miss the time the
+    // first batches take, which is longer the more connections wait.
+    const double rows = r.storedInRun > 0 ? static_cast<double>(r.storedInRun) : 1;
+    std::printf("  %4d connections %6.0f records/s, batch latency p50 %s p99 %s; %lld batches answered: %lld "
+                "records stored, %lld without a batch reply, %lld records refused; CPU per record: host %.2f ms, "
+                "database %.2f ms\n",
+                connections, static_cast<double>(r.storedInRun) / seconds, f.p50.c_str(), f.p99.c_str(), f.requests,
+                r.okRecords, r.bareReplies, r.refusedRecords, r.cpu.host * 1000 / rows, r.cpu.database * 1000 / rows);
+  }
   return true;
 }
 
@@ -165,14 +252,16 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("PreInputSet, %d records per batch, %d connections, %d s each\n", kRecords, kConnections, seconds);
   std::printf("%s\n", twbench::DurabilityLine(db).c_str());
-  const std::string ini = "IP=127.0.0.1\r\n";
-  bool ok = true;
-  if (mode == "given" || mode == "all") ok = Run(db, "given", ini, true, seconds) && ok;
-  if (mode == "drawn" || mode == "all") {
-    ok = Run(db, "drawn", ini + "内单号生成ID=" + std::to_string(kNumberRule) + "\r\n", false, seconds) && ok;
+  if (mode != "scale") {
+    std::printf("PreInputSet, %d records per batch, %d connections, %d s each\n", kRecords, kConnections, seconds);
   }
+  const std::string ini = "IP=127.0.0.1\r\n";
+  const std::string drawnIni = ini + "内单号生成ID=" + std::to_string(kNumberRule) + "\r\n";
+  bool ok = true;
+  if (mode == "given" || mode == "all") ok = RunAndPrint(db, "given", ini, true, seconds) && ok;
+  if (mode == "drawn" || mode == "all") ok = RunAndPrint(db, "drawn", drawnIni, false, seconds) && ok;
+  if (mode == "scale" || mode == "all") ok = RunScale(db, drawnIni, seconds) && ok;
   ClearRows(db);
   db.Exec("DELETE FROM dbo.rec_pre_input WHERE icid BETWEEN 980000 AND 984999");
   db.Exec("DELETE FROM dbo.sys_genno WHERE iid = 99201");

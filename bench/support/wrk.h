@@ -8,11 +8,12 @@
 namespace twbench {
 
 // The figures wrk prints: requests per second, requests answered, answers other than 2xx or 3xx,
-// and the latency percentiles as wrk writes them ("1.23ms").
+// the latency percentiles as wrk writes them ("1.23ms"), and all that wrk and its script printed.
 struct WrkFigures {
   double rps = 0;
   long long requests = 0, non2xx = 0;
   std::string p50, p90, p99;
+  std::string output;
 };
 
 // RunLines: runs a command and hands every output line to `line`. False when it could not run or
@@ -35,6 +36,7 @@ inline bool RunWrk(const std::string& url, const std::string& script, int thread
                           std::to_string(seconds) + "s " + (options.empty() ? "" : options + " ") + "--latency -s " +
                           script + " " + url + " 2>&1";
   return RunLines(cmd, [&](const char* text) {
+    f.output += text;
     char value[32];
     std::sscanf(text, "Requests/sec: %lf", &f.rps);
     std::sscanf(text, " %lld requests in", &f.requests);

@@ -1,9 +1,10 @@
-// Drawing numbers from the database's sequences through the pool: both procedures, the rule lists,
-// the DPD form, the fallback to the default internal rule, the lock time-out, and no number twice
-// under concurrent drawing.
+// Drawing numbers from the database's sequences on the caller's pool slot: both procedures, the rule
+// lists, the DPD form, the fallback to the default internal rule, the lock time-out, no number twice
+// under concurrent drawing, and drawing while every slot of the pool is held.
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -71,10 +72,12 @@ TEST_F(NumberingTest, DrawsFromBothProcedures) {
       {"K1", 42, "KC99999", -1},                   // the client's own sequence; more digits than the width
       {"K2", 7, nullptr, -1},                      // a rule text without a sequence
   };
+  PoolSlotGuard slot;
+  ASSERT_TRUE(slot.ok());
   for (const Case& c : cases) {
     char text[kNumberTextBytes];
     int64_t value = 0;
-    int ok = theExtension.GenerateNumber(c.client, c.rule, text, &value);
+    int ok = theExtension.GenerateNumber(slot.slot(), c.client, c.rule, text, &value);
     if (c.text == nullptr) {
       EXPECT_EQ(ok, 0) << c.rule;
     } else {
@@ -86,62 +89,95 @@ TEST_F(NumberingTest, DrawsFromBothProcedures) {
 }
 
 TEST_F(NumberingTest, TransferAndInternalRules) {
+  PoolSlotGuard held;
+  ASSERT_TRUE(held.ok());
+  PoolSlot& slot = held.slot();
   char text[kNumberTextBytes];
   int32_t rule = 0;
-  ASSERT_EQ(theExtension.GenerateTransferNumber(1, "DPDK", text, &rule), 1);
+  ASSERT_EQ(theExtension.GenerateTransferNumber(slot, 1, "DPDK", text, &rule), 1);
   EXPECT_EQ(rule, 88303);
   std::string dpd = text;
   ASSERT_EQ(dpd.size(), 15u);
   EXPECT_EQ(dpd.substr(0, 14).substr(0, 8), "01234567");
   EXPECT_EQ(dpd[14], CheckCharMod3736(dpd.substr(0, 14).c_str()));
   // A rule with id 0 draws by the kind itself.
-  ASSERT_EQ(theExtension.GenerateTransferNumber(1, "K1", text, &rule), 1);
+  ASSERT_EQ(theExtension.GenerateTransferNumber(slot, 1, "K1", text, &rule), 1);
   EXPECT_EQ(std::string(text).substr(0, 2), "KN");
   EXPECT_EQ(rule, 0);
   // No rule, and a rule that fails: no number, rule id -1; a transfer rule never falls back.
   ExtensionSettings.defaultInternalRuleId = 88303;
-  EXPECT_EQ(theExtension.GenerateTransferNumber(1, "NONE", text, &rule), 0);
+  EXPECT_EQ(theExtension.GenerateTransferNumber(slot, 1, "NONE", text, &rule), 0);
   EXPECT_EQ(rule, -1);
-  EXPECT_EQ(theExtension.GenerateTransferNumber(1, "GONE", text, &rule), 0);
+  EXPECT_EQ(theExtension.GenerateTransferNumber(slot, 1, "GONE", text, &rule), 0);
   EXPECT_EQ(theExtension.FindTransferNumberRuleId("EMS"), 88301);
   EXPECT_EQ(theExtension.FindTransferNumberRuleId("ems"), -1);  // names compare exactly
 
-  ASSERT_EQ(theExtension.GenerateInternalNumber(1, "IN1", text, &rule), 1);
+  ASSERT_EQ(theExtension.GenerateInternalNumber(slot, 1, "IN1", text, &rule), 1);
   EXPECT_EQ(rule, 88302);
   // An internal rule whose drawing fails, and a name without a rule, fall back to the default id.
-  ASSERT_EQ(theExtension.GenerateInternalNumber(1, "INGONE", text, &rule), 1);
+  ASSERT_EQ(theExtension.GenerateInternalNumber(slot, 1, "INGONE", text, &rule), 1);
   EXPECT_EQ(rule, 88303);
-  ASSERT_EQ(theExtension.GenerateInternalNumber(1, "NOSUCH", text, &rule), 1);
+  ASSERT_EQ(theExtension.GenerateInternalNumber(slot, 1, "NOSUCH", text, &rule), 1);
   EXPECT_EQ(rule, 88303);
   ExtensionSettings.defaultInternalRuleId = 0;
-  EXPECT_EQ(theExtension.GenerateInternalNumber(1, "NOSUCH", text, &rule), 0);
+  EXPECT_EQ(theExtension.GenerateInternalNumber(slot, 1, "NOSUCH", text, &rule), 0);
   EXPECT_EQ(rule, -1);
+}
+
+// Takes `n` pool slots (fewer when the pool has fewer free).
+std::vector<std::unique_ptr<PoolSlotGuard>> TakeSlots(int n) {
+  std::vector<std::unique_ptr<PoolSlotGuard>> slots;
+  for (int i = 0; i < n; ++i) {
+    auto slot = std::make_unique<PoolSlotGuard>();
+    if (!slot->ok()) break;
+    slots.push_back(std::move(slot));
+  }
+  return slots;
+}
+
+// One thread for each slot draws `each` numbers of sequence 88303 on it, all at once; the numbers
+// drawn, of every thread.
+std::vector<std::string> DrawOnEach(const std::vector<std::unique_ptr<PoolSlotGuard>>& slots, int each) {
+  std::vector<std::vector<std::string>> drawn(slots.size());
+  std::vector<std::thread> threads;
+  for (size_t t = 0; t < slots.size(); ++t) {
+    threads.emplace_back([t, each, &drawn, &slots] {
+      for (int i = 0; i < each; ++i) {
+        char text[kNumberTextBytes];
+        int64_t value = 0;
+        if (theExtension.GenerateNumber(slots[t]->slot(), 1, "88303*", text, &value) == 1) drawn[t].push_back(text);
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  std::vector<std::string> all;
+  for (const auto& list : drawn) all.insert(all.end(), list.begin(), list.end());
+  return all;
 }
 
 TEST_F(NumberingTest, SixteenThreadsNeverDrawTheSameNumber) {
   TestDb db;
   const int64_t before = std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str());
-  std::vector<std::vector<std::string>> drawn(16);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 16; ++t) {
-    threads.emplace_back([t, &drawn] {
-      for (int i = 0; i < 50; ++i) {
-        char text[kNumberTextBytes];
-        int64_t value = 0;
-        if (theExtension.GenerateNumber(1, "88303*", text, &value) == 1) drawn[t].push_back(text);
-      }
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  std::set<std::string> all;
-  size_t count = 0;
-  for (const auto& list : drawn) {
-    count += list.size();
-    all.insert(list.begin(), list.end());
-  }
-  EXPECT_EQ(count, 800u);
-  EXPECT_EQ(all.size(), 800u);
+  const auto slots = TakeSlots(16);
+  ASSERT_EQ(slots.size(), 16u);
+  const std::vector<std::string> drawn = DrawOnEach(slots, 50);
+  EXPECT_EQ(drawn.size(), 800u);
+  EXPECT_EQ(std::set<std::string>(drawn.begin(), drawn.end()).size(), 800u);
   EXPECT_EQ(std::atoll(db.Scalar("SELECT inext FROM dbo.sys_genno WHERE iid = 88303").c_str()), before + 800);
+}
+
+TEST_F(NumberingTest, EveryHolderOfTheWholePoolDraws) {
+  // All 50 slots are held, each by a thread that draws on it: the lock's holder needs no slot of
+  // the pool, so no drawing fails however many wait for the lock.
+  const auto slots = TakeSlots(kPoolSlotCount);
+  ASSERT_EQ(slots.size(), static_cast<size_t>(kPoolSlotCount));
+  {
+    PoolSlotGuard none;
+    EXPECT_FALSE(none.ok());  // the pool is empty
+  }
+  const std::vector<std::string> drawn = DrawOnEach(slots, 10);
+  EXPECT_EQ(drawn.size(), 10u * kPoolSlotCount);
+  EXPECT_EQ(std::set<std::string>(drawn.begin(), drawn.end()).size(), 10u * kPoolSlotCount);
 }
 
 TEST_F(NumberingTest, TheProceduresAreSafeOnConcurrentConnections) {
@@ -165,14 +201,16 @@ TEST_F(NumberingTest, TheProceduresAreSafeOnConcurrentConnections) {
 }
 
 TEST_F(NumberingTest, ALockHeldTenSecondsFailsTheDrawing) {
+  PoolSlotGuard slot;
+  ASSERT_TRUE(slot.ok());
   ASSERT_TRUE(theExtension.m_NumberLock.Lock(0));
   char text[kNumberTextBytes];
   int64_t value = 0;
   uint32_t start = tw::GetTickCount();
-  EXPECT_EQ(theExtension.GenerateNumber(1, "88301*", text, &value), 0);
+  EXPECT_EQ(theExtension.GenerateNumber(slot.slot(), 1, "88301*", text, &value), 0);
   EXPECT_GE(tw::GetTickCount() - start, kNumberLockWaitMs - 50);
   theExtension.m_NumberLock.SetEvent();
-  EXPECT_EQ(theExtension.GenerateNumber(1, "88301*", text, &value), 1);
+  EXPECT_EQ(theExtension.GenerateNumber(slot.slot(), 1, "88301*", text, &value), 1);
 }
 
 }  // namespace

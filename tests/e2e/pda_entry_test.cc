@@ -14,13 +14,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
+#include "tests/support/load.h"
 #include "tests/e2e/pda_support.h"
 
 namespace {
@@ -459,6 +462,40 @@ TEST_F(PdaEntryTest, DrawnNumbersAndTheTransferRule) {
   ASSERT_EQ(noB.size(), 1u);
   EXPECT_EQ(noB[0].substr(0, 2), "PT") << b;
   EXPECT_EQ(Scalar("SELECT cserviceno FROM dbo.client_rec WHERE cnum = '" + numB[0] + "'"), noB[0]);
+  EXPECT_EQ(host.Stop(), 0);
+}
+
+TEST_F(PdaEntryTest, DrawnNumbersHoldPastThePoolsSize) {
+  // 64 connections, more than the pool's 50 slots, enter shipments without numbers for a few
+  // seconds; each draws its number on the slot its request holds. None is refused for want of a
+  // number, no number is stored twice, and the records answered stored are in the database, each
+  // once.
+  constexpr int kConnections = 64, kSeconds = 4;
+  TestHost host;
+  ASSERT_TRUE(host.Start(Config("内单号生成ID=96101\r\n"))) << host.error();
+  const std::vector<std::string> replies =
+      twtest::SendFor(host.port(), kConnections, kSeconds, [](HttpClient& http, int) {
+        return Pda(http, "pdaRecAdd", ",\"icID\":961001,\"cEmsKind\":\"PEK1\",\"cDes\":\"PE悉尼\",\"fAmount\":1");
+      });
+  twtest::EntryTally tally;
+  for (const std::string& body : replies) {
+    const std::vector<std::string> mess = ReplyTexts(body, "cMess");
+    if (mess.empty()) {
+      ++tally.bare;
+      continue;
+    }
+    const long long id = ReplyInts(body, "ReturnValue").at(0);
+    if (id > 0) {
+      tally.stored.emplace_back(id, ReplyTexts(body, "cNum").at(0));
+    } else {
+      tally.refusals.push_back(mess[0]);
+    }
+  }
+  EXPECT_EQ(std::count(tally.refusals.begin(), tally.refusals.end(), GbkToUtf8Text("内单号获取失败")), 0);
+  twtest::ExpectEachStoredOnce(tally, Query("SELECT irid, cnum FROM dbo.client_rec WHERE icid = 961001"));
+  EXPECT_GE(tally.stored.size(), static_cast<size_t>(kConnections));
+  std::printf("%d connections: %zu records stored, %lld replies without a record\n", kConnections,
+              tally.stored.size(), tally.bare);
   EXPECT_EQ(host.Stop(), 0);
 }
 

@@ -19,6 +19,7 @@
 
 #include "tests/support/e2e.h"
 #include "tests/support/http_client.h"
+#include "tests/support/load.h"
 
 namespace {
 
@@ -36,6 +37,9 @@ constexpr int kRaceClient = 930003;     // the concurrent batches
 constexpr int kDrawClient = 930004;     // drawn numbers
 constexpr int kBatchClient = 930005;    // long batches
 constexpr int kDoorClient = 930006;     // the signed doors
+constexpr int kLoadClient = 930007;     // drawn numbers under load
+// How long each load runs.
+constexpr int kLoadSeconds = 4;
 constexpr char kDoorKey[] = "H8Key930006";
 
 // The settings every host of this test shares: two transfer-number rules (H8T draws from sequence
@@ -72,7 +76,7 @@ class PreInputSetTest : public ::testing::Test {
     ASSERT_TRUE(Exec(db,
                      "INSERT INTO dbo.client_arc (icid, capikey) VALUES (930001, 'H8Key930001'), "
                      "(930002, 'H8Key930002'), (930003, 'H8Key930003'), (930004, 'H8Key930004'), "
-                     "(930005, 'H8Key930005'), (930006, 'H8Key930006')"));
+                     "(930005, 'H8Key930005'), (930006, 'H8Key930006'), (930007, 'H8Key930007')"));
     // 93001: internal numbers H8 and eight digits; 93002: transfer numbers TT and eight digits;
     // 93003: a sequence whose range is used up.
     ASSERT_TRUE(Exec(db,
@@ -530,6 +534,58 @@ TEST_F(PreInputSetTest, ConcurrentBatchesStoreANumberOnce) {
   EXPECT_EQ(Scalar("SELECT count(*) FROM dbo.rec_pre_input_goods g JOIN dbo.rec_pre_input p USING (iid) "
                    "WHERE p.icid = 930003"),
             std::to_string(kRounds * kRecords));  // two rows for each of the ten records with lines
+  EXPECT_EQ(host.Stop(), 0);
+}
+
+TEST_F(PreInputSetTest, DrawnNumbersHoldPastThePoolsSize) {
+  // More connections than the pool's 50 slots post batches of five records without numbers; each
+  // record draws its number on the slot its request holds. None is refused for want of a number, no
+  // number is stored twice, and the records answered stored are in the database, each once.
+  TestHost host;
+  StartHost(host, "内单号生成ID=93001\r\n");
+  std::string records;
+  for (int i = 0; i < 5; ++i) {
+    records += std::string(i > 0 ? "," : "") + "{\"iID\":0,\"cEmsKind\":\"H8K\",\"cDes\":\"US\"}";
+  }
+  const std::string request =
+      "{\"RequestName\":\"PreInputSet\",\"icID\":" + std::to_string(kLoadClient) + ",\"RecList\":[" + records + "]}";
+  for (const int connections : {64, 128}) {
+    SCOPED_TRACE(std::to_string(connections) + " connections");
+    {
+      TestDb db;
+      RemoveShipments(db);
+    }
+    const std::vector<HttpReply> replies = twtest::SendFor(
+        host.port(), connections, kLoadSeconds,
+        [&request](HttpClient& http, int) { return http.Post("/cgi-bin/Tarnwick.dll?Do", request); });
+    twtest::EntryTally tally;
+    for (const HttpReply& r : replies) {
+      ASSERT_EQ(r.status, 200);
+      if (ReplyInts(r.body, "OK").empty()) {
+        ++tally.bare;
+        continue;
+      }
+      const std::vector<long long> ids = ReplyInts(r.body, "iID");
+      const std::vector<std::string> nums = ReplyTexts(r.body, "cNum"), mess = ReplyTexts(r.body, "cMess");
+      ASSERT_EQ(ids.size(), 5u) << r.body;
+      ASSERT_EQ(nums.size(), 5u) << r.body;
+      ASSERT_EQ(mess.size(), 5u) << r.body;
+      for (size_t i = 0; i < 5; ++i) {
+        if (mess[i].empty()) {
+          tally.stored.emplace_back(ids[i], nums[i]);
+        } else {
+          tally.refusals.push_back(mess[i]);
+        }
+      }
+    }
+    EXPECT_EQ(std::count(tally.refusals.begin(), tally.refusals.end(), Utf8("内单号获取失败")), 0);
+    twtest::ExpectEachStoredOnce(
+        tally, Query("SELECT iid, cnum FROM dbo.rec_pre_input WHERE icid = " + std::to_string(kLoadClient)));
+    // The load went through: on average every connection stored a batch or more.
+    EXPECT_GE(tally.stored.size(), 5u * connections);
+    std::printf("%d connections: %zu records stored, %lld replies without a batch\n", connections,
+                tally.stored.size(), tally.bare);
+  }
   EXPECT_EQ(host.Stop(), 0);
 }
 

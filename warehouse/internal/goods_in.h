@@ -13,9 +13,10 @@ inline constexpr size_t kGoodsInTextMax = 30;
 // MakeBatch: "%d%02d%02d%02d%06u" of the year modulo 100, month, day and hour now and the client id
 // (0 when none), into batch (kGoodsInTextMax + 1 bytes).
 void MakeBatch(int32_t icid, char batch[kGoodsInTextMax + 1]);
-// DrawGoodsInNumber: a new goods-in number of the rule "8831*" for the client, on a pool slot of its
-// own, into number (kGoodsInTextMax + 1 bytes); empty when none could be drawn.
-void DrawGoodsInNumber(CTarnwickExtension& ext, int32_t icid, char number[kGoodsInTextMax + 1]);
+// DrawGoodsInNumber: a new goods-in number of the rule "8831*" for the client, on the request's pool
+// slot, into number (kGoodsInTextMax + 1 bytes); empty when none could be drawn. REQUIRES: no
+// transaction is open on the slot's connection.
+void DrawGoodsInNumber(CTarnwickExtension& ext, PoolSlot& slot, int32_t icid, char number[kGoodsInTextMax + 1]);
 // TodayNumber: today's local date as yyyymmdd.
 [[nodiscard]] int32_t TodayNumber();
 
