@@ -1,8 +1,13 @@
 #include "carriers/carrier_clients.h"
 
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "carriers/label_worker.h"
+#include "carriers/return_address.h"
+#include "core/config.h"
 #include "core/pool.h"
 
 void DeleteCarrierClients() {
@@ -54,4 +59,60 @@ int RunLabelJob(PoolSlot& slot, LabelJob& job) {
     default:
       return 0;
   }
+}
+
+std::vector<std::unique_ptr<CEubClient>> g_EubClients;
+CEubClient* g_pEubClient = nullptr;
+std::unique_ptr<CAuPostClient> g_pAuPostClient;
+std::unique_ptr<CSfClient> g_pSfClient;
+
+// ---------------------------------------------------------------------------------------------------
+// The carriers' files of the module folder, read at start-up.
+
+namespace {
+
+constexpr unsigned kMaxEubAccounts = 50;
+constexpr long kCarrierFileMinBytes = 50;
+constexpr size_t kCarrierFileClearBytes = 8192;
+constexpr char kReturnAddressFileName[] = "Return_addr.txt";
+constexpr size_t kReturnAddressFileMaxBytes = 500000;
+constexpr size_t kReturnAddressClearBytes = 64000;
+
+// Reads one carrier settings file into buffer; true when it has at least 50 bytes.
+bool ReadCarrierFile(const std::string& name, char* buffer) {
+  std::memset(buffer, 0, kCarrierFileClearBytes);
+  std::string path = ExtensionSettings.moduleFolder + name;
+  return ReadWholeFile(path.c_str(), buffer, kSettingsFileMaxBytes) >= kCarrierFileMinBytes;
+}
+
+// The carrier clients of the module folder's settings files: China Post EUB accounts 1, 2, ... up to
+// 50 (a missing file or one that does not load ends the series), then Australia Post and SF Express.
+void LoadCarrierSettings(char* buffer) {
+  for (unsigned n = 1; n <= kMaxEubAccounts; ++n) {
+    char name[64];
+    std::snprintf(name, sizeof name, "EPostApi_set_%u.txt", n);
+    if (!ReadCarrierFile(name, buffer)) break;
+    auto client = std::make_unique<CEubClient>();
+    if (client->LoadSettings(n, buffer) == 0) break;
+    g_EubClients.push_back(std::move(client));
+    if (g_pEubClient == nullptr) g_pEubClient = g_EubClients.front().get();
+  }
+  if (ReadCarrierFile("AUPostxApi_set_1.txt", buffer)) {
+    g_pAuPostClient = std::make_unique<CAuPostClient>();
+    if (g_pAuPostClient->LoadSettings(1, buffer) == 0) g_pAuPostClient.reset();
+  }
+  if (ReadCarrierFile("SFExApi_set_1.txt", buffer)) {
+    g_pSfClient = std::make_unique<CSfClient>();
+    if (g_pSfClient->LoadSettings(1, buffer) == 0) g_pSfClient.reset();
+  }
+}
+
+}  // namespace
+
+void LoadCarrierFiles(char* buffer) {
+  LoadCarrierSettings(buffer);
+
+  std::memset(buffer, 0, kReturnAddressClearBytes);
+  const std::string path = ExtensionSettings.moduleFolder + kReturnAddressFileName;
+  if (ReadWholeFile(path.c_str(), buffer, kReturnAddressFileMaxBytes) > 0) g_ReturnAddressList.Load(buffer);
 }

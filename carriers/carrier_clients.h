@@ -115,6 +115,13 @@ extern std::unique_ptr<CSfClient> g_pSfClient;
 // Deletes every client (unload).
 void DeleteCarrierClients();
 
+// LoadCarrierFiles: the start-up load of the carriers' files of the module folder, read through
+// buffer (the start-up slot's reply buffer, at least 500001 bytes): the China Post EUB accounts of
+// "EPostApi_set_1.txt", "_2" ... up to 50 (a missing file or one that does not load ends the series),
+// then Australia Post ("AUPostxApi_set_1.txt") and SF Express ("SFExApi_set_1.txt"), then the return
+// addresses of "Return_addr.txt". REQUIRES: the start-up thread, before requests are served.
+void LoadCarrierFiles(char* buffer);
+
 // FindEubClientForKind: the first EUB account in load order that serves the kind, or null.
 [[nodiscard]] CEubClient* FindEubClientForKind(const char* kind);
 // IsCarrierClientConfigured: whether the client of carrier code 0, 1 or 2 is loaded.

@@ -10,14 +10,17 @@
 #include <string_view>
 
 #include "carriers/carrier_clients.h"
+#include "carriers/handlers.h"
 #include "carriers/label_store.h"
 #include "carriers/label_worker.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/numbering.h"
 #include "core/pool.h"
+#include "core/reply.h"
+#include "core/request.h"
 #include "core/result_codes.h"
 #include "pricing/kind_fill.h"
+#include "pricing/zone_table.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/outbuf.h"
@@ -132,31 +135,33 @@ const CEubClient* EubAccountOf(const char* key) {
 
 }  // namespace
 
-void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char* body) {
-  const std::string_view text(body != nullptr ? body : "");
+namespace tw::carriers {
+
+void OnEPostUpload(const CRequest& rq) {
+  const std::string_view text(rq.body != nullptr ? rq.body : "");
   UploadFields f;
   f.clientId = tw::JsonGetInt("icID", text, 0);
   if (f.clientId <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   Key(text, "cEmsKind", f.kind, 15);
   if (f.kind[0] == '\0') {
-    WriteCode(pCtxt, kRcNoKind);
+    WriteCode(rq.pCtxt, kRcNoKind);
     return;
   }
   const int32_t carrier = RequestCarrier(text, f.kind);
   if (carrier < 0 || carrier > 2) {
-    WriteCode(pCtxt, kRcBadCarrier);
+    WriteCode(rq.pCtxt, kRcBadCarrier);
     return;
   }
   if (!IsCarrierClientConfigured(carrier)) {
-    WriteCode(pCtxt, kRcNotConfigured);
+    WriteCode(rq.pCtxt, kRcNotConfigured);
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   ReadFields(text, f);
@@ -164,7 +169,7 @@ void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char* body) {
   (void)FindEmsKindExFields(f.kind, &fill);
   // The zone of the postcode stands in for a province and a city the request leaves empty.
   char zoneNumber[kZoneNumberBytes], zoneLetter[kZoneLetterBytes];
-  if (m_ZoneTable.FindZone(f.postcode, f.kind, zoneNumber, zoneLetter) == 1) {
+  if (g_ZoneTable.FindZone(f.postcode, f.kind, zoneNumber, zoneLetter) == 1) {
     if (f.province[0] == '\0') CopyField(f.province, zoneNumber);
     if (f.city[0] == '\0') CopyField(f.city, zoneLetter);
   }
@@ -286,13 +291,13 @@ void CTarnwickExtension::OnEPostUpload(CHttpServerContext* pCtxt, char* body) {
     tw::JsonPutString(out, "cBy5", fill.cBy5, false);
     out.Append("}", 1);
   }
-  WriteJsonReply(pCtxt, out.data(), out.size());
+  WriteJsonReply(rq.pCtxt, out.data(), out.size());
 }
 
-void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char* body) {
-  const std::string_view text(body != nullptr ? body : "");
+void OnEPostPdf(const CRequest& rq) {
+  const std::string_view text(rq.body != nullptr ? rq.body : "");
   if (tw::JsonGetInt("icID", text, 0) <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   char kind[16], number[32];
@@ -301,16 +306,16 @@ void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char* body) {
   tw::MakeUpperAscii(number);
   const int32_t carrier = RequestCarrier(text, kind);
   if (carrier < 0 || carrier > 2) {
-    WriteCode(pCtxt, kRcBadCarrier);
+    WriteCode(rq.pCtxt, kRcBadCarrier);
     return;
   }
   if (!IsCarrierMailNumber(carrier, number)) {
-    WriteCode(pCtxt, kRcPdfBadNumber);
+    WriteCode(rq.pCtxt, kRcPdfBadNumber);
     return;
   }
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& slot = guard.slot();
@@ -318,7 +323,7 @@ void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char* body) {
   char title[257] = "";
   {
     if (!FormatSql(slot.szSql, sizeof slot.szSql, kFindSql, LabelKindText(carrier), tw::SqlEscape(number).c_str())) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbStatement st(slot.hDbc);
@@ -326,16 +331,16 @@ void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char* body) {
     st.BindText(2, title, sizeof title);
     st.BindInt(3, &length);
     if (!st.ok() || !DbOk(st.ExecDirect(slot.szSql))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     const SQLRETURN rc = st.Fetch();
     if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcPdfNoRow);
+      WriteCode(rq.pCtxt, kRcPdfNoRow);
       return;
     }
     if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
@@ -345,19 +350,19 @@ void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char* body) {
                   "Content-Type: application/pdf\r\nContent-Disposition: attachment; filename=%s.pdf\r\n"
                   "Accept-Ranges: bytes\r\nContent-Length: %zu\r\n",
                   SafeFileName(number).c_str(), size);
-    AddHeader(pCtxt, header);
-    pCtxt->Write(data, size);
+    AddReplyHeader(rq.pCtxt, header);
+    rq.pCtxt->Write(data, size);
   };
   if (length >= 1 && static_cast<size_t>(length) <= kReplyBytes) {
     if (!FormatSql(slot.szSql, sizeof slot.szSql, kDataSql, id)) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbStatement st(slot.hDbc);
     SQLLEN read = 0;
     st.BindBinary(1, slot.szReply, kReplyBytes, &read);
     if (!st.ok() || !DbOk(st.ExecDirect(slot.szSql)) || !DbOk(st.Fetch()) || read <= 0) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     // The bytes actually read, whatever ilen says.
@@ -373,7 +378,7 @@ void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char* body) {
   CopyField(job.mailNumber, number);
   if (colon == nullptr || time(nullptr) - static_cast<time_t>(std::strtoll(colon + 1, nullptr, 10)) <= kFetchAfterSeconds ||
       !SplitLabelTitle(carrier, title, job)) {
-    WriteCode(pCtxt, kRcPdfNotReady);
+    WriteCode(rq.pCtxt, kRcPdfNotReady);
     return;
   }
   int rc = -1;
@@ -396,8 +401,10 @@ void CTarnwickExtension::OnEPostPdf(CHttpServerContext* pCtxt, char* body) {
     pdfLength = session.labelLength;
   }
   if (rc < 1 || pdf == nullptr || pdfLength < kMinPdfBytes) {
-    WriteCode(pCtxt, kRcPdfNotReady);
+    WriteCode(rq.pCtxt, kRcPdfNotReady);
     return;
   }
   sendPdf(pdf, static_cast<size_t>(pdfLength));
 }
+
+}  // namespace tw::carriers

@@ -1,2 +1,2 @@
 # "EPostUpload" and "EPostPdf" of the DoApi door.
-target_sources(tw_server PRIVATE ${CMAKE_CURRENT_LIST_DIR}/label_requests.cc)
+target_sources(tw_carriers PRIVATE ${CMAKE_CURRENT_LIST_DIR}/label_requests.cc)

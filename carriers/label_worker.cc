@@ -5,9 +5,13 @@
 
 #include "carriers/carrier_clients.h"
 #include "carriers/label_store.h"
-#include "core/extension.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "platform/event.h"
+
+std::atomic<int32_t> g_bLogEnabled{0};
+CEvent g_LabelWorkerStopEvent(false, false);
+LabelJobQueue g_LabelJobQueue;
 
 namespace {
 
@@ -29,7 +33,7 @@ void LogJob(const LabelJob& job, uint32_t ms) {
   char line[128];
   std::snprintf(line, sizeof line, "**PDF_%u_%u_%s: %u ms. Av:%u/%u", static_cast<unsigned>(job.kind),
                 static_cast<unsigned>(job.id), job.mailNumber, ms, average, count);
-  theExtension.WriteLog(line, "TARNWICK");
+  WriteLog(line, "TARNWICK");
 }
 
 void LabelWorkerThread() {

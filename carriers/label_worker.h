@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/event.h"
+
 struct PoolSlot;
 
 struct LabelJob {
@@ -36,6 +38,10 @@ struct LabelJobQueue {
   uint32_t logged = 0;
 };
 extern LabelJobQueue g_LabelJobQueue;
+// The worker logs its jobs only while this is 1 (from the end of start-up to the start of shutdown).
+extern std::atomic<int32_t> g_bLogEnabled;
+// The stop signal of the worker.
+extern CEvent g_LabelWorkerStopEvent;
 
 // At most this many jobs wait; a push beyond it drops the oldest (the sweep recovers recent rows).
 inline constexpr size_t kLabelQueueMax = 100000;

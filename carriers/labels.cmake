@@ -1,1 +1,1 @@
-target_sources(tw_server PRIVATE ${CMAKE_CURRENT_LIST_DIR}/label_worker.cc ${CMAKE_CURRENT_LIST_DIR}/label_store.cc)
+target_sources(tw_carriers PRIVATE ${CMAKE_CURRENT_LIST_DIR}/label_worker.cc ${CMAKE_CURRENT_LIST_DIR}/label_store.cc)

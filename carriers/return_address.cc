@@ -5,6 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "carriers/handlers.h"
+#include "core/reply.h"
+#include "core/result_codes.h"
+
 namespace {
 
 bool IsEdge(char c) { return c == '\t' || c == '\r' || c == '\n' || c == ' ' || c == '"'; }
@@ -48,3 +52,18 @@ bool CReturnAddressList::PickNext(char* out, size_t outSize) {
   std::snprintf(out, outSize, "%s\t%s", e.name, e.address);
   return true;
 }
+
+CReturnAddressList g_ReturnAddressList;
+
+namespace tw::carriers {
+
+void OnReturnAddr(const CRequest& rq) {
+  char entry[256];
+  if (g_ReturnAddressList.PickNext(entry, sizeof entry)) {
+    WriteReply(rq.pCtxt, entry, 0);
+  } else {
+    WriteCode(rq.pCtxt, kRcNotFound);  // no return address is available
+  }
+}
+
+}  // namespace tw::carriers

@@ -1,1 +1,1 @@
-target_sources(tw_server PRIVATE ${CMAKE_CURRENT_LIST_DIR}/return_address.cc)
+target_sources(tw_carriers PRIVATE ${CMAKE_CURRENT_LIST_DIR}/return_address.cc)

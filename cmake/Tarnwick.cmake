@@ -30,6 +30,23 @@ function(tw_gbk target)
   endif()
 endfunction()
 
+# tw_room(name BELOW libs...): the static library of a room of the library, linking only the rooms
+# below it, and its link check: a program made of every object of the room and what it links, so that
+# an object using a symbol only a room above defines fails the build (the check does not run).
+function(tw_room name)
+  cmake_parse_arguments(R "" "" "BELOW" ${ARGN})
+  add_library(${name} STATIC)
+  tw_gbk(${name})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${R_BELOW})
+  if(NOT TARNWICK_FUZZ)
+    add_executable(${name}_link_check ${PROJECT_SOURCE_DIR}/cmake/link_check.cc)
+    target_link_libraries(${name}_link_check PRIVATE -Wl,--whole-archive $<TARGET_FILE:${name}> -Wl,--no-whole-archive
+                          ${name})
+    add_dependencies(${name}_link_check ${name})
+  endif()
+endfunction()
+
 # tw_unit_test(name SOURCES a.cc b.cc LIBS x y): a GoogleTest program, labelled "unit".
 function(tw_unit_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})

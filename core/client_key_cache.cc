@@ -90,3 +90,5 @@ size_t CClientKeyCache::size() const {
   std::shared_lock<std::shared_timed_mutex> lock(lock_);
   return records_.size();
 }
+
+CClientKeyCache g_ClientKeyCache;

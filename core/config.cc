@@ -1,7 +1,9 @@
 #include "core/config.h"
 
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,15 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/db.h"
-#include "core/extension.h"
-#include "core/pool.h"
-#include "carriers/carrier_clients.h"
-#include "carriers/return_address.h"
-#include "core/numbering.h"
-#include "pricing/field_check.h"
-#include "pricing/kind_fill.h"
-#include "pricing/ostrum_container.h"
 #include "util/registry.h"
 #include "util/text.h"
 
@@ -212,118 +205,17 @@ bool ReadRegistryLogin() {
   return true;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// The configuration loader.
-
-namespace {
-
-constexpr uint32_t kSlotRetryMs = 1000;
-constexpr char kIniFileName[] = "tarnwick.ini";
-constexpr char kReturnAddressFileName[] = "Return_addr.txt";
-constexpr unsigned kMaxEubAccounts = 50;
-constexpr long kCarrierFileMinBytes = 50;
-constexpr size_t kCarrierFileClearBytes = 8192;
-
-// Reads one carrier settings file into buffer; true when it has at least 50 bytes.
-bool ReadCarrierFile(const std::string& name, char* buffer) {
-  std::memset(buffer, 0, kCarrierFileClearBytes);
-  std::string path = ExtensionSettings.moduleFolder + name;
-  return ReadWholeFile(path.c_str(), buffer, kSettingsFileMaxBytes) >= kCarrierFileMinBytes;
-}
-
-// The carrier clients of the module folder's settings files: China Post EUB accounts 1, 2, ... up to
-// 50 (a missing file or one that does not load ends the series), then Australia Post and SF Express.
-void LoadCarrierSettings(char* buffer) {
-  for (unsigned n = 1; n <= kMaxEubAccounts; ++n) {
-    char name[64];
-    std::snprintf(name, sizeof name, "EPostApi_set_%u.txt", n);
-    if (!ReadCarrierFile(name, buffer)) break;
-    auto client = std::make_unique<CEubClient>();
-    if (client->LoadSettings(n, buffer) == 0) break;
-    g_EubClients.push_back(std::move(client));
-    if (g_pEubClient == nullptr) g_pEubClient = g_EubClients.front().get();
-  }
-  if (ReadCarrierFile("AUPostxApi_set_1.txt", buffer)) {
-    g_pAuPostClient = std::make_unique<CAuPostClient>();
-    if (g_pAuPostClient->LoadSettings(1, buffer) == 0) g_pAuPostClient.reset();
-  }
-  if (ReadCarrierFile("SFExApi_set_1.txt", buffer)) {
-    g_pSfClient = std::make_unique<CSfClient>();
-    if (g_pSfClient->LoadSettings(1, buffer) == 0) g_pSfClient.reset();
-  }
-}
-constexpr size_t kReturnAddressFileMaxBytes = 500000;
-constexpr size_t kReturnAddressClearBytes = 64000;
-
-// The site value: dictionary row "45", lower-cased.
-void ReadSiteValue(PoolSlot& slot) {
-  DbStatement st(slot.hDbc);
-  if (!st.ok()) return;
-  char value[256] = {0};
-  st.BindText(1, value, sizeof value);
-  if (!DbOk(st.ExecDirect("SELECT dcvalue FROM dorvane.dbo.sys_dict WHERE dcname='45'"))) return;
-  if (!DbOk(st.Fetch())) return;
-  // A value longer than the field keeps its first 35 characters.
-  tw::CopyTextLimited(ExtensionSettings.site, value, sizeof ExtensionSettings.site - 1);
-  for (char* p = ExtensionSettings.site; *p != '\0'; ++p) {
-    *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  }
-}
-
-}  // namespace
-
-int CTarnwickExtension::LoadConfiguration() {
-  int index = AcquirePoolSlot();
-  while (index < 0) {
-    if (g_bStopping.load() != 0 || g_bPoolOpen.load() == 0) return 0;
-    tw::Sleep(kSlotRetryMs);
-    index = AcquirePoolSlot();
-  }
-  PoolSlotGuard guard(index);
-  PoolSlot& slot = guard.slot();
-
-  ReadSiteValue(slot);
-
-  std::string path = ExtensionSettings.moduleFolder + kIniFileName;
-  char* text = slot.szReply;
-  if (ReadWholeFile(path.c_str(), text, kSettingsFileMaxBytes) <= 0) return 0;
-
-  ReadWatermarkSettings(text, WatermarkSettings);
-  CleanPictureFolder(ExtensionSettings.moduleFolder + kPictureFolderName);
-
-  if (GetSettingInt("启用Ostrum容器=", text, 0) == 1) {
-    uint32_t start = tw::GetTickCount();
-    g_OstrumContainer.Load(slot);
-    char line[300];
-    std::snprintf(line, sizeof line, "启用Ostrum容器:%s,%u ms", g_OstrumContainer.GetLoadSummary(),
-                  tw::GetTickCount() - start);
-    WriteLog(line, "TARNWICK");
-  }
-
-  const char* fieldChecks = std::strstr(text, "<快递业务字段检查定义开始>");
-
-  ExtensionSettings.defaultInternalRuleId = GetSettingInt("内单号生成ID=", text, 0);
-  GetSettingText("IP=", text, ExtensionSettings.trustedAddress, sizeof ExtensionSettings.trustedAddress, 5, 15, true);
-  GetSettingText("KEY=", text, ExtensionSettings.partnerKey, sizeof ExtensionSettings.partnerKey, 1, 30, true);
-  GetSettingText("TEST_PASS=", text, ExtensionSettings.testPassword, sizeof ExtensionSettings.testPassword, 1, 30,
-                 true);
-  ExtensionSettings.urlEncode = GetSettingInt("URL_ENCODE=", text, 0);
-  GetSettingText("PAYWSJ_KEY=", text, ExtensionSettings.payWsjKey, sizeof ExtensionSettings.payWsjKey, 1, 63, true);
-  ExtensionSettings.payWsjAccount = GetSettingInt("PAYWSJ_ACCOUNT=", text, 0);
-  if (ExtensionSettings.trustedAddress[0] == '\0') return 0;
-
-  g_TransferNumberRules = ParseNumberRules(text, kTransferRulesStart, kTransferRulesEnd);
-  g_InternalNumberRules = ParseNumberRules(text, kInternalRulesStart, kInternalRulesEnd);
-  // The field-check block, from its start marker on, goes to the field-check loader (pricing).
-  g_FieldCheckList.Load(fieldChecks);
-  LoadEmsKindExFields(text);
-
-  ExtensionSettings.ownAddress = GetLocalIp();
-
-  LoadCarrierSettings(text);
-
-  std::memset(text, 0, kReturnAddressClearBytes);
-  path = ExtensionSettings.moduleFolder + kReturnAddressFileName;
-  if (ReadWholeFile(path.c_str(), text, kReturnAddressFileMaxBytes) > 0) g_ReturnAddressList.Load(text);
-  return 1;
+std::string GetLocalIp() {
+  char host[256] = {0};
+  if (gethostname(host, sizeof host - 1) != 0) return std::string();
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* list = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &list) != 0 || list == nullptr) return std::string();
+  char text[INET_ADDRSTRLEN] = {0};
+  const auto* in = reinterpret_cast<const sockaddr_in*>(list->ai_addr);
+  std::string result;
+  if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr) result = text;
+  freeaddrinfo(list);
+  return result;
 }

@@ -90,5 +90,8 @@ char* AppendXmlElement(char* out, const char* outEnd, const char* text, const ch
 // leaves its field empty).
 [[nodiscard]] bool ReadRegistryLogin();
 
+// GetLocalIp: the first IPv4 address of the host's name as dotted text, empty when there is none.
+std::string GetLocalIp();
+
 // The registry key and its values.
 inline constexpr char kLoginRegistryKey[] = "SOFTWARE\\Halvern";

@@ -7,7 +7,6 @@
 
 #include "core/config.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/pool.h"
 #include "util/escape.h"
 #include "util/text.h"
@@ -169,15 +168,15 @@ int IsValidTwelveDigitNumber(const char* text) {
 // ---------------------------------------------------------------------------------------------------
 // Drawing numbers
 
-int CTarnwickExtension::GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText,
-                                       char text[kNumberTextBytes], int64_t* value) {
+int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
+                   int64_t* value) {
   // The lock is taken with the caller's slot already held: a holder of the lock never waits for the
   // pool, so requests waiting for the lock cannot starve it of a slot.
-  if (!m_NumberLock.Lock(kNumberLockWaitMs)) return 0;
+  if (!g_NumberLock.Lock(kNumberLockWaitMs)) return 0;
   struct Unlock {
     CEvent& lock;
     ~Unlock() { lock.SetEvent(); }
-  } unlock{m_NumberLock};
+  } unlock{g_NumberLock};
 
   std::memset(text, 0, kNumberTextBytes);
   DbStatement st(slot.hDbc);
@@ -218,7 +217,7 @@ int CTarnwickExtension::GenerateNumber(PoolSlot& slot, int32_t clientId, const c
   return 1;
 }
 
-int CTarnwickExtension::FindTransferNumberRuleId(const char* kind) {
+int FindTransferNumberRuleId(const char* kind) {
   for (const NumberRule& r : g_TransferNumberRules) {
     if (std::strcmp(r.name, kind) == 0) return r.ruleId;
   }
@@ -247,8 +246,8 @@ const NumberRule* FindRule(const std::vector<NumberRule>& rules, const char* nam
 
 }  // namespace
 
-int CTarnwickExtension::GenerateTransferNumber(PoolSlot& slot, int32_t clientId, const char* kind,
-                                               char text[kNumberTextBytes], int32_t* ruleId) {
+int GenerateTransferNumber(PoolSlot& slot, int32_t clientId, const char* kind, char text[kNumberTextBytes],
+                           int32_t* ruleId) {
   *ruleId = -1;
   const NumberRule* rule = FindRule(g_TransferNumberRules, kind);
   if (rule == nullptr) return 0;
@@ -259,8 +258,8 @@ int CTarnwickExtension::GenerateTransferNumber(PoolSlot& slot, int32_t clientId,
   return 1;
 }
 
-int CTarnwickExtension::GenerateInternalNumber(PoolSlot& slot, int32_t clientId, const char* ruleName,
-                                               char text[kNumberTextBytes], int32_t* ruleId) {
+int GenerateInternalNumber(PoolSlot& slot, int32_t clientId, const char* ruleName, char text[kNumberTextBytes],
+                           int32_t* ruleId) {
   *ruleId = -1;
   int64_t value = -1;
   if (const NumberRule* rule = FindRule(g_InternalNumberRules, ruleName)) {
@@ -278,3 +277,7 @@ int CTarnwickExtension::GenerateInternalNumber(PoolSlot& slot, int32_t clientId,
   *ruleId = fallback;
   return 1;
 }
+
+std::vector<NumberRule> g_TransferNumberRules;
+std::vector<NumberRule> g_InternalNumberRules;
+CEvent g_NumberLock(false, false);

@@ -5,12 +5,16 @@
 // Which sequence a request uses is decided by two rule lists read from tarnwick.ini at start-up
 // (transfer-number rules by express kind, internal-number rules by rule name, with a configured
 // default). The lists do not change after start-up and are read without locks; all drawing is
-// serialised by CTarnwickExtension::m_NumberLock, each on the pool slot its caller already holds.
+// serialised by g_NumberLock, each on the pool slot its caller already holds.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/event.h"
+
+struct PoolSlot;
 
 // One numbering rule: "name=ruleId=kind,extra" of a rule block.
 struct NumberRule {
@@ -22,6 +26,8 @@ struct NumberRule {
 
 extern std::vector<NumberRule> g_TransferNumberRules;
 extern std::vector<NumberRule> g_InternalNumberRules;
+// The lock of number generation (auto-reset, created closed; opened at the end of start-up).
+extern CEvent g_NumberLock;
 
 // The block markers of the two rule lists.
 inline constexpr char kTransferRulesStart[] = "<转单号生成定义开始>";
@@ -66,3 +72,21 @@ char CheckCharMod3736(const char* text);
 // IsValidTwelveDigitNumber: 1 when text is 12 digits whose 12th is CheckDigitWeighted of the 4th to
 // 11th, else 0.
 [[nodiscard]] int IsValidTwelveDigitNumber(const char* text);
+
+// GenerateNumber: draws a number for the rule text ("8831*": sequence 8831 through cp_x_genno_exx;
+// any other text through cp_get_sys_num) into text (32 bytes) and *value (-1 for the text path), on
+// the connection of `slot`, the pool slot the caller holds. Returns 1, or 0 on a lock time-out
+// (10 s), a failed statement, or a refusal.
+// The caller takes its slot before the number lock, so no drawing holds the lock while it waits for
+// a slot and no request holds two. REQUIRES: no transaction is open on the slot's connection (a drawn
+// number stays used whatever the caller does next).
+int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
+                   int64_t* value);
+// GenerateTransferNumber: by the first transfer-number rule named `kind`. *ruleId -1 when none.
+int GenerateTransferNumber(PoolSlot& slot, int32_t clientId, const char* kind, char text[kNumberTextBytes],
+                           int32_t* ruleId);
+// GenerateInternalNumber: by the internal-number rule named ruleName, else the default rule.
+int GenerateInternalNumber(PoolSlot& slot, int32_t clientId, const char* ruleName, char text[kNumberTextBytes],
+                           int32_t* ruleId);
+// FindTransferNumberRuleId: the rule id of the first transfer-number rule of the kind, -1 when none.
+int FindTransferNumberRuleId(const char* kind);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/extension.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "platform/codepage.h"
 #include "util/codepage.h"
@@ -279,10 +279,10 @@ CJsonFields PutListHead(tw::OutBuf& out, int32_t icid, int32_t page, int32_t per
 
 }  // namespace
 
-void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& s, int32_t icid,
+void RunPagedList(CHttpServerContext* pCtxt, PoolSlot& s, int32_t icid,
                   PagingKeys keys, const CListFilter& filter, std::span<const FilterEcho> echo,
                   const PagedListShape& shape, CListRows& rows) {
-  auto refuse = [&](int code) { ext.WriteCode(pCtxt, code); };
+  auto refuse = [&](int code) { WriteCode(pCtxt, code); };
   tw::OutBuf sql = tw::OutBuf::Growable(s.szSql, kSqlBytes, kListSqlMaxBytes);
   sql.Append("SELECT COUNT(*)");
   sql.Append(filter.text());
@@ -293,9 +293,9 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
     std::string logged(sql.view());
     const size_t at = logged.find("$1");
     if (at != std::string::npos) logged.replace(at, 2, std::to_string(icid));
-    ext.WriteLog(logged.c_str(), kLogCategory);
+    WriteLog(logged.c_str(), kLogCategory);
   } else {
-    ext.WriteLog(sql.data(), kLogCategory);
+    WriteLog(sql.data(), kLogCategory);
   }
 
   int64_t total = 0;
@@ -315,7 +315,7 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
     CJsonFields f = PutListHead(reply, icid, keys.iPage, keys.iPagePer, total);
     for (const FilterEcho& e : echo) f.Str(e.key, e.value);
     reply.AppendChar('}');
-    ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
+    WriteJsonReply(pCtxt, reply.data(), reply.size());
     return;
   }
 
@@ -361,7 +361,7 @@ void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& 
   }
   reply.Append("]}");
   if (reply.overflowed()) return refuse(kRcDbFailed);
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(pCtxt, reply.data(), reply.size());
 }
 
 // ---- Batch replies ----------------------------------------------------------------------------------

@@ -24,7 +24,6 @@
 #include "util/outbuf.h"
 
 class CHttpServerContext;
-class CTarnwickExtension;
 
 // ---- Paging keys ------------------------------------------------------------------------------------
 
@@ -199,7 +198,7 @@ struct PagedListShape {
 //   {"ReturnValue":1,"icID":%d,"iPage":%d,"iPagePer":%d,"iTotalRec":%d,<echo>,"<listKey>":[rows]}
 // The statements run on the slot's connection; its SQL and reply buffers hold the texts.
 // REQUIRES: the slot is held (and stays held until this returns).
-void RunPagedList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int32_t icid,
+void RunPagedList(CHttpServerContext* pCtxt, PoolSlot& slot, int32_t icid,
                   PagingKeys keys, const CListFilter& filter, std::span<const FilterEcho> echo,
                   const PagedListShape& shape, CListRows& rows);
 

@@ -1,5 +1,7 @@
 // The reply writer and the request log.
 
+#include "core/reply.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "core/config.h"
-#include "core/extension.h"
 
 namespace {
 
@@ -23,15 +24,17 @@ constexpr unsigned char kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
 
 }  // namespace
 
-int CTarnwickExtension::WriteJsonReply(CHttpServerContext* pCtxt, const char* text, size_t length) {
+void AddReplyHeader(CHttpServerContext* pCtxt, const char* lines) { pCtxt->m_strHeaders.append(lines); }
+
+int WriteJsonReply(CHttpServerContext* pCtxt, const char* text, size_t length) {
   char header[160];
   std::snprintf(header, sizeof header, "%sContent-Length: %zu\r\n%s", kJsonContentType, length, kNoCacheLines);
-  AddHeader(pCtxt, header);
+  AddReplyHeader(pCtxt, header);
   pCtxt->Write(text, length);
   return 1;
 }
 
-int CTarnwickExtension::WriteReply(CHttpServerContext* pCtxt, const char* text, int bJson) {
+int WriteReply(CHttpServerContext* pCtxt, const char* text, int bJson) {
   if (text == nullptr) text = "";
   if (bJson != 0) {
     if (text[0] == '{') return WriteJsonReply(pCtxt, text, std::strlen(text));
@@ -44,12 +47,12 @@ int CTarnwickExtension::WriteReply(CHttpServerContext* pCtxt, const char* text, 
   const size_t length = std::strlen(text);
   char header[96];
   std::snprintf(header, sizeof header, "Content-Type: text/html\r\nContent-Length: %zu\r\n", length);
-  AddHeader(pCtxt, header);
+  AddReplyHeader(pCtxt, header);
   pCtxt->Write(text, length);
   return 1;
 }
 
-int CTarnwickExtension::WriteCode(CHttpServerContext* pCtxt, int code) {
+int WriteCode(CHttpServerContext* pCtxt, int code) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", code);
   return WriteReply(pCtxt, text, 1);
@@ -125,7 +128,7 @@ LogFiles& OpenLogFiles() {
 
 }  // namespace
 
-void CTarnwickExtension::WriteLog(const char* text, const char* category, int bBom) {
+void WriteLog(const char* text, const char* category, int bBom) {
   if (text == nullptr || category == nullptr) return;
   const size_t textLength = std::strlen(text);
   if (textLength > kLogTextMaxBytes) return;

@@ -9,10 +9,11 @@
 #include "core/caches.h"
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/pda_common.h"
 #include "pricing/depot_settings.h"
 #include "pricing/ostrum_container.h"
@@ -113,14 +114,14 @@ struct ReturnRequest {
 
 // Records a scan that could not be carried out (its own failure is only logged: the refusal that
 // caused it is answered either way).
-void RecordScanError(CTarnwickExtension& ext, PoolSlot& slot, const ReturnRequest& r, const PdaUser& user) {
+void RecordScanError(PoolSlot& slot, const ReturnRequest& r, const PdaUser& user) {
   const std::string sql = StringPrintf(
       "{CALL dorvane.dbo.cp_check_scan_err_add('%s','%s','',4,'1900.1.1','','%s','%s','%s',%.3f,8,'%s',2,10)}",
       tw::SqlEscape(r.number).c_str(), tw::SqlEscape(user.mcstation).c_str(), tw::SqlEscape(r.date).c_str(),
       tw::SqlEscape(r.place).c_str(), tw::SqlEscape(r.info).c_str(), r.weight, tw::SqlEscape(user.mcname).c_str());
   DbStatement st(slot.hDbc);
   if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-    ext.WriteLog(("failed scan not recorded: " + sql).c_str(), kLogCategory);
+    WriteLog(("failed scan not recorded: " + sql).c_str(), kLogCategory);
   }
 }
 
@@ -160,28 +161,31 @@ int BookDepotReturn(PoolSlot& slot, const CDepotSettings& depot, const ReturnRow
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaRecMod(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
+namespace tw::pda {
+
+void OnPdaRecMod(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   char number[kNumberMax + 1];
-  tw::JsonGetString("cNum", body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNum", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(number) <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  const bool byServiceNumber = tw::JsonGetBool("bNo", body, 0) != 0;
-  const bool notDelivered = tw::JsonGetBool("bNotDelivered", body, 0) != 0;
-  const int given = tw::pda::CountGivenFields(kRecordFields, body);
+  const int32_t icid = tw::JsonGetInt("icID", rq.body, 0);
+  const bool byServiceNumber = tw::JsonGetBool("bNo", rq.body, 0) != 0;
+  const bool notDelivered = tw::JsonGetBool("bNotDelivered", rq.body, 0) != 0;
+  const int given = tw::pda::CountGivenFields(kRecordFields, rq.body);
   if (given == 0) {
-    WriteCode(pCtxt, MissingKeyCode(2));
+    WriteCode(rq.pCtxt, MissingKeyCode(2));
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   if (!IsGbkText(number)) {
-    WriteCode(pCtxt, tw::pda::kRcNoRecord);  // a text the database could not read names no record
+    WriteCode(rq.pCtxt, tw::pda::kRcNoRecord);  // a text the database could not read names no record
     return;
   }
   std::string sql = kModSql + RecordCondition(byServiceNumber, number);
@@ -194,24 +198,24 @@ void CTarnwickExtension::OnPdaRecMod(CHttpServerContext* pCtxt, char* body, cons
   {
     DbStatement st(slot.dbc());
     if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbColumns(st).Text(ddate).Int(nstate).Int(ifid).Text(cnum).Int(irid).Text(cserviceno).Text(station);
-    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, tw::pda::kRcNoRecord)) return;
+    if (!tw::pda::FetchRowOrReply(rq.pCtxt, st, tw::pda::kRcNoRecord)) return;
   }
   if (tw::pda::StationDiffers(user, station)) {
-    WriteCode(pCtxt, kRcModStation);
+    WriteCode(rq.pCtxt, kRcModStation);
     return;
   }
   if (notDelivered && nstate == kStateNotDelivered) {
-    WriteCode(pCtxt, kRcModNotDelivered);
+    WriteCode(rq.pCtxt, kRcModNotDelivered);
     return;
   }
   const std::string update =
-      tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec", kRecordFields, body, user.mcname, "irid", irid);
+      tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec", kRecordFields, rq.body, user.mcname, "irid", irid);
   // Not run (a service number another record has, say): "-9"; the record went away: "-2".
-  if (!tw::pda::RunUpdateOrReply(*this, pCtxt, slot.slot(), update.c_str())) return;
+  if (!tw::pda::RunUpdateOrReply(rq.pCtxt, slot.slot(), update.c_str())) return;
   // The numbers as they were before the change.
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
   reply.AppendChar('{');
@@ -223,29 +227,30 @@ void CTarnwickExtension::OnPdaRecMod(CHttpServerContext* pCtxt, char* body, cons
       .Int("nState", nstate)
       .Int("iUpdate", given);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
+void OnPdaRecReturn(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   ReturnRequest r;
-  tw::JsonGetString("cNum", body, r.number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNum", rq.body, r.number, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(r.number) <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  r.weight = tw::JsonGetDouble("fWeight", body, 0);
-  r.byServiceNumber = tw::JsonGetBool("bNo", body, 0) != 0;
-  r.sysDate = tw::JsonGetBool("bSysDate", body, 0) != 0;
-  tw::JsonGetString("cDate", body, r.date, kDateMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cInfo", body, r.info, kInfoMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cInfoE", body, r.infoE, kInfoMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cPlace", body, r.place, kPlaceMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cPlaceE", body, r.placeE, kPlaceMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cCtrlCode", body, r.ctrlCode, kCtrlCodeMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cDepot", body, r.depot, kDepotMax, tw::kJsonModeCodePage);
+  r.weight = tw::JsonGetDouble("fWeight", rq.body, 0);
+  r.byServiceNumber = tw::JsonGetBool("bNo", rq.body, 0) != 0;
+  r.sysDate = tw::JsonGetBool("bSysDate", rq.body, 0) != 0;
+  tw::JsonGetString("cDate", rq.body, r.date, kDateMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cInfo", rq.body, r.info, kInfoMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cInfoE", rq.body, r.infoE, kInfoMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cPlace", rq.body, r.place, kPlaceMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cPlaceE", rq.body, r.placeE, kPlaceMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cCtrlCode", rq.body, r.ctrlCode, kCtrlCodeMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cDepot", rq.body, r.depot, kDepotMax, tw::kJsonModeCodePage);
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& slot = guard.slot();
@@ -279,8 +284,8 @@ void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, c
     }
   }
   if (outcome < 0) {
-    RecordScanError(*this, slot, r, user);
-    WriteCode(pCtxt, outcome);
+    RecordScanError(slot, r, user);
+    WriteCode(rq.pCtxt, outcome);
     return;
   }
 
@@ -289,7 +294,7 @@ void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, c
   if (r.depot[0] != '\0') {
     depot = g_OstrumContainer.LoadDepotSettings(r.depot, slot.hDbc);
     if (depot == nullptr) {
-      WriteCode(pCtxt, kRcDepotNotFound);
+      WriteCode(rq.pCtxt, kRcDepotNotFound);
       return;
     }
   }
@@ -297,7 +302,7 @@ void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, c
   // The return and its depot booking are one change: both are stored or neither.
   DbTransaction tx(slot.hDbc);
   if (!tx.ok()) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   const std::string sql =
@@ -308,18 +313,18 @@ void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, c
                    tw::SqlEscape(user.mcname).c_str(), r.weight);
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot, sql.c_str(), &result)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (result == kRcReturnedAlready) {
     // Another PDA returned it since the record was read: the same refusal as above.
     (void)tx.Commit();
-    RecordScanError(*this, slot, r, user);
-    WriteCode(pCtxt, kRcReturnedAlready);
+    RecordScanError(slot, r, user);
+    WriteCode(rq.pCtxt, kRcReturnedAlready);
     return;
   }
   if (result < 1) {
-    tw::pda::WriteHandlerRefusal(*this, pCtxt, slot, r.number,
+    tw::pda::WriteHandlerRefusal(rq.pCtxt, slot, r.number,
                                  result == tw::pda::kRcNoRecord ? tw::pda::kMessNoRecord : tw::pda::kMessSystemError);
     return;
   }
@@ -327,12 +332,12 @@ void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, c
   if (depot != nullptr) {
     booked = BookDepotReturn(slot, *depot, rec, r.depot, user);
     if (booked < 0) {
-      WriteCode(pCtxt, kRcDbFailed);  // the return is rolled back with it
+      WriteCode(rq.pCtxt, kRcDbFailed);  // the return is rolled back with it
       return;
     }
   }
   if (!tx.Commit()) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
 
@@ -344,5 +349,7 @@ void CTarnwickExtension::OnPdaRecReturn(CHttpServerContext* pCtxt, char* body, c
   f.Str("cGoods", rec.cgoods).Real("fWeight", rec.fweight, 3).Real("fWeights", rec.fweights, 3);
   f.Int("nItemType", rec.nitemtype).Int("iItem", rec.iitem).Real("fAmount", rec.famount, 2);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

@@ -6,10 +6,11 @@
 
 #include "core/caches.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/pda_common.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -46,36 +47,39 @@ TrackSource ChooseTrackSource(int32_t type) {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaRecPickup(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
+namespace tw::pda {
+
+void OnPdaRecPickup(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   char number[kNumberMax + 1];
-  tw::JsonGetString("cNum", body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNum", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(number) <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
+  const int32_t icid = tw::JsonGetInt("icID", rq.body, 0);
   char account[kAccountMax + 1];
-  tw::JsonGetString("cAccount", body, account, kAccountMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cAccount", rq.body, account, kAccountMax, tw::kJsonModeCodePage);
   if (icid <= 0 && account[0] == '\0') {
-    WriteCode(pCtxt, MissingKeyCode(2));
+    WriteCode(rq.pCtxt, MissingKeyCode(2));
     return;
   }
   char memo[kMemoMax + 1];
-  tw::JsonGetString("cMemo", body, memo, kMemoMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cMemo", rq.body, memo, kMemoMax, tw::kJsonModeCodePage);
 
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   int32_t client = 0;
   const int found = tw::pda::FindClient(slot.slot(), icid, account, &client);
   if (found < 0) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (found == 0) {
-    WriteCode(pCtxt, kRcNoClientKey);
+    WriteCode(rq.pCtxt, kRcNoClientKey);
     return;
   }
   const std::string sql =
@@ -83,11 +87,11 @@ void CTarnwickExtension::OnPdaRecPickup(CHttpServerContext* pCtxt, char* body, c
                    tw::SqlEscape(number).c_str(), tw::SqlEscape(user.mcname).c_str(), tw::SqlEscape(memo).c_str());
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot.slot(), sql.c_str(), &result)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (result < 0) {
-    tw::pda::WriteHandlerRefusal(*this, pCtxt, slot.slot(), number,
+    tw::pda::WriteHandlerRefusal(rq.pCtxt, slot.slot(), number,
                                  result == kProcPickupTwice ? kMessPickupTwice : tw::pda::kMessSystemError);
     return;
   }
@@ -95,36 +99,37 @@ void CTarnwickExtension::OnPdaRecPickup(CHttpServerContext* pCtxt, char* body, c
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", result).Int("icID", client).Str("cNum", number);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPdaRecTrackInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
+void OnPdaRecTrackInfo(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   char number[kNumberMax + 1];
-  tw::JsonGetString("cNumber", body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNumber", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(number) <= kTrackNumberMin) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int32_t type = tw::JsonGetInt("nNumberType", body, 0);
-  int32_t pos = tw::JsonGetInt("nPosB", body, 0);
+  const int32_t type = tw::JsonGetInt("nNumberType", rq.body, 0);
+  int32_t pos = tw::JsonGetInt("nPosB", rq.body, 0);
   if (pos > kPosMax) pos = kPosMax;  // a negative position goes on as read
   char info[kInfoMax + 1];
-  tw::JsonGetString("cInfo", body, info, kInfoMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cInfo", rq.body, info, kInfoMax, tw::kJsonModeCodePage);
   if (info[0] == '\0') {
-    WriteCode(pCtxt, MissingKeyCode(2));
+    WriteCode(rq.pCtxt, MissingKeyCode(2));
     return;
   }
-  const bool sysDate = tw::JsonGetBool("bSysDate", body, 0) != 0;
+  const bool sysDate = tw::JsonGetBool("bSysDate", rq.body, 0) != 0;
   char date[kDateMax + 1], place[kPlaceMax + 1], placeE[kPlaceMax + 1], infoE[kInfoMax + 1];
-  tw::JsonGetString("cDate", body, date, kDateMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cPlace", body, place, kPlaceMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cPlaceE", body, placeE, kPlaceMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cInfoE", body, infoE, kInfoMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cDate", rq.body, date, kDateMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cPlace", rq.body, place, kPlaceMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cPlaceE", rq.body, placeE, kPlaceMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cInfoE", rq.body, infoE, kInfoMax, tw::kJsonModeCodePage);
   const bool serverTime = sysDate || std::strlen(date) < kTrackDateMin;
 
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   const TrackSource source = ChooseTrackSource(type);
@@ -138,7 +143,7 @@ void CTarnwickExtension::OnPdaRecTrackInfo(CHttpServerContext* pCtxt, char* body
   sql += ")}";
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot.slot(), sql.c_str(), &result)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   // The result is signed: a refusal of -1 must not read as a large success.
@@ -146,5 +151,7 @@ void CTarnwickExtension::OnPdaRecTrackInfo(CHttpServerContext* pCtxt, char* body
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", result).Int("iNumberType", type).Str("cNumber", number);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

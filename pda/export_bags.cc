@@ -9,10 +9,11 @@
 #include "core/caches.h"
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/pda_common.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -118,26 +119,28 @@ std::string TotalsSql(const char* column, int32_t totalType, const BagRow& bag) 
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
+namespace tw::pda {
+
+void OnPdaxBagQuery(const CRequest& rq) {
   char number[kBagNumberMax + 1];
-  tw::JsonGetString("cxNo", body, number, kBagNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cxNo", rq.body, number, kBagNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(number) <= kBagNumberMin) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int32_t checkField = tw::JsonGetInt("nCheckField", body, 0);
-  const int32_t totalType = tw::JsonGetInt("nTotalType", body, 0);
+  const int32_t checkField = tw::JsonGetInt("nCheckField", rq.body, 0);
+  const int32_t totalType = tw::JsonGetInt("nTotalType", rq.body, 0);
   const char* column = kCheckColumns[checkField < 0                  ? 0
                                      : checkField > kCheckColumnLast ? kCheckColumnLast
                                                                      : checkField];
 
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   if (!IsGbkText(number)) {
-    WriteCode(pCtxt, kRcNotFound);  // a text the database could not read names no bag
+    WriteCode(rq.pCtxt, kRcNotFound);  // a text the database could not read names no bag
     return;
   }
   BagRow bag;
@@ -145,11 +148,11 @@ void CTarnwickExtension::OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, c
     DbStatement st(slot.dbc());
     const std::string sql = StringPrintf(kBagSql, tw::SqlEscape(number).c_str());
     if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     BindBag(st, bag);
-    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcNotFound)) return;
+    if (!tw::pda::FetchRowOrReply(rq.pCtxt, st, kRcNotFound)) return;
   }
 
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
@@ -169,7 +172,7 @@ void CTarnwickExtension::OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, c
     DbStatement st(slot.dbc());
     const std::string sql = TotalsSql(column, totalType, bag);
     if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbText<255> value = "";
@@ -184,34 +187,35 @@ void CTarnwickExtension::OnPdaxBagQuery(CHttpServerContext* pCtxt, char* body, c
       reply.AppendChar('}');
     }
     if (rc != SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     reply.AppendChar(']');
   }
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
+void OnPdaxBagSet(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   char number[kBagNumberMax + 1];
-  tw::JsonGetString("cxNo", body, number, kBagNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cxNo", rq.body, number, kBagNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(number) <= kBagNumberMin) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int given = tw::pda::CountGivenFields(kBagFields, body);
+  const int given = tw::pda::CountGivenFields(kBagFields, rq.body);
   if (given == 0) {
-    WriteCode(pCtxt, MissingKeyCode(2));
+    WriteCode(rq.pCtxt, MissingKeyCode(2));
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   if (!IsGbkText(number)) {
-    WriteCode(pCtxt, tw::pda::kRcNoRecord);
+    WriteCode(rq.pCtxt, tw::pda::kRcNoRecord);
     return;
   }
   int32_t ixid = 0;
@@ -221,19 +225,21 @@ void CTarnwickExtension::OnPdaxBagSet(CHttpServerContext* pCtxt, char* body, con
         StringPrintf("SELECT ixid FROM dorvane.dbo.client_rec_xbag WHERE cxno='%s' ORDER BY ixid LIMIT 1",
                      tw::SqlEscape(number).c_str());
     if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     st.BindInt(1, &ixid);
-    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, tw::pda::kRcNoRecord)) return;
+    if (!tw::pda::FetchRowOrReply(rq.pCtxt, st, tw::pda::kRcNoRecord)) return;
   }
   const std::string sql =
-      tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec_xbag", kBagFields, body, user.mcname, "ixid", ixid);
+      tw::pda::BuildFieldUpdate("dorvane.dbo.client_rec_xbag", kBagFields, rq.body, user.mcname, "ixid", ixid);
   // Not run: "-9"; the bag went away since it was found: "-2".
-  if (!tw::pda::RunUpdateOrReply(*this, pCtxt, slot.slot(), sql.c_str())) return;
+  if (!tw::pda::RunUpdateOrReply(rq.pCtxt, slot.slot(), sql.c_str())) return;
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", ixid).Int("ixID", ixid).Str("cxNo", number).Int("iUpdate", given);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

@@ -9,10 +9,11 @@
 #include "core/caches.h"
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/pda_common.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -33,12 +34,12 @@ constexpr int kRcSupplierUnknown = -20;
 // Batch codes have three digits; a longer one is used as stored (and logged), a negative one as 0.
 constexpr int32_t kBatchCodeMax = 999;
 
-int32_t UsableBatchCode(CTarnwickExtension& ext, int32_t isid, int32_t nbatch) {
+int32_t UsableBatchCode(int32_t isid, int32_t nbatch) {
   if (nbatch < 0) return 0;
   if (nbatch > kBatchCodeMax) {
     char text[96];
     std::snprintf(text, sizeof text, "supplier %d has the batch code %d (more than three digits)", isid, nbatch);
-    ext.WriteLog(text, kLogCategory);
+    WriteLog(text, kLogCategory);
   }
   return nbatch;
 }
@@ -102,32 +103,33 @@ constexpr char kUserInfoSql[] =
 // SendRecList: ends a reply whose "RecList" rows are written: "-9" when the rows stopped on a
 // failed fetch (rc the last Fetch's result), "0" when there were none, else the list closed with
 // "iTotalRec" and sent.
-void SendRecList(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply, SQLRETURN rc,
-                 int32_t count) {
+void SendRecList(CHttpServerContext* pCtxt, tw::OutBuf& reply, SQLRETURN rc, int32_t count) {
   if (rc != SQL_NO_DATA) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
   if (count == 0) {
-    ext.WriteCode(pCtxt, kRcNotFound);
+    WriteCode(pCtxt, kRcNotFound);
     return;
   }
   reply.Printf("],\"iTotalRec\":%d}", count);
-  tw::pda::SendReply(ext, pCtxt, reply);
+  tw::pda::SendReply(pCtxt, reply);
 }
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaSpInfo(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
+namespace tw::pda {
+
+void OnPdaSpInfo(const CRequest& rq) {
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
-  const int32_t isid = tw::JsonGetInt("iqsID", body, 0);
-  const int32_t type = tw::JsonGetInt("iqType", body, 0);
+  const int32_t isid = tw::JsonGetInt("iqsID", rq.body, 0);
+  const int32_t type = tw::JsonGetInt("iqType", rq.body, 0);
   char kind[kKindMax + 1];
-  tw::JsonGetString("cqEmsKind", body, kind, kKindMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqEmsKind", rq.body, kind, kKindMax, tw::kJsonModeCodePage);
 
   std::string sql = type == 0 ? kSpInfoSql : kSpInfoKindSql;
   if (isid > 0) sql += " AND a.isid=" + std::to_string(isid);
@@ -139,7 +141,7 @@ void CTarnwickExtension::OnPdaSpInfo(CHttpServerContext* pCtxt, char* body, cons
 
   DbStatement st(slot.dbc());
   if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   int32_t rowIsid = 0, nbatch = 0;
@@ -158,28 +160,28 @@ void CTarnwickExtension::OnPdaSpInfo(CHttpServerContext* pCtxt, char* body, cons
   while (DbOk(rc = st.Fetch())) {
     reply.Append(count == 0 ? "{" : ",{");
     CJsonFields f(reply);
-    f.Int("isID", rowIsid).Int("iBatch", UsableBatchCode(*this, rowIsid, nbatch));
+    f.Int("isID", rowIsid).Int("iBatch", UsableBatchCode(rowIsid, nbatch));
     if (type != 0) f.Str("cEmsKind", rowKind);
     f.Str("cName", name);
     reply.AppendChar('}');
     ++count;
   }
-  SendRecList(*this, pCtxt, reply, rc, count);
+  SendRecList(rq.pCtxt, reply, rc, count);
 }
 
-void CTarnwickExtension::OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
-  const int32_t isid = tw::JsonGetInt("iqsID", body, 0);
+void OnPdaSpBatch(const CRequest& rq) {
+  const int32_t isid = tw::JsonGetInt("iqsID", rq.body, 0);
   if (isid <= 0) {
-    WriteCode(pCtxt, kRcNoSupplierId);
+    WriteCode(rq.pCtxt, kRcNoSupplierId);
     return;
   }
   char date[kDateMax + 1];
-  tw::JsonGetString("cqDate", body, date, kDateMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqDate", rq.body, date, kDateMax, tw::kJsonModeCodePage);
   const tw::ShortText day = tw::pda::BatchDayText(date);
 
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   DbText<63> name = "";
@@ -188,19 +190,19 @@ void CTarnwickExtension::OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, con
     DbStatement st(slot.dbc());
     char sql[sizeof kSpRowSql + 16];
     if (!st.ok() || !FormatSql(sql, sizeof sql, kSpRowSql, isid) || !DbOk(st.ExecDirect(sql))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbColumns(st).Text(name).Int(nbatch);
-    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcSupplierUnknown)) return;
+    if (!tw::pda::FetchRowOrReply(rq.pCtxt, st, kRcSupplierUnknown)) return;
   }
-  const int32_t code = UsableBatchCode(*this, isid, nbatch);
+  const int32_t code = UsableBatchCode(isid, nbatch);
 
   DbStatement st(slot.dbc());
   char sql[sizeof kSpBatchSql + 64];
   if (!st.ok() || !FormatSql(sql, sizeof sql, kSpBatchSql, isid, day.text, code, day.text, code) ||
       !DbOk(st.ExecDirect(sql))) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   int64_t batch = 0;
@@ -217,32 +219,33 @@ void CTarnwickExtension::OnPdaSpBatch(CHttpServerContext* pCtxt, char* body, con
     ++count;
   }
   if (rc != SQL_NO_DATA) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (count > 0) reply.AppendChar(']');
   reply.Printf(",\"iTotalRec\":%d}", count);
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPdaRecCtrlCode(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  int32_t kind = tw::JsonGetInt("iKind", body, 0);
+void OnPdaRecCtrlCode(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
+  int32_t kind = tw::JsonGetInt("iKind", rq.body, 0);
   if (kind < 0 || kind > kCtrlKindMax) kind = 0;
   char number[kNumberMax + 1];
-  tw::JsonGetString("cNo", body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNo", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(number) <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
   char code[kCtrlCodeMax + 1];
-  tw::JsonGetString("cCtrlCode", body, code, kCtrlCodeMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cCtrlCode", rq.body, code, kCtrlCodeMax, tw::kJsonModeCodePage);
   if (std::strlen(code) != kCtrlCodeMax) {
-    WriteCode(pCtxt, MissingKeyCode(2));
+    WriteCode(rq.pCtxt, MissingKeyCode(2));
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   const std::string sql =
@@ -250,28 +253,28 @@ void CTarnwickExtension::OnPdaRecCtrlCode(CHttpServerContext* pCtxt, char* body,
                    tw::SqlEscape(number).c_str(), tw::SqlEscape(code).c_str(), tw::SqlEscape(user.mcname).c_str());
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot.slot(), sql.c_str(), &result) || result == tw::pda::kProcFailed) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", result).Int("iKind", kind).Str("cNo", number).Str("cCtrlCode", code);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
-  const int32_t step = tw::JsonGetInt("iqType", body, 0);
+void OnPdaRecPromptQuery(const CRequest& rq) {
+  const int32_t step = tw::JsonGetInt("iqType", rq.body, 0);
   char number[kNumberMax + 1];
-  tw::JsonGetString("cqNum", body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqNum", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(number) <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int32_t icid = tw::JsonGetInt("iqcID", body, 0);
+  const int32_t icid = tw::JsonGetInt("iqcID", rq.body, 0);
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   const std::string num = tw::SqlEscape(number);
@@ -285,7 +288,7 @@ void CTarnwickExtension::OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* bo
 
   DbStatement st(slot.dbc());
   if (!IsGbkText(number) || !st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-    WriteCode(pCtxt, IsGbkText(number) ? kRcDbFailed : kRcNotFound);
+    WriteCode(rq.pCtxt, IsGbkText(number) ? kRcDbFailed : kRcNotFound);
     return;
   }
   DbText<15> mark = "";
@@ -312,19 +315,20 @@ void CTarnwickExtension::OnPdaRecPromptQuery(CHttpServerContext* pCtxt, char* bo
     reply.AppendChar('}');
     ++count;
   }
-  SendRecList(*this, pCtxt, reply, rc, count);
+  SendRecList(rq.pCtxt, reply, rc, count);
 }
 
-void CTarnwickExtension::OnPdaUserInfo(CHttpServerContext* pCtxt, char*, const PdaUser& user) {
+void OnPdaUserInfo(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   const std::string sql = StringPrintf(kUserInfoSql, tw::SqlEscape(user.mcname).c_str());
   DbStatement st(slot.dbc());
   if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   // Missing or NULL right bytes read as 0: the buffers start zeroed, and a short value leaves the
@@ -338,7 +342,7 @@ void CTarnwickExtension::OnPdaUserInfo(CHttpServerContext* pCtxt, char*, const P
   st.BindBinary(3, rightI, sizeof rightI, &lengths[2]);
   st.BindText(4, stationT, sizeof stationT);
   st.BindBinary(5, roleRight, sizeof roleRight, &lengths[3]);
-  if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, kRcNotFound)) return;
+  if (!tw::pda::FetchRowOrReply(rq.pCtxt, st, kRcNotFound)) return;
   // A NULL or short value leaves bytes that were not sent: keep only those that came.
   unsigned char* fields[2] = {right, rightI};
   const SQLLEN fieldLengths[2] = {lengths[0], lengths[2]};
@@ -357,5 +361,7 @@ void CTarnwickExtension::OnPdaUserInfo(CHttpServerContext* pCtxt, char*, const P
     f.Bool(flag.key, ((bytes[flag.byte] >> flag.bit) & 1) != 0);
   }
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

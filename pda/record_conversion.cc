@@ -12,16 +12,17 @@
 
 #include "core/config.h"
 #include "core/db.h"
-#include "core/extension.h"
-#include "core/goods_list.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/entry_sql.h"
 #include "pda/internal/entry_steps.h"
 #include "pda/internal/pda_common.h"
 #include "pricing/country.h"
 #include "pricing/goods_line.h"
+#include "pricing/goods_list.h"
 #include "pricing/ostrum_container.h"
 #include "util/datetime.h"
 #include "util/escape.h"
@@ -243,12 +244,11 @@ int ReadGoodsLines(PoolSlot& slot, const char* sql, std::vector<GoodsLine>& line
 }  // namespace
 
 // The routine both conversions follow.
-static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, char* body, const PdaUser& user,
-                          const SourceKind& source) {
+static void ConvertSource(CHttpServerContext* pCtxt, char* body, const PdaUser& user, const SourceKind& source) {
   char cNum[kNumberMax + 1];
   tw::JsonGetString("cNum", body, cNum, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(cNum) <= tw::pda::kShortNumberMax) {
-    ext.WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(pCtxt, MissingKeyCode(1));
     return;
   }
   const int32_t icid = tw::JsonGetInt("icID", body, 0);
@@ -264,7 +264,7 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
 
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    ext.WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& slot = guard.slot();
@@ -292,16 +292,16 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
   {
     DbStatement st(slot.hDbc);
     if (!st.ok()) {
-      ext.WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(pCtxt, kRcDbFailed);
       return;
     }
     BindSource(st, columns, s);
     if (!DbOk(st.ExecDirect(sql.c_str()))) {
-      ext.WriteLog(st.Diagnostic().c_str(), kLogCategory);
-      ext.WriteCode(pCtxt, kRcDbFailed);
+      WriteLog(st.Diagnostic().c_str(), kLogCategory);
+      WriteCode(pCtxt, kRcDbFailed);
       return;
     }
-    if (!tw::pda::FetchRowOrReply(ext, pCtxt, st, -2)) return;
+    if (!tw::pda::FetchRowOrReply(pCtxt, st, -2)) return;
   }
 
   // ---- kind and destination ----
@@ -310,7 +310,7 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
   if (kind == nullptr) {
     char mess[128];
     std::snprintf(mess, sizeof mess, source.unknownKindText, kindText);
-    tw::pda::WriteHandlerRefusal(ext, pCtxt, slot, cNum, mess);
+    tw::pda::WriteHandlerRefusal(pCtxt, slot, cNum, mess);
     return;
   }
   if (const PlaceRecord* place = FindDestination(s)) Copy(s.cdes, place->carea);
@@ -329,7 +329,7 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
                            "a.cgoodsa,a.cgcodea,a.cgcodeb,a.cgcodec,a.fgcrate ORDER BY a.cgoods",
                            s.id);
     if (ReadGoodsLines(slot, goodsSql.c_str(), lines) < 0) {
-      ext.WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(pCtxt, kRcDbFailed);
       return;
     }
   }
@@ -357,7 +357,7 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
         "fgcustom,fgcrate FROM dorvane.dbo.rec_pre_input_item WHERE iid=%d ORDER BY wpos ",
         s.id);
     if (tw::pda::ReadStoredPieces(slot, stored.c_str(), true, pieces) < 0) {
-      ext.WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(pCtxt, kRcDbFailed);
       return;
     }
   }
@@ -492,18 +492,18 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
 
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot, tw::pda::BuildFastAddCall(v).c_str(), &result)) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
   if (result < 1) {
-    tw::pda::WriteProcedureRefusal(ext, pCtxt, slot, result, cNum, ConversionRefusalText(result));
+    tw::pda::WriteProcedureRefusal(pCtxt, slot, result, cNum, ConversionRefusalText(result));
     return;
   }
   if (lines.size() > 1) {
     DbStatement goods(slot.hDbc);
     const std::string insert = tw::pda::BuildRecordGoodsInsert(lines, result);
     if (!goods.ok() || !DbOk(goods.ExecDirect(insert.c_str()))) {
-      ext.WriteLog(("goods rows of " + std::to_string(result) + ": " + goods.Diagnostic()).c_str(), kLogCategory);
+      WriteLog(("goods rows of " + std::to_string(result) + ": " + goods.Diagnostic()).c_str(), kLogCategory);
     }
   }
 
@@ -521,13 +521,13 @@ static void ConvertSource(CTarnwickExtension& ext, CHttpServerContext* pCtxt, ch
       .Int("iItem", iItem)
       .Real("fAmount", fees.famount, 2);
   reply.AppendChar('}');
-  tw::pda::SendReply(ext, pCtxt, reply);
+  tw::pda::SendReply(pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPdaRecReWeightPre(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  ConvertSource(*this, pCtxt, body, user, kPreInputSource);
-}
+namespace tw::pda {
 
-void CTarnwickExtension::OnPdaRecReWeightTrans(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  ConvertSource(*this, pCtxt, body, user, kBagSource);
-}
+void OnPdaRecReWeightPre(const CRequest& rq) { ConvertSource(rq.pCtxt, rq.body, *rq.user, kPreInputSource); }
+
+void OnPdaRecReWeightTrans(const CRequest& rq) { ConvertSource(rq.pCtxt, rq.body, *rq.user, kBagSource); }
+
+}  // namespace tw::pda

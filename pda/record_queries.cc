@@ -8,13 +8,15 @@
 #include "core/caches.h"
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/numbering.h"
 #include "core/paging.h"
 #include "core/pool.h"
 #include "core/pre_input_row.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/pda_common.h"
+#include "services/kind_aliases.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -139,7 +141,7 @@ void BindPreInput(DbStatement& st, PreInputRow& r) {
 
 void PutPreInput(CJsonFields& f, const PreInputRow& r) {
   char alias[16] = "";  // a kind without alias answers ""
-  CTarnwickExtension::GetEmsKindAlias(r.cemskind, alias);
+  GetEmsKindAlias(r.cemskind, alias);
   f.Int("iID", r.iid).Int("irID", r.irid).Int("icID", r.icid).Str("cAccount", r.caccount);
   f.Str("cUnitName", r.clientUnit).Int("nItemType", r.nitemtype).Int("nLanguage", r.nlanguage);
   f.Str("cEmsKind", r.cemskind).Str("cEmsKindi", alias).Str("cEmsKindc", r.cemskindc).Str("cEmsKindw", r.cemskindw);
@@ -149,19 +151,18 @@ void PutPreInput(CJsonFields& f, const PreInputRow& r) {
 // Runs one record query: reads the keys, resolves the account, selects the newest matching row
 // with `bind` and answers it with `put`. Row has an `iid`.
 template <typename Row, typename Bind, typename Put>
-void RunRecordQuery(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const char* body, const char* sqlHead,
-                    Bind bind, Put put) {
+void RunRecordQuery(CHttpServerContext* pCtxt, const char* body, const char* sqlHead, Bind bind, Put put) {
   RecordQuery q;
   q.icid = tw::JsonGetInt("iqcID", body, 0);
   tw::JsonGetString("cqNum", body, q.number, kNumberMax, tw::kJsonModeCodePage);
   tw::JsonGetString("cqAccount", body, q.account, kAccountMax, tw::kJsonModeCodePage);
   if (q.number[0] == '\0') {
-    ext.WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(pCtxt, MissingKeyCode(1));
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    ext.WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(pCtxt, kRcNoConnection);
     return;
   }
   if (q.account[0] != '\0' && q.icid < 1) {
@@ -169,13 +170,13 @@ void RunRecordQuery(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const ch
     int32_t found = 0;
     const int rc = tw::pda::FindClient(slot.slot(), 0, q.account, &found);
     if (rc < 0) {
-      ext.WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(pCtxt, kRcDbFailed);
       return;
     }
     q.icid = rc > 0 ? found : -1;
   }
   if (!IsGbkText(q.number)) {
-    ext.WriteCode(pCtxt, tw::pda::kRcNoRecord);  // a text the database could not read names no record
+    WriteCode(pCtxt, tw::pda::kRcNoRecord);  // a text the database could not read names no record
     return;
   }
   std::string sql = StringPrintf(sqlHead, tw::SqlEscape(q.number).c_str());
@@ -184,18 +185,18 @@ void RunRecordQuery(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const ch
 
   DbStatement st(slot.dbc());
   if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
   Row row;
   bind(st, row);
   const SQLRETURN rc = st.Fetch();
   if (rc == SQL_NO_DATA) {
-    ext.WriteCode(pCtxt, tw::pda::kRcNoRecord);
+    WriteCode(pCtxt, tw::pda::kRcNoRecord);
     return;
   }
   if (!DbOk(rc)) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
@@ -204,24 +205,26 @@ void RunRecordQuery(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const ch
   f.Int("ReturnValue", row.iid).Int("iqcID", q.icid).Str("cqNum", q.number).Str("cqAccount", q.account);
   put(f, row);
   reply.AppendChar('}');
-  tw::pda::SendReply(ext, pCtxt, reply);
+  tw::pda::SendReply(pCtxt, reply);
 }
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaTransQuery(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
-  RunRecordQuery<TransRow>(*this, pCtxt, body, kTransSql, BindTrans, PutTrans);
+namespace tw::pda {
+
+void OnPdaTransQuery(const CRequest& rq) {
+  RunRecordQuery<TransRow>(rq.pCtxt, rq.body, kTransSql, BindTrans, PutTrans);
 }
 
-void CTarnwickExtension::OnPdaPreInputQuery(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
-  RunRecordQuery<PreInputRow>(*this, pCtxt, body, kPreInputSql, BindPreInput, PutPreInput);
+void OnPdaPreInputQuery(const CRequest& rq) {
+  RunRecordQuery<PreInputRow>(rq.pCtxt, rq.body, kPreInputSql, BindPreInput, PutPreInput);
 }
 
-void CTarnwickExtension::OnPdaGetNum(CHttpServerContext* pCtxt, char* body, const PdaUser&) {
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  const int32_t rule = tw::JsonGetInt("iID", body, 0);
+void OnPdaGetNum(const CRequest& rq) {
+  const int32_t icid = tw::JsonGetInt("icID", rq.body, 0);
+  const int32_t rule = tw::JsonGetInt("iID", rq.body, 0);
   if (rule < kRuleIdMin) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
   char text[kNumberTextBytes] = "";
@@ -235,7 +238,7 @@ void CTarnwickExtension::OnPdaGetNum(CHttpServerContext* pCtxt, char* body, cons
     if (slot.ok()) drawn = GenerateNumber(slot.slot(), icid, ruleText.c_str(), text, &value);
   }
   if (drawn != 1) {
-    WriteCode(pCtxt, kRcNotFound);
+    WriteCode(rq.pCtxt, kRcNotFound);
     return;
   }
   char replyText[128];
@@ -243,5 +246,7 @@ void CTarnwickExtension::OnPdaGetNum(CHttpServerContext* pCtxt, char* body, cons
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", kRcOk).Int("iID", rule).Str("cNum", text);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

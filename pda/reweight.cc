@@ -9,14 +9,15 @@
 
 #include "core/config.h"
 #include "core/db.h"
-#include "core/extension.h"
-#include "core/goods_list.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/entry_sql.h"
 #include "pda/internal/entry_steps.h"
 #include "pda/internal/pda_common.h"
+#include "pricing/goods_list.h"
 #include "pricing/ostrum_container.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -112,26 +113,29 @@ const char* MoneyRefusal(const RecordRow& r) {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
+namespace tw::pda {
+
+void OnPdaRecReWeight(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   char cNum[kNumberMax + 1];
-  tw::JsonGetString("cNum", body, cNum, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNum", rq.body, cNum, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(cNum) <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  int32_t iItem = tw::JsonGetInt("iItem", body, 0);
-  const double requestKg = tw::JsonGetDouble("fWeight", body, 0);
-  const bool bNo = tw::JsonGetBool("bNo", body, 0) != 0;
-  const bool bKindC = tw::JsonGetBool("bEmsKindc", body, 0) != 0;
-  const bool bPriceCalc = tw::JsonGetBool("bPriceCalc", body, 1) != 0;
+  int32_t iItem = tw::JsonGetInt("iItem", rq.body, 0);
+  const double requestKg = tw::JsonGetDouble("fWeight", rq.body, 0);
+  const bool bNo = tw::JsonGetBool("bNo", rq.body, 0) != 0;
+  const bool bKindC = tw::JsonGetBool("bEmsKindc", rq.body, 0) != 0;
+  const bool bPriceCalc = tw::JsonGetBool("bPriceCalc", rq.body, 1) != 0;
   char cTaker[kNumberMax + 1], cNo[kNumberMax + 1];
-  tw::JsonGetString("cTaker", body, cTaker, kNumberMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cNo", body, cNo, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cTaker", rq.body, cTaker, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNo", rq.body, cNo, kNumberMax, tw::kJsonModeCodePage);
   StripQuotesAndTrim(cNo);
 
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& slot = guard.slot();
@@ -151,39 +155,39 @@ void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body,
   {
     DbStatement st(slot.hDbc);
     if (!st.ok()) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     BindRecord(st, r);
     if (!DbOk(st.ExecDirect(sql.c_str()))) {
       WriteLog(st.Diagnostic().c_str(), kLogCategory);
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
-    if (!tw::pda::FetchRowOrReply(*this, pCtxt, st, -2)) return;
+    if (!tw::pda::FetchRowOrReply(rq.pCtxt, st, -2)) return;
   }
 
   // ---- refusals ----
   if (r.nstate >= 1) {
-    tw::pda::WriteHandlerRefusal(*this, pCtxt, slot, cNum, "该业务记录已经发送，不能复重核价。");
+    tw::pda::WriteHandlerRefusal(rq.pCtxt, slot, cNum, "该业务记录已经发送，不能复重核价。");
     return;
   }
   const CEmsKind* kind = g_OstrumContainer.LoadEmsKind(r.cemskind, slot, kKindByCode);
   if (kind == nullptr) {
     char mess[128];
     std::snprintf(mess, sizeof mess, "该业务记录所属快递类别不存在[%s]。", r.cemskind);
-    tw::pda::WriteHandlerRefusal(*this, pCtxt, slot, cNum, mess);
+    tw::pda::WriteHandlerRefusal(rq.pCtxt, slot, cNum, mess);
     return;
   }
   if (const char* why = MoneyRefusal(r); why != nullptr) {
-    tw::pda::WriteHandlerRefusal(*this, pCtxt, slot, cNum, why);
+    tw::pda::WriteHandlerRefusal(rq.pCtxt, slot, cNum, why);
     return;
   }
   if (iItem < 1) iItem = r.iitem;
 
   // ---- pieces and weight ----
   PieceList pieces;
-  const tw::entry::GoodsListText items = tw::entry::FindObjectList("ItemList", body);
+  const tw::entry::GoodsListText items = tw::entry::FindObjectList("ItemList", rq.body);
   if (!items.list.empty()) ParsePieceItems(pieces, items.list);
   if (pieces.empty()) {
     char stored[160];
@@ -192,7 +196,7 @@ void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body,
                    "WHERE irid=%d ORDER BY wpos ",
                    r.irid) ||
         tw::pda::ReadStoredPieces(slot, stored, false, pieces) < 0) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
@@ -272,11 +276,11 @@ void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body,
   v.focustomc = fees.focustomc;
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot, tw::pda::BuildReweightCall(v).c_str(), &result)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (result < 1) {
-    tw::pda::WriteProcedureRefusal(*this, pCtxt, slot, result, cNum, tw::pda::SendRefusalText(result));
+    tw::pda::WriteProcedureRefusal(rq.pCtxt, slot, result, cNum, tw::pda::SendRefusalText(result));
     return;
   }
 
@@ -310,5 +314,7 @@ void CTarnwickExtension::OnPdaRecReWeight(CHttpServerContext* pCtxt, char* body,
       .Int("iItem", iItem)
       .Real("fAmount", fees.famount, 2);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

@@ -9,10 +9,11 @@
 
 #include "core/caches.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/check_text.h"
 #include "pda/internal/pda_common.h"
 #include "pricing/ems_kind.h"
@@ -100,44 +101,47 @@ std::string E(const char* text) { return tw::SqlEscape(text); }
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaRecSend(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
+namespace tw::pda {
+
+void OnPdaRecSend(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
   SendRequest r;
-  r.isid = tw::JsonGetInt("isID", body, 0);
+  r.isid = tw::JsonGetInt("isID", rq.body, 0);
   if (r.isid <= 0) {
-    WriteCode(pCtxt, kRcBadSupplier);
+    WriteCode(rq.pCtxt, kRcBadSupplier);
     return;
   }
-  tw::JsonGetString("cNum", body, r.number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNum", rq.body, r.number, kNumberMax, tw::kJsonModeCodePage);
   if (std::strlen(r.number) <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  tw::JsonGetString("cBatch", body, r.batchText, kBatchMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cBatch", rq.body, r.batchText, kBatchMax, tw::kJsonModeCodePage);
   if (std::strlen(r.batchText) != kBatchLength) {
-    WriteCode(pCtxt, MissingKeyCode(2));
+    WriteCode(rq.pCtxt, MissingKeyCode(2));
     return;
   }
-  tw::JsonGetString("cEmsKind", body, r.kind, kKindMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cBearer", body, r.bearer, kBearerMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cNextPoint", body, r.nextPoint, kNextPointMax, tw::kJsonModeCodePage);
-  r.weights = tw::JsonGetDouble("fWeights", body, 0);
-  r.credit = tw::JsonGetBool("bCredit", body, 0) != 0;
-  r.byServiceNumber = tw::JsonGetBool("bNo", body, 0) != 0;
-  r.cost = tw::JsonGetBool("bCost", body, 0) != 0;
-  r.checkWeight = tw::JsonGetBool("bCheckWeight", body, 0) != 0;
-  r.checkDes = tw::JsonGetBool("bCheckDes", body, 0) != 0;
+  tw::JsonGetString("cEmsKind", rq.body, r.kind, kKindMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cBearer", rq.body, r.bearer, kBearerMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNextPoint", rq.body, r.nextPoint, kNextPointMax, tw::kJsonModeCodePage);
+  r.weights = tw::JsonGetDouble("fWeights", rq.body, 0);
+  r.credit = tw::JsonGetBool("bCredit", rq.body, 0) != 0;
+  r.byServiceNumber = tw::JsonGetBool("bNo", rq.body, 0) != 0;
+  r.cost = tw::JsonGetBool("bCost", rq.body, 0) != 0;
+  r.checkWeight = tw::JsonGetBool("bCheckWeight", rq.body, 0) != 0;
+  r.checkDes = tw::JsonGetBool("bCheckDes", rq.body, 0) != 0;
   r.batch = tw::pda::ExtractBatchNumber(r.batchText);
   const bool extended = r.kind[0] != '\0';
 
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& slot = guard.slot();
   const SupplierRecord* supplier = g_OstrumContainer.LoadSupplier(r.isid, slot);
   if (supplier == nullptr) {
-    WriteCode(pCtxt, kRcSupplierUnknown);
+    WriteCode(rq.pCtxt, kRcSupplierUnknown);
     return;
   }
 
@@ -155,25 +159,25 @@ void CTarnwickExtension::OnPdaRecSend(CHttpServerContext* pCtxt, char* body, con
   {
     DbStatement st(slot.hDbc);
     if (!st.ok()) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     st.BindOutInt(1, &checkResult);
     st.BindOutText(2, checkText, kCheckTextBytes - 1, kCheckTextBytes);
     if (!DbOk(st.ExecDirect(checkSql.c_str())) || checkResult == tw::pda::kProcFailed) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
   checkText[kCheckTextBytes - 1] = '\0';
   if (checkResult < 1) {
-    tw::pda::WriteProcedureRefusal(*this, pCtxt, slot, checkResult, r.number,
+    tw::pda::WriteProcedureRefusal(rq.pCtxt, slot, checkResult, r.number,
                                    checkResult == kProcOwnMessage ? checkText : CheckRefusalText(checkResult));
     return;
   }
   tw::pda::CheckText check;
   if (!tw::pda::ParseCheckText(std::string_view(checkText, strnlen(checkText, kCheckTextBytes - 1)), &check)) {
-    WriteCode(pCtxt, kRcBadCheckText);
+    WriteCode(rq.pCtxt, kRcBadCheckText);
     return;
   }
 
@@ -183,21 +187,21 @@ void CTarnwickExtension::OnPdaRecSend(CHttpServerContext* pCtxt, char* body, con
     char mess[192];
     std::snprintf(mess, sizeof mess, "分拣 或 成本优化【下家】不一致！,分拣优化: %s[%u]",
                   sorting != nullptr ? sorting->cname : "", static_cast<unsigned>(check.sortingSupplier));
-    tw::pda::WriteRefusal(*this, pCtxt, slot, kRcSortingDiffers, "cNum", r.number, mess);
+    tw::pda::WriteRefusal(rq.pCtxt, slot, kRcSortingDiffers, "cNum", r.number, mess);
     return;
   }
   const CEmsKind* kind = g_OstrumContainer.LoadEmsKind(check.line(9).c_str(), slot, kKindByCode);
   if (kind == nullptr) {
-    WriteCode(pCtxt, kRcKindUnknown);
+    WriteCode(rq.pCtxt, kRcKindUnknown);
     return;
   }
   const SpPriceRecord* spPrice = kind->GetSpPrice(r.isid, slot);
   if (spPrice == nullptr) {
-    WriteCode(pCtxt, kRcNoSupplierPrice);
+    WriteCode(rq.pCtxt, kRcNoSupplierPrice);
     return;
   }
   if (r.checkDes && kind->GetArea(check.line(2).c_str(), slot) == nullptr) {
-    WriteCode(pCtxt, kRcAreaUnknown);
+    WriteCode(rq.pCtxt, kRcAreaUnknown);
     return;
   }
 
@@ -248,11 +252,11 @@ void CTarnwickExtension::OnPdaRecSend(CHttpServerContext* pCtxt, char* body, con
   }
   int32_t sent = 0;
   if (!tw::pda::CallIntProcedure(slot, sendSql.c_str(), &sent)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (sent < 1) {
-    tw::pda::WriteProcedureRefusal(*this, pCtxt, slot, sent, r.number, tw::pda::SendRefusalText(sent));
+    tw::pda::WriteProcedureRefusal(rq.pCtxt, slot, sent, r.number, tw::pda::SendRefusalText(sent));
     return;
   }
 
@@ -266,5 +270,7 @@ void CTarnwickExtension::OnPdaRecSend(CHttpServerContext* pCtxt, char* body, con
   f.Str("cTransNote", check.line(22).c_str()).Str("cMark", check.line(19).c_str());
   f.Str("cMemo", check.line(24).c_str());
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

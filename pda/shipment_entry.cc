@@ -14,16 +14,18 @@
 #include "carriers/carrier_choice.h"
 #include "core/config.h"
 #include "core/db.h"
-#include "core/extension.h"
-#include "core/goods_list.h"
 #include "core/paging.h"
+#include "core/numbering.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/entry_record.h"
 #include "pda/internal/entry_sql.h"
 #include "pda/internal/entry_steps.h"
 #include "pda/internal/pda_common.h"
 #include "pricing/field_check.h"
+#include "pricing/goods_list.h"
 #include "pricing/ostrum_container.h"
 #include "services/shipment_entry.h"
 #include "util/datetime.h"
@@ -112,8 +114,10 @@ void FillCarrierShipment(const PdaEntryRecord& r, int32_t clientId, CarrierShipm
 
 }  // namespace
 
-int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std::string_view text,
-                                          ShipmentEntryResult& result, const char* operatorName) {
+namespace tw::pda {
+
+int AddShipmentRecord(PoolSlot& slot, int32_t clientId, std::string_view text, ShipmentEntryResult& result,
+                      const char* operatorName) {
   auto refuse = [&result](const char* why) {
     Copy(result.cMess, why);
     return kEntryRefused;
@@ -145,7 +149,9 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
   // ---- numbering ----
   int32_t internalRule = -1;
   if (std::strlen(r.cNum) < tw::pda::kEntryNumberMinLength) {
-    if (GenerateInternalNumber(slot, clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
+    if (GenerateInternalNumber(slot, clientId, r.cEmsKind, r.cNum, &internalRule) == 0) {
+      return refuse(kMessNoNumber);
+    }
     WriteLog(("pdaRecAdd drew internal number " + std::string(r.cNum)).c_str(), kLogCategory);
   }
   const bool bDefaultRule = internalRule >= 1 && internalRule == defaultRule;
@@ -394,23 +400,24 @@ int CTarnwickExtension::AddShipmentRecord(PoolSlot& slot, int32_t clientId, std:
   return stored;
 }
 
-void CTarnwickExtension::OnPdaRecAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  int32_t clientId = tw::JsonGetInt("icID", body, 0);
+void OnPdaRecAdd(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
+  int32_t clientId = tw::JsonGetInt("icID", rq.body, 0);
   char account[kAccountMax + 1];
-  tw::JsonGetString("cAccount", body, account, kAccountMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cAccount", rq.body, account, kAccountMax, tw::kJsonModeCodePage);
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   if (account[0] != '\0' && clientId <= 0) clientId = g_OstrumContainer.GetClientId(account, slot.dbc());
   if (clientId <= 0) {
     slot.Release();
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   ShipmentEntryResult result;
-  const int code = AddShipmentRecord(slot.slot(), clientId, body, result, user.mcname);
+  const int code = AddShipmentRecord(slot.slot(), clientId, rq.body, result, user.mcname);
   const int returnValue = code <= 0 ? code : result.iID;
 
   tw::OutBuf reply = tw::pda::OpenReply(slot.slot());
@@ -425,5 +432,7 @@ void CTarnwickExtension::OnPdaRecAdd(CHttpServerContext* pCtxt, char* body, cons
       .Real("fAmount", result.fAmount, 2)
       .Str("cMess", result.cMess);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

@@ -9,10 +9,11 @@
 #include "core/caches.h"
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "pda/handlers.h"
 #include "pda/internal/pda_common.h"
 #include "pricing/depot_settings.h"
 #include "util/escape.h"
@@ -143,36 +144,39 @@ std::string ReadScannedNumber(const char* body) {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdaTransRcv(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  const std::string number = ReadScannedNumber(body);
+namespace tw::pda {
+
+void OnPdaTransRcv(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
+  const std::string number = ReadScannedNumber(rq.body);
   if (number.size() <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
-  const int32_t length = ClampSide(tw::JsonGetInt("iLong", body, 0));
-  const int32_t width = ClampSide(tw::JsonGetInt("iWidth", body, 0));
-  const int32_t height = ClampSide(tw::JsonGetInt("iHeight", body, 0));
-  const double weight = tw::JsonGetDouble("fWeight", body, 0);
+  const int32_t icid = tw::JsonGetInt("icID", rq.body, 0);
+  const int32_t length = ClampSide(tw::JsonGetInt("iLong", rq.body, 0));
+  const int32_t width = ClampSide(tw::JsonGetInt("iWidth", rq.body, 0));
+  const int32_t height = ClampSide(tw::JsonGetInt("iHeight", rq.body, 0));
+  const double weight = tw::JsonGetDouble("fWeight", rq.body, 0);
   char shelf[kShelfMax + 1], mark[kMarkMax + 1], kind[kKindMax + 1];
-  tw::JsonGetString("cShelf", body, shelf, kShelfMax, tw::kJsonModeCodePage);
-  std::string memo = tw::JsonGetString("cMemo", body, kMemoMax, tw::kJsonModeCodePage);
-  int32_t items = tw::JsonGetInt("iItem", body, 0);
+  tw::JsonGetString("cShelf", rq.body, shelf, kShelfMax, tw::kJsonModeCodePage);
+  std::string memo = tw::JsonGetString("cMemo", rq.body, kMemoMax, tw::kJsonModeCodePage);
+  int32_t items = tw::JsonGetInt("iItem", rq.body, 0);
   if (items < 1) items = 1;
-  tw::JsonGetString("cMark", body, mark, kMarkMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cEmsKind_f", body, kind, kKindMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cMark", rq.body, mark, kMarkMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cEmsKind_f", rq.body, kind, kKindMax, tw::kJsonModeCodePage);
   const int32_t volume = length * width * height;  // at most 999^3: within the int range
 
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& slot = guard.slot();
   FoundTransfer t;
   const int found = FindTransfer(slot, kReceiptSql, number, icid, t, BindReceipt);
   if (found < 0) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   std::string replyKind = kind, replyMark = mark;
@@ -182,11 +186,11 @@ void CTarnwickExtension::OnPdaTransRcv(CHttpServerContext* pCtxt, char* body, co
   const char* (*refusalText)(int) = nullptr;
   if (found > 0) {
     if (tw::pda::StationDiffers(user, t.cstationr)) {
-      WriteCode(pCtxt, kRcStationDiffers);
+      WriteCode(rq.pCtxt, kRcStationDiffers);
       return;
     }
     if (t.crname[0] != '\0' && tw::pda::DateYear(t.drdate) > kReceiptYearAfter) {
-      WriteCode(pCtxt, kRcReceivedAlready);
+      WriteCode(rq.pCtxt, kRcReceivedAlready);
       return;
     }
     // The transfer's own mark and kind serve the reply only.
@@ -217,11 +221,11 @@ void CTarnwickExtension::OnPdaTransRcv(CHttpServerContext* pCtxt, char* body, co
   }
   int32_t result = 0;
   if (!tw::pda::CallIntProcedure(slot, sql.c_str(), &result)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (result < 0) {
-    tw::pda::WriteHandlerRefusal(*this, pCtxt, slot, number.c_str(), refusalText(result), "cNo");
+    tw::pda::WriteHandlerRefusal(rq.pCtxt, slot, number.c_str(), refusalText(result), "cNo");
     return;
   }
   tw::OutBuf reply = tw::pda::OpenReply(slot);
@@ -234,41 +238,42 @@ void CTarnwickExtension::OnPdaTransRcv(CHttpServerContext* pCtxt, char* body, co
       .Str("cMark", replyMark.c_str())
       .Str("cMemo", found > 0 && t.cmemo[0] != '\0' ? t.cmemo : memo.c_str());
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPdaTransShelfPut(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  const std::string number = ReadScannedNumber(body);
+void OnPdaTransShelfPut(const CRequest& rq) {
+  const PdaUser& user = *rq.user;
+  const std::string number = ReadScannedNumber(rq.body);
   if (number.size() <= tw::pda::kShortNumberMax) {
-    WriteCode(pCtxt, MissingKeyCode(1));
+    WriteCode(rq.pCtxt, MissingKeyCode(1));
     return;
   }
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
+  const int32_t icid = tw::JsonGetInt("icID", rq.body, 0);
   char shelf[kShelfMax + 1];
-  tw::JsonGetString("cShelf", body, shelf, kShelfMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cShelf", rq.body, shelf, kShelfMax, tw::kJsonModeCodePage);
   if (shelf[0] == '\0') {
-    WriteCode(pCtxt, MissingKeyCode(2));
+    WriteCode(rq.pCtxt, MissingKeyCode(2));
     return;
   }
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& slot = guard.slot();
   FoundTransfer t;
   const int found = FindTransfer(slot, kShelfSql, number, icid, t, BindShelf);
   if (found <= 0) {
-    WriteCode(pCtxt, found < 0 ? kRcDbFailed : tw::pda::kRcNoRecord);
+    WriteCode(rq.pCtxt, found < 0 ? kRcDbFailed : tw::pda::kRcNoRecord);
     return;
   }
   if (tw::pda::StationDiffers(user, t.cstationr)) {
-    WriteCode(pCtxt, kRcStationDiffers);
+    WriteCode(rq.pCtxt, kRcStationDiffers);
     return;
   }
   const std::string sql =
       StringPrintf("UPDATE dorvane.dbo.rec_trans SET cshelf='%s' WHERE iid=%d", tw::SqlEscape(shelf).c_str(), t.iid);
-  if (!tw::pda::RunUpdateOrReply(*this, pCtxt, slot, sql.c_str())) return;
+  if (!tw::pda::RunUpdateOrReply(rq.pCtxt, slot, sql.c_str())) return;
   tw::OutBuf reply = tw::pda::OpenReply(slot);
   reply.AppendChar('{');
   CJsonFields(reply)
@@ -280,5 +285,7 @@ void CTarnwickExtension::OnPdaTransShelfPut(CHttpServerContext* pCtxt, char* bod
       .Str("cEmsKind_f", t.cf_emskind)
       .Str("cMemo", t.cmemo);
   reply.AppendChar('}');
-  tw::pda::SendReply(*this, pCtxt, reply);
+  tw::pda::SendReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::pda

@@ -1,1 +1,1 @@
-target_sources(tw_server PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ostrum_container.cc)
+target_sources(tw_pricing PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ostrum_container.cc)

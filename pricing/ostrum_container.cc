@@ -278,3 +278,5 @@ PdaUser COstrumContainer::InsertPdaUser(const PdaUser& user, bool bLock) {
   pdaUsers_.insert(pdaUsers_.begin() + static_cast<std::ptrdiff_t>(at), std::make_unique<PdaUser>(user));
   return user;
 }
+
+COstrumContainer g_OstrumContainer;

@@ -34,6 +34,18 @@ struct SysPlace {
   char ccode[16] = "";     // place code (up to 7)
 };
 
+struct PoolSlot;
+
+// QuerySysPlace: the place the database knows for a destination text of 1..63 bytes
+// (cp_query_sys_place), on the slot's connection. Returns 1 with *place filled, 0 when there is
+// none (or the text is empty or too long), -9 when the call failed. REQUIRES: the caller holds the
+// slot.
+int QuerySysPlace(PoolSlot& slot, const char* text, SysPlace* place);
+// GetBasePriceByProc: the base price in cents of `grams` to the place for the kind and item type
+// (cp_get_base_price) on the slot's connection: the procedure's return value (-4 when it gives
+// none), -9 when the call failed. REQUIRES: the caller holds the slot.
+int GetBasePriceByProc(PoolSlot& slot, const char* place, const char* kind, int itemType, int32_t grams);
+
 // What the explanation of one kind's price is made from: the outputs of cp_ee_get_client_price
 // and the settings of the kind and its area.
 struct PriceExplainInput {

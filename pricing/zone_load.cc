@@ -1,11 +1,12 @@
-// The zone definitions of file_share (grade 188), loaded into the extension's zone table at start.
+// The zone definitions of file_share (grade 188), loaded into the zone table at start.
 
 #include <cstdio>
 #include <string>
 
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/pool.h"
+#include "core/reply.h"
+#include "pricing/zone_table.h"
 
 namespace {
 
@@ -45,7 +46,9 @@ int ReadDefinition(PoolSlot& slot, const char* title, unsigned u) {
 
 }  // namespace
 
-void CTarnwickExtension::LoadZipChoiceTables() {
+CZoneTable g_ZoneTable;
+
+void LoadZipChoiceTables() {
   PoolSlotGuard guard;
   if (!guard.ok()) {
     return;
@@ -58,7 +61,7 @@ void CTarnwickExtension::LoadZipChoiceTables() {
         break;
       }
       if (read == 1) {
-        (void)m_ZoneTable.ParseDefinition(slot.szReply);
+        (void)g_ZoneTable.ParseDefinition(slot.szReply);
       } else {
         char line[128];
         std::snprintf(line, sizeof line, "Zip_Choice_%s_%u: longer than %zu bytes, not loaded", title, u,

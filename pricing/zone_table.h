@@ -82,6 +82,13 @@ class CZoneTable {
   std::vector<ZoneDefinition> sortings_;  // 分拣, in load order
 };
 
+// The postcode zones of the quote and sorting lists.
+extern CZoneTable g_ZoneTable;
+// LoadZipChoiceTables: fills g_ZoneTable from the zone definitions of file_share (grade 188,
+// "Zip_Choice_Zone_0", "_1" ... then "Zip_Choice_Price_0" ...), on a slot of its own. REQUIRES: the
+// start-up thread, before requests are served.
+void LoadZipChoiceTables();
+
 // ZoneLetter: "A".."Z" for 1..26; two letters for larger n ((n - 1) / 26 + 64, (n - 1) % 26 + 65, so
 // 27 is "AA"); "" for n below 1 or above kZoneMax. Returns out.
 char* ZoneLetter(int n, char out[kZoneLetterBytes]);

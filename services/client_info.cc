@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
+#include "services/handlers.h"
+#include "services/kind_aliases.h"
 #include "core/result_codes.h"
 #include "pricing/kind_fill.h"
 #include "services/client_codes.h"
@@ -112,11 +114,13 @@ std::string MemberPassword(SQLHDBC dbc, const char* webAccount) {
 
 // ---- client information -----------------------------------------------------------------------------
 
-void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int) {
+namespace tw::services {
+
+void OnClientAuth(const CRequest& rq) {
   char idText[kLookupKeyMax + 1], webAccount[kLookupKeyMax + 1], weChat[kLookupKeyMax + 1];
-  tw::JsonGetString("icID", body, idText, kLookupKeyMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cWebAccount", body, webAccount, kLookupKeyMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cWeChat", body, weChat, kLookupKeyMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("icID", rq.body, idText, kLookupKeyMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cWebAccount", rq.body, webAccount, kLookupKeyMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cWeChat", rq.body, weChat, kLookupKeyMax, tw::kJsonModeCodePage);
   const int32_t icid = tw::ParseIntClamped(idText);
   std::string lookup;
   if (icid > 0) {
@@ -126,17 +130,17 @@ void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int
   } else if (weChat[0] != '\0') {
     lookup = "cwechat='" + tw::SqlEscape(weChat) + "'";
   } else {
-    WriteCode(pCtxt, kRcNoLookupKey);
+    WriteCode(rq.pCtxt, kRcNoLookupKey);
     return;
   }
   if (!IsGbkText(webAccount) || !IsGbkText(weChat)) {
-    WriteCode(pCtxt, kRcRecordNotFound);  // no stored account reads so
+    WriteCode(rq.pCtxt, kRcRecordNotFound);  // no stored account reads so
     return;
   }
 
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& s = slot.slot();
@@ -146,7 +150,7 @@ void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int
   ClientRow r;
   const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) { BindClient(st, r); });
   if (read != kRcOk) {
-    WriteCode(pCtxt, read);
+    WriteCode(rq.pCtxt, read);
     return;
   }
   const std::string password = ScramblePassword(MemberPassword(slot.dbc(), r.cwebac).c_str());
@@ -167,12 +171,14 @@ void CTarnwickExtension::OnClientAuth(CHttpServerContext* pCtxt, char* body, int
   f.Str("cWeChat", r.cwechat);
   f.Str("cBy1", r.cby1).Str("cBy2", r.cby2).Str("cBy3", r.cby3).Str("cBy4", r.cby4).Str("cBy5", r.cby5);
   reply.AppendChar('}');
-  tw::entry::SendWholeReply(*this, pCtxt, reply);
+  tw::entry::SendWholeReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::services
 
 // ---- service kinds ----------------------------------------------------------------------------------
 
-void CTarnwickExtension::LoadEmsKindAliases(PoolSlot& slot) {
+void LoadEmsKindAliases(PoolSlot& slot) {
   DbStatement st(slot.hDbc);
   if (!st.ok() || !DbOk(st.ExecDirect(kAliasSql))) return;
   // Wider than the table's 15 bytes, so a longer stored text is cut at a character boundary.
@@ -189,23 +195,25 @@ void CTarnwickExtension::LoadEmsKindAliases(PoolSlot& slot) {
   if (!rows.empty()) g_EmsKindAliases.Replace(std::move(rows));
 }
 
-char* CTarnwickExtension::GetEmsKindAlias(const char* code, char out[16]) {
+char* GetEmsKindAlias(const char* code, char out[16]) {
   EmsKindAlias a;
   if (g_EmsKindAliases.FindByKind(code, &a)) std::memcpy(out, a.cemskindi, sizeof a.cemskindi);
   return out;
 }
 
-void CTarnwickExtension::OnEmsKindList(CHttpServerContext* pCtxt) {
+namespace tw::services {
+
+void OnEmsKindList(const CRequest& rq) {
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   LoadEmsKindAliases(slot.slot());
   const std::vector<EmsKindAlias> kinds = g_EmsKindAliases.Snapshot();
   if (kinds.empty()) {
     slot.Release();
-    WriteCode(pCtxt, kRcNotFound);
+    WriteCode(rq.pCtxt, kRcNotFound);
     return;
   }
   tw::OutBuf reply(slot.slot().szReply, kReplyBytes);
@@ -216,5 +224,7 @@ void CTarnwickExtension::OnEmsKindList(CHttpServerContext* pCtxt) {
     reply.AppendChar('}');
   }
   reply.Append("]}");
-  tw::entry::SendWholeReply(*this, pCtxt, reply);
+  tw::entry::SendWholeReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::services

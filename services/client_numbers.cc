@@ -3,6 +3,7 @@
 // member its client id and API key ("GetClientID"), and partners opening client accounts
 // ("ClientCreate").
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -10,13 +11,14 @@
 
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/numbering.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "pricing/kind_fill.h"
 #include "services/client_codes.h"
+#include "services/handlers.h"
 #include "services/internal/client_id_text.h"
 #include "services/internal/replies.h"
 #include "util/escape.h"
@@ -40,6 +42,7 @@ constexpr int kRcNoTransferRule = -15;  // no transfer-number rule for the kind
 constexpr size_t kMd5TextMax = 255;
 
 // ---- GetClientID ----
+constexpr size_t kMd5FieldMax = 33;  // "MD5": 34-byte field
 constexpr size_t kLoginTextMax = 30;
 constexpr size_t kApiKeyLength = 15;
 constexpr int kRcNoWebAccount = -12;
@@ -68,21 +71,23 @@ constexpr int kRcShortUnitName = -12;
 
 // ---- waybill numbers --------------------------------------------------------------------------------
 
-void CTarnwickExtension::OnDoGetNo(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const int32_t icid = tw::JsonGetInt("icID", body, 0);
+namespace tw::services {
+
+void OnDoGetNo(const CRequest& rq) {
+  const int32_t icid = tw::JsonGetInt("icID", rq.body, 0);
   if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   char kind[kKindMax + 1];
-  tw::JsonGetString("cEmsKind", body, kind, kKindMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cEmsKind", rq.body, kind, kKindMax, tw::kJsonModeCodePage);
   if (kind[0] == '\0') {
-    WriteCode(pCtxt, kRcNoKind);
+    WriteCode(rq.pCtxt, kRcNoKind);
     return;
   }
-  const bool bInternal = tw::JsonGetInt("iType", body, 0) != 0;
+  const bool bInternal = tw::JsonGetInt("iType", rq.body, 0) != 0;
   if (!bInternal && FindTransferNumberRuleId(kind) < 0) {
-    WriteCode(pCtxt, kRcNoTransferRule);
+    WriteCode(rq.pCtxt, kRcNoTransferRule);
     return;
   }
   char number[kNumberTextBytes] = "";
@@ -98,7 +103,7 @@ void CTarnwickExtension::OnDoGetNo(CHttpServerContext* pCtxt, char* body, const 
     }
   }
   if (drawn == 0 || number[0] == '\0') {
-    WriteCode(pCtxt, kRcNotFound);
+    WriteCode(rq.pCtxt, kRcNotFound);
     return;
   }
   EmsKindExFields fill;  // all empty when the kind has none
@@ -117,23 +122,23 @@ void CTarnwickExtension::OnDoGetNo(CHttpServerContext* pCtxt, char* body, const 
       .Str("cBy4", fill.cBy4)
       .Str("cBy5", fill.cBy5);
   reply.AppendChar('}');
-  tw::entry::SendWholeReply(*this, pCtxt, reply);
+  tw::entry::SendWholeReply(rq.pCtxt, reply);
 }
 
 // ---- MD5 of a text ----------------------------------------------------------------------------------
 
-void CTarnwickExtension::OnGenerateMD5(CHttpServerContext* pCtxt, char* body) {
+void OnGenerateMD5(const CRequest& rq) {
   char text[kMd5TextMax + 1];
-  tw::JsonGetString("cString", body, text, kMd5TextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cString", rq.body, text, kMd5TextMax, tw::kJsonModeCodePage);
   if (text[0] == '\0') {
-    WriteCode(pCtxt, kRcNotFound);
+    WriteCode(rq.pCtxt, kRcNotFound);
     return;
   }
   char hex[tw::kMd5HexSize];
   tw::MD5Hex(text, std::strlen(text), hex);
   char reply[64];
   std::snprintf(reply, sizeof reply, "{\"ReturnValue\":1,\"MD5\":\"%s\"}", hex);
-  WriteReply(pCtxt, reply, 1);
+  WriteReply(rq.pCtxt, reply, 1);
 }
 
 // ---- the in-system login ----------------------------------------------------------------------------
@@ -155,28 +160,31 @@ SQLRETURN QueryText(SQLHDBC dbc, const std::string& sql, char (&out)[N]) {
 
 }  // namespace
 
-void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char* body, const char* md5) {
+void OnGetClientID(const CRequest& rq) {
+  char md5[kMd5FieldMax + 1];
+  tw::JsonGetString("MD5", rq.body, md5, kMd5FieldMax, tw::kJsonModeCodePage);
+  for (char* p = md5; *p != '\0'; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
   char webAccount[kLoginTextMax + 1], site[kLoginTextMax + 1], password[kLoginTextMax + 1];
-  tw::JsonGetString("cWebAc", body, webAccount, kLoginTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cWebAc", rq.body, webAccount, kLoginTextMax, tw::kJsonModeCodePage);
   if (webAccount[0] == '\0') {
-    WriteCode(pCtxt, kRcNoWebAccount);
+    WriteCode(rq.pCtxt, kRcNoWebAccount);
     return;
   }
-  tw::JsonGetString("cWcid", body, site, kLoginTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cWcid", rq.body, site, kLoginTextMax, tw::kJsonModeCodePage);
   if (site[0] == '\0') {
-    WriteCode(pCtxt, kRcNoSite);
+    WriteCode(rq.pCtxt, kRcNoSite);
     return;
   }
-  tw::JsonGetString("cPassword", body, password, kLoginTextMax, tw::kJsonModeCodePage);
-  const bool genKey = tw::JsonGetBool("bGenKey", body, 0) != 0;
+  tw::JsonGetString("cPassword", rq.body, password, kLoginTextMax, tw::kJsonModeCodePage);
+  const bool genKey = tw::JsonGetBool("bGenKey", rq.body, 0) != 0;
   if (!IsGbkText(webAccount) || !IsGbkText(site)) {
-    WriteCode(pCtxt, kRcNoMember);  // no stored login reads so
+    WriteCode(rq.pCtxt, kRcNoMember);  // no stored login reads so
     return;
   }
 
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   DbText<31> stored = "";
@@ -184,15 +192,15 @@ void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char* body, co
                            StringPrintf(kMemberSql, tw::SqlEscape(site).c_str(), tw::SqlEscape(webAccount).c_str()),
                            stored);
   if (rc == SQL_NO_DATA) {
-    WriteCode(pCtxt, kRcNoMember);
+    WriteCode(rq.pCtxt, kRcNoMember);
     return;
   }
   if (!DbOk(rc)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   if (ScramblePassword(stored) != password) {
-    WriteCode(pCtxt, kRcWrongPassword);
+    WriteCode(rq.pCtxt, kRcWrongPassword);
     return;
   }
 
@@ -202,28 +210,28 @@ void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char* body, co
     DbStatement st(slot.dbc());
     const std::string sql = StringPrintf(kClientSql, tw::SqlEscape(webAccount).c_str());
     if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbColumns(st).Int(icid).Text(key);
     rc = st.Fetch();
     if (rc == SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcNoClient);
+      WriteCode(rq.pCtxt, kRcNoClient);
       return;
     }
     if (!DbOk(rc)) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
   if (key[0] == '\0') {
     if (!genKey) {
-      WriteCode(pCtxt, kRcNoKey);
+      WriteCode(rq.pCtxt, kRcNoKey);
       return;
     }
     char made[kApiKeyLength + 1];
     if (!tw::MakeRandomText(made, kApiKeyLength)) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbStatement st(slot.dbc());
@@ -231,12 +239,12 @@ void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char* body, co
     rc = st.ok() ? st.ExecDirect(sql.c_str()) : SQL_ERROR;
     if (!DbOk(rc) && rc != SQL_NO_DATA) {  // no row changed: another login stored a key first
       WriteLog(st.Diagnostic().c_str(), kLogCategory);
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     // The key handed out is the one stored, whoever stored it.
     if (!DbOk(QueryText(slot.dbc(), StringPrintf(kKeySql, icid), key)) || key[0] == '\0') {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
@@ -255,7 +263,7 @@ void CTarnwickExtension::OnGetClientID(CHttpServerContext* pCtxt, char* body, co
   reply.Printf("{\"ReturnValue\":%d,", icid);
   CJsonFields(reply).Str("cWebAc", webAccount).Int("icID", icid).Str("cKey", masked.c_str());
   reply.AppendChar('}');
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(rq.pCtxt, reply.data(), reply.size());
 }
 
 // ---- client creation --------------------------------------------------------------------------------
@@ -332,19 +340,19 @@ unsigned AccountSuffix() {
 
 }  // namespace
 
-void CTarnwickExtension::OnClientCreate(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnClientCreate(const CRequest& rq) {
   NewClient c;
-  ReadText(body, "cUnitName", c.unitName);
+  ReadText(rq.body, "cUnitName", c.unitName);
   if (std::strlen(c.unitName) < kUnitNameMin) {
-    WriteCode(pCtxt, kRcShortUnitName);
+    WriteCode(rq.pCtxt, kRcShortUnitName);
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
-  ReadNewClient(body, c);
+  ReadNewClient(rq.body, c);
   if (c.account[0] == '\0') tw::clientid::MakeAccount(c.unitName, c.account);
   if (std::strlen(c.account) < kAccountShort) {
     char suffix[8];
@@ -371,17 +379,19 @@ void CTarnwickExtension::OnClientCreate(CHttpServerContext* pCtxt, char* body, c
     st.BindOutInt(1, &result);
     if (!st.ok() || !DbOk(st.ExecDirect(call.c_str()))) {
       WriteLog(st.Diagnostic().c_str(), kLogCategory);
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
   if (result == kRcDbFailed) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   tw::OutBuf reply(slot.slot().szReply, kReplyBytes);
   reply.Printf("{\"ReturnValue\":%d,", result);
   CJsonFields(reply).Str("cUnitName", c.unitName).Str("cAccount", c.account);
   reply.AppendChar('}');
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(rq.pCtxt, reply.data(), reply.size());
 }
+
+}  // namespace tw::services

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "services/handlers.h"
 #include "services/internal/client_read.h"
 #include "services/internal/replies.h"
 #include "util/escape.h"
@@ -118,25 +119,27 @@ std::vector<std::string> ReadReserveList(std::string_view body) {
 
 }  // namespace
 
-void CTarnwickExtension::OnFeeList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+namespace tw::services {
+
+void OnFeeList(const CRequest& rq) {
   int32_t icid = 0;
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcBadClientId, &icid, slot)) return;
-  const PagingKeys keys = ReadPagingKeys(body);
+  if (!tw::entry::OpenClientRead(rq.pCtxt, rq.body, kRcBadClientId, &icid, slot)) return;
+  const PagingKeys keys = ReadPagingKeys(rq.body);
   PoolSlot& s = slot.slot();
   char mark[kMarkFilterMax + 1], invoice[kInvoiceFilterMax + 1], refNo[kRefNoFilterMax + 1];
   char money[kMoneyFilterMax + 1], typeMask[kFilterMaskMax + 1], payWayMask[kFilterMaskMax + 1];
   FilterDate begin, end;
-  tw::JsonGetString("cqMark", body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqInvoice", body, invoice, kInvoiceFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqRefNo", body, refNo, kRefNoFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqMoney", body, money, kMoneyFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqTypeMask", body, typeMask, kFilterMaskMax, tw::kJsonModeTable);
-  tw::JsonGetString("cqPayWayMask", body, payWayMask, kFilterMaskMax, tw::kJsonModeTable);
+  tw::JsonGetString("cqMark", rq.body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqInvoice", rq.body, invoice, kInvoiceFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqRefNo", rq.body, refNo, kRefNoFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqMoney", rq.body, money, kMoneyFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqTypeMask", rq.body, typeMask, kFilterMaskMax, tw::kJsonModeTable);
+  tw::JsonGetString("cqPayWayMask", rq.body, payWayMask, kFilterMaskMax, tw::kJsonModeTable);
 
   CListFilter filter(s.szWork, kWorkBytes);
   filter.Base(kFeeBase, icid);
-  filter.ReadDateRange(body, "dpdate", begin, end);
+  filter.ReadDateRange(rq.body, "dpdate", begin, end);
   filter.AddLike("cmark", mark);
   filter.AddLike("cinvoice", invoice);
   filter.AddLike("crefno", refNo);
@@ -147,19 +150,19 @@ void CTarnwickExtension::OnFeeList(CHttpServerContext* pCtxt, char* body, const 
   PagedListShape shape{kFeeColumns, kFeeOrder};
   shape.bEmptyAsList = true;
   CFeeRows rows;
-  RunPagedList(*this, pCtxt, s, icid, keys, filter, {}, shape, rows);
+  RunPagedList(rq.pCtxt, s, icid, keys, filter, {}, shape, rows);
 }
 
-void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnPreInputTotal(const CRequest& rq) {
   int32_t icid = 0;
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcBadClientId, &icid, slot)) return;
+  if (!tw::entry::OpenClientRead(rq.pCtxt, rq.body, kRcBadClientId, &icid, slot)) return;
   PoolSlot& s = slot.slot();
   CListFilter sql(s.szSql, kSqlBytes);
   sql.Base(kTotalSelect, icid);
   FilterDate begin, end;
-  sql.ReadDateRange(body, "ddate", begin, end);
-  const std::vector<std::string> reserves = ReadReserveList(body);
+  sql.ReadDateRange(rq.body, "ddate", begin, end);
+  const std::vector<std::string> reserves = ReadReserveList(rq.body);
   if (!reserves.empty()) {
     std::string in;
     for (const std::string& r : reserves) {
@@ -176,7 +179,7 @@ void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, 
   }
   sql.Add("%s", kTotalGroup);
   if (!sql.ok()) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   const std::string text(sql.text());
@@ -189,7 +192,7 @@ void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, 
   {
     DbStatement st(slot.dbc());
     if (!st.ok() || !DbOk(st.ExecDirect(text.c_str()))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     DbText<kReserveMax> reserve = "";
@@ -201,7 +204,7 @@ void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, 
     }
   }
   if (totals.empty()) {
-    WriteCode(pCtxt, kRcNotFound);
+    WriteCode(rq.pCtxt, kRcNotFound);
     return;
   }
   tw::OutBuf reply = tw::OutBuf::Growable(s.szReply, kReplyBytes, kListReplyMaxBytes);
@@ -212,5 +215,7 @@ void CTarnwickExtension::OnPreInputTotal(CHttpServerContext* pCtxt, char* body, 
     reply.AppendChar('}');
   }
   reply.Append("]}");
-  tw::entry::SendWholeReply(*this, pCtxt, reply);
+  tw::entry::SendWholeReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::services

@@ -10,10 +10,11 @@
 
 #include "core/config.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
+#include "services/handlers.h"
 #include "services/internal/client_id_text.h"
 #include "services/internal/id_card_image.h"
 #include "util/escape.h"
@@ -95,7 +96,7 @@ std::string BuildCall(const CardRecord& r) {
 
 // Makes the record (new) or locks the client's own record, then stores the picture, all in one
 // transaction. Returns the record id or the refusal code.
-int StoreCard(CTarnwickExtension& ext, SQLHDBC dbc, const CardRecord& r, const uint8_t* jpeg, size_t length) {
+int StoreCard(SQLHDBC dbc, const CardRecord& r, const uint8_t* jpeg, size_t length) {
   DbTransaction tx(dbc);
   if (!tx.ok()) return kRcDbFailed;
   int32_t id = r.iid;
@@ -105,7 +106,7 @@ int StoreCard(CTarnwickExtension& ext, SQLHDBC dbc, const CardRecord& r, const u
     st.BindOutInt(1, &made);
     const std::string call = BuildCall(r);
     if (!st.ok() || !DbOk(st.ExecDirect(call.c_str()))) {
-      ext.WriteLog(st.Diagnostic().c_str(), kLogCategory);
+      WriteLog(st.Diagnostic().c_str(), kLogCategory);
       return kRcDbFailed;
     }
     if (made <= 0) return kRcDbFailed;
@@ -131,7 +132,7 @@ int StoreCard(CTarnwickExtension& ext, SQLHDBC dbc, const CardRecord& r, const u
     const SQLRETURN rc = st.ExecWithLongBinary(sql, jpeg, length, kPutDataSleepMs);
     if (rc == SQL_NO_DATA) return kRcBadClient;
     if (!DbOk(rc)) {
-      ext.WriteLog(st.Diagnostic().c_str(), kLogCategory);
+      WriteLog(st.Diagnostic().c_str(), kLogCategory);
       return kRcDbFailed;
     }
   }
@@ -140,13 +141,15 @@ int StoreCard(CTarnwickExtension& ext, SQLHDBC dbc, const CardRecord& r, const u
 
 }  // namespace
 
-void CTarnwickExtension::OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+namespace tw::services {
+
+void OnDoIDCardPicSet(const CRequest& rq) {
   // The pictures are decoded in place; their keys are looked up in the whole body as it came.
-  const std::string_view whole(body, std::strlen(body));
+  const std::string_view whole(rq.body, std::strlen(rq.body));
   CardRecord r;
   r.icid = tw::JsonGetInt("icID", whole, 0);
   if (r.icid <= 0) {
-    WriteCode(pCtxt, kRcBadClient);
+    WriteCode(rq.pCtxt, kRcBadClient);
     return;
   }
   tw::JsonGetString("cRName", whole, r.name, kNameMax, tw::kJsonModeCodePage);
@@ -162,11 +165,11 @@ void CTarnwickExtension::OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body,
   r.type = type < 0 ? 0 : type > 2 ? 2 : type;
   if (r.iid < 1) {
     if (std::strlen(r.card) < kCardNumberMin) {
-      WriteCode(pCtxt, kRcShortCard);
+      WriteCode(rq.pCtxt, kRcShortCard);
       return;
     }
     if (r.name[0] == '\0') {
-      WriteCode(pCtxt, kRcNoName);
+      WriteCode(rq.pCtxt, kRcNoName);
       return;
     }
   }
@@ -180,9 +183,9 @@ void CTarnwickExtension::OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body,
   uint8_t* bytes[2] = {nullptr, nullptr};
   long counts[2] = {0, 0};
   for (int i = 0; i < 2; ++i) {
-    counts[i] = ReadPicture(body, whole, raws[i], ends[i], firstCodes[i], &bytes[i]);
+    counts[i] = ReadPicture(rq.body, whole, raws[i], ends[i], firstCodes[i], &bytes[i]);
     if (counts[i] < 0) {
-      WriteCode(pCtxt, static_cast<int>(counts[i]));
+      WriteCode(rq.pCtxt, static_cast<int>(counts[i]));
       return;
     }
   }
@@ -194,7 +197,7 @@ void CTarnwickExtension::OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body,
                                              static_cast<size_t>(counts[1]), WatermarkSettings, kReplyBytes, &jpeg,
                                              &length, &drawn);
   if (made != 0) {
-    WriteCode(pCtxt, made);
+    WriteCode(rq.pCtxt, made);
     return;
   }
   if (drawn != 2) WriteLog("IDCardPicSet: the watermark could not be drawn (no font)", kLogCategory);
@@ -203,10 +206,10 @@ void CTarnwickExtension::OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body,
   {
     PoolSlotGuard slot;
     if (!slot.ok()) {
-      WriteCode(pCtxt, kRcNoConnection);
+      WriteCode(rq.pCtxt, kRcNoConnection);
       return;
     }
-    code = StoreCard(*this, slot.dbc(), r, jpeg.get(), length);
+    code = StoreCard(slot.dbc(), r, jpeg.get(), length);
   }
   if (code > 0) {
     // A copy of the picture the folder may hold from an earlier upload of this record.
@@ -214,5 +217,7 @@ void CTarnwickExtension::OnDoIDCardPicSet(CHttpServerContext* pCtxt, char* body,
         ExtensionSettings.moduleFolder + kPictureFolderName + "/" + std::to_string(r.iid) + ".jpg";
     ::unlink(file.c_str());
   }
-  WriteCode(pCtxt, code);
+  WriteCode(rq.pCtxt, code);
 }
+
+}  // namespace tw::services

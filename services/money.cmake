@@ -1,6 +1,6 @@
 # The client road's money and transfers: the payment-terminal gateway "PayWsj", transfer records,
 # transfer bags and the shipment-data request, with the goods-line writer the reading requests share.
-target_sources(tw_server PRIVATE
+target_sources(tw_services PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/internal/goods_rows.cc
   ${CMAKE_CURRENT_LIST_DIR}/internal/transfer_bag.cc
   ${CMAKE_CURRENT_LIST_DIR}/internal/transfer_record.cc

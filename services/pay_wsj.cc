@@ -17,8 +17,9 @@
 #include "core/config.h"
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/pool.h"
+#include "core/reply.h"
+#include "services/handlers.h"
 #include "services/internal/transfer_record.h"
 #include "util/codepage.h"
 #include "util/escape.h"
@@ -26,6 +27,8 @@
 #include "util/md5.h"
 #include "util/outbuf.h"
 #include "util/text.h"
+
+CEvent g_PayWsjLock(false, false);
 
 namespace {
 
@@ -175,7 +178,9 @@ class PayLock {
 
 }  // namespace
 
-void CTarnwickExtension::WritePayWsjError(CHttpServerContext* pCtxt, const char* message) {
+namespace tw::services {
+
+void WritePayWsjError(CHttpServerContext* pCtxt, const char* message) {
   char text[kErrorBytes];
   std::snprintf(text, sizeof text, "{\"Response\":\"01\",\"ErrorDescription\":\"%s\"}", message);
   char utf8[kErrorUtf8Bytes];
@@ -183,11 +188,11 @@ void CTarnwickExtension::WritePayWsjError(CHttpServerContext* pCtxt, const char*
   const size_t length = std::strlen(utf8);
   char header[96];
   std::snprintf(header, sizeof header, "Content-Type: application/json\r\nContent-Length: %zu\r\n", length);
-  AddHeader(pCtxt, header);
+  AddReplyHeader(pCtxt, header);
   pCtxt->Write(utf8, length);
 }
 
-void CTarnwickExtension::PayWsj(CHttpServerContext* pCtxt, char* body, int) {
+void PayWsj(CHttpServerContext* pCtxt, char* body, int) {
   if (body == nullptr) body = const_cast<char*>("");
   const std::string key = ExtensionSettings.payWsjKey;
   if (key.empty()) {
@@ -259,7 +264,7 @@ void CTarnwickExtension::PayWsj(CHttpServerContext* pCtxt, char* body, int) {
   }
 }
 
-void CTarnwickExtension::OnPayWsjQuery(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot) {
+void OnPayWsjQuery(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot) {
   char barCode[kTextMax + 2];
   if (!ReadBarCode(request, barCode)) {
     WritePayWsjError(pCtxt, kMessBadBarCode);
@@ -336,7 +341,7 @@ void CTarnwickExtension::OnPayWsjQuery(CHttpServerContext* pCtxt, const char* re
   WriteJsonReply(pCtxt, out.data(), out.size());
 }
 
-void CTarnwickExtension::OnPayWsjResult(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot) {
+void OnPayWsjResult(CHttpServerContext* pCtxt, const char* request, PoolSlot& slot) {
   char barCode[kTextMax + 2];
   if (!ReadBarCode(request, barCode)) {
     WritePayWsjError(pCtxt, kMessBadBarCode);
@@ -413,3 +418,5 @@ void CTarnwickExtension::OnPayWsjResult(CHttpServerContext* pCtxt, const char* r
     WriteJsonReply(pCtxt, kSuccessReply, sizeof kSuccessReply - 1);
   }
 }
+
+}  // namespace tw::services

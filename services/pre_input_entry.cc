@@ -12,12 +12,13 @@
 #include "carriers/carrier_choice.h"
 #include "core/config.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/numbering.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "pricing/field_check.h"
 #include "pricing/kind_fill.h"
+#include "pricing/zone_table.h"
 #include "services/internal/pre_input_batch.h"
 #include "services/internal/pre_input_record.h"
 #include "services/shipment_entry.h"
@@ -68,8 +69,10 @@ void ApplyKindFill(const EmsKindExFields& fill, PreInputRecord& r) {
 
 }  // namespace
 
-int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std::string_view text,
-                                           ShipmentEntryResult& result, const unsigned char* address) {
+namespace tw::services {
+
+int SavePreInputRecord(PoolSlot& slot, int32_t clientId, std::string_view text, ShipmentEntryResult& result,
+                       const unsigned char* address) {
   WriteLog(std::string(text).c_str(), kLogCategory);
   auto refuse = [&result](const char* why) {
     CopyText(result.cMess, why);
@@ -90,7 +93,9 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   bool bDrawn = false;
   int32_t internalRule = -1;
   if (std::strlen(r.cNum) < tw::entry::kNumberMinLength) {
-    if (GenerateInternalNumber(slot, clientId, r.cEmsKind, r.cNum, &internalRule) == 0) return refuse(kMessNoNumber);
+    if (GenerateInternalNumber(slot, clientId, r.cEmsKind, r.cNum, &internalRule) == 0) {
+      return refuse(kMessNoNumber);
+    }
     bDrawn = true;
     // A drawn number stays used even when the record is refused later.
     WriteLog(("drew internal number " + std::string(r.cNum)).c_str(), kLogCategory);
@@ -116,7 +121,7 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   if (tw::entry::CheckStorable(r, result.cMess, sizeof result.cMess) != 0) return kEntryRefused;
 
   char zoneNumber[kZoneNumberBytes], zoneLetter[kZoneLetterBytes];
-  if (m_ZoneTable.FindZone(r.cRPostcode, r.cEmsKind, zoneNumber, zoneLetter) != 0) {
+  if (g_ZoneTable.FindZone(r.cRPostcode, r.cEmsKind, zoneNumber, zoneLetter) != 0) {
     if (zoneNumber[0] != '\0') CopyText(r.cBy1, zoneNumber);
     if (zoneLetter[0] != '\0') CopyText(r.cBy2, zoneLetter);
   }
@@ -207,3 +212,5 @@ int CTarnwickExtension::SavePreInputRecord(PoolSlot& slot, int32_t clientId, std
   result.iID = stored;
   return stored;
 }
+
+}  // namespace tw::services

@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
 #include "core/pre_input_row.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
+#include "services/handlers.h"
+#include "services/kind_aliases.h"
 #include "services/client_codes.h"
 #include "services/internal/client_read.h"
 #include "services/internal/goods_rows.h"
@@ -94,7 +96,7 @@ void BindPreInput(DbStatement& st, PreInputRow& r, PreInputForm form) {
 // The input name of a kind code, "" when the kind has none.
 struct KindAlias {
   char text[16] = "";
-  explicit KindAlias(const char* code) { CTarnwickExtension::GetEmsKindAlias(code, text); }
+  explicit KindAlias(const char* code) { GetEmsKindAlias(code, text); }
 };
 
 // The keys both requests answer for a pre-input shipment, in their order.
@@ -260,11 +262,13 @@ struct ShipmentFilters {
 
 }  // namespace
 
-void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+namespace tw::services {
+
+void OnPreInputData(const CRequest& rq) {
   int32_t icid = 0, iid = 0;
   char number[kNumberMax + 1];
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenRecordRead(*this, pCtxt, body != nullptr ? body : "", "iID", kNumberMax, kNumberMinLength,
+  if (!tw::entry::OpenRecordRead(rq.pCtxt, rq.body != nullptr ? rq.body : "", "iID", kNumberMax, kNumberMinLength,
                                  &icid, &iid, number, slot)) {
     return;
   }
@@ -278,14 +282,14 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
                         : byId   ? st.ExecPrepared({{kPreInputByIdSql, recordKeys}, {kGoodsSql, goodsKeys}})
                                  : st.ExecPrepared(kPreInputByNumberSql, recordKeys);
   if (!DbOk(run)) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   PreInputRow r;
   BindPreInput(st, r, PreInputForm::kData);
   const SQLRETURN rc = st.Fetch();
   if (!DbOk(rc)) {
-    WriteCode(pCtxt, rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed);
+    WriteCode(rq.pCtxt, rc == SQL_NO_DATA ? kRcRecordNotFound : kRcDbFailed);
     return;
   }
 
@@ -303,22 +307,22 @@ void CTarnwickExtension::OnPreInputData(CHttpServerContext* pCtxt, char* body, c
     PutGoodsList(reply, s, r.iid);
   }
   reply.AppendChar('}');
-  tw::entry::SendWholeReply(*this, pCtxt, reply);
+  tw::entry::SendWholeReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnPreInputList(const CRequest& rq) {
   int32_t icid = 0;
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcBadClientId, &icid, slot)) return;
-  const PagingKeys keys = ReadPagingKeys(body);
+  if (!tw::entry::OpenClientRead(rq.pCtxt, rq.body, kRcBadClientId, &icid, slot)) return;
+  const PagingKeys keys = ReadPagingKeys(rq.body);
   PoolSlot& s = slot.slot();
-  ShipmentFilters q(body);
+  ShipmentFilters q(rq.body);
   CListFilter filter(s.szWork, kWorkBytes);
   filter.Base(kPreInputListBase);
   filter.AddTwoStateMask(q.mask, " AND irid=0", " AND irid>0");
-  filter.ReadDateRange(body, "ddate", q.begin, q.end);
+  filter.ReadDateRange(rq.body, "ddate", q.begin, q.end);
   filter.AddLike("cdes", q.des);
-  filter.ReadNumberFilter(body, "cnum", q.number, sizeof q.number);
+  filter.ReadNumberFilter(rq.body, "cnum", q.number, sizeof q.number);
   filter.AddEqual("cemskind", q.kind);
   filter.AddLike("cmark", q.mark);
   filter.AddLike("creserve", q.reserve);
@@ -329,25 +333,25 @@ void CTarnwickExtension::OnPreInputList(CHttpServerContext* pCtxt, char* body, c
   PagedListShape shape{kPreInputListColumns, kPreInputListOrder};
   shape.bClientParam = true;
   CPreInputListRows rows;
-  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
+  RunPagedList(rq.pCtxt, s, icid, keys, filter, echo, shape, rows);
 }
 
-void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnRecList(const CRequest& rq) {
   int32_t icid = 0;
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcRecListBadClient, &icid, slot)) return;
-  const int32_t feeId = tw::JsonGetInt("iqfID", body, 0);
-  const PagingKeys keys = ReadPagingKeys(body);
+  if (!tw::entry::OpenClientRead(rq.pCtxt, rq.body, kRcRecListBadClient, &icid, slot)) return;
+  const int32_t feeId = tw::JsonGetInt("iqfID", rq.body, 0);
+  const PagingKeys keys = ReadPagingKeys(rq.body);
   PoolSlot& s = slot.slot();
-  ShipmentFilters q(body);
+  ShipmentFilters q(rq.body);
   char audit[kFilterMaskMax + 1];
-  tw::JsonGetString("bqAudit", body, audit, kFilterMaskMax, tw::kJsonModeTable);
+  tw::JsonGetString("bqAudit", rq.body, audit, kFilterMaskMax, tw::kJsonModeTable);
   CListFilter filter(s.szWork, kWorkBytes);
   filter.Base(kRecListBase);
-  filter.ReadDateRange(body, "a.ddate", q.begin, q.end);
+  filter.ReadDateRange(rq.body, "a.ddate", q.begin, q.end);
   if (feeId > 0) filter.Add(" AND a.ifid=%d", feeId);
   filter.AddLike("a.cdes", q.des);
-  filter.ReadNumberFilter(body, "a.cnum", q.number, sizeof q.number);
+  filter.ReadNumberFilter(rq.body, "a.cnum", q.number, sizeof q.number);
   filter.AddEqual("a.cemskind", q.kind);
   if (std::strcmp(audit, "true") == 0) {
     filter.Add(" AND a.ifid>0");
@@ -364,5 +368,7 @@ void CTarnwickExtension::OnRecList(CHttpServerContext* pCtxt, char* body, const 
   PagedListShape shape{kRecListColumns, kRecListOrder};
   shape.bClientParam = true;
   CRecListRows rows;
-  RunPagedList(*this, pCtxt, s, icid, keys, filter, echo, shape, rows);
+  RunPagedList(rq.pCtxt, s, icid, keys, filter, echo, shape, rows);
 }
+
+}  // namespace tw::services

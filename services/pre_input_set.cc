@@ -5,11 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
+#include "services/handlers.h"
 #include "services/internal/pre_input_batch.h"
 #include "services/internal/replies.h"
 #include "services/shipment_entry.h"
@@ -23,23 +24,25 @@ constexpr char kMessDelFailed[] = "处理失败。";
 
 }  // namespace
 
-void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address) {
-  const std::string_view text(body != nullptr ? body : "");
+namespace tw::services {
+
+void OnPreInputSet(const CRequest& rq) {
+  const std::string_view text(rq.body != nullptr ? rq.body : "");
   const int32_t icid = tw::JsonGetInt("icID", text, 0);
   if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   const char* list = tw::JsonFindKey("RecList", text);
   std::vector<std::string_view> records;
   if (list == nullptr ||
       !tw::entry::CutRecords(text.substr(static_cast<size_t>(list - text.data())), tw::entry::kBatchRecordsMax, records)) {
-    WriteCode(pCtxt, kRcNoBatchList);
+    WriteCode(rq.pCtxt, kRcNoBatchList);
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
 
@@ -47,21 +50,21 @@ void CTarnwickExtension::OnPreInputSet(CHttpServerContext* pCtxt, char* body, co
   int32_t stored = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     results[i].iIndex = static_cast<int32_t>(i);
-    if (SavePreInputRecord(slot.slot(), icid, records[i], results[i], address) > 0) ++stored;
+    if (SavePreInputRecord(slot.slot(), icid, records[i], results[i], rq.address) > 0) ++stored;
   }
 
   // The reply is written once every record is done: a carrier order works in the slot's reply buffer.
   tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
   CBatchReply batch(reply, static_cast<int32_t>(records.size()), stored);
   for (const ShipmentEntryResult& r : results) PutEntryResult(batch, "iID", r);
-  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(rq.pCtxt, reply, batch);
 }
 
-void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnPreInputDel(const CRequest& rq) {
   int32_t icid = 0;
   std::vector<int32_t> ids;
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenWithdrawal(*this, pCtxt, body != nullptr ? body : "", &icid, ids, slot)) return;
+  if (!tw::entry::OpenWithdrawal(rq.pCtxt, rq.body != nullptr ? rq.body : "", &icid, ids, slot)) return;
 
   struct Failure {
     int32_t id;
@@ -71,7 +74,7 @@ void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, co
   for (int32_t id : ids) {
     int32_t result = 0;
     if (!tw::entry::CallWithdraw(slot.slot(), kDelCallSql, id, icid, &result)) {
-      WriteCode(pCtxt, kRcDbFailed);  // the ids before this one stay withdrawn
+      WriteCode(rq.pCtxt, kRcDbFailed);  // the ids before this one stay withdrawn
       return;
     }
     if (result == tw::entry::kProcTakenOver) {
@@ -89,5 +92,7 @@ void CTarnwickExtension::OnPreInputDel(CHttpServerContext* pCtxt, char* body, co
     batch.BeginEntry(static_cast<int32_t>(i)).Int("iID", failures[i].id).StrWide("cMess", failures[i].message);
     batch.EndEntry();
   }
-  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(rq.pCtxt, reply, batch);
 }
+
+}  // namespace tw::services

@@ -5,10 +5,14 @@
 // the handler writes the filled results into its reply's "ErrList".
 //
 // A plain record; texts are NUL-terminated GBK. PutEntryResult writes one into a batch reply.
+// SavePreInputRecord is the client road's entry worker, which the partner's orders use too.
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/paging.h"
+
+struct PoolSlot;
 
 struct ShipmentEntryResult {
   int32_t iIndex = 0;      // 0-based position of the record in the request
@@ -43,3 +47,17 @@ inline void PutEntryResult(CBatchReply& batch, const char* idKey, const Shipment
       .Str("cBy5", r.cBy5);
   batch.EndEntry();
 }
+
+namespace tw::services {
+
+// SavePreInputRecord: stores one shipment record (its JSON text, "iID" first) of the client as a
+// pre-input shipment, with its goods lines, numbers, zone and kind fill fields, on the slot's
+// connection; a carrier order, when the kind goes to one, is made on the slot too. Returns the
+// stored shipment's id (> 0); -1 when the record was refused before storing, -9 when the database
+// did not run the statements, or the procedure's own refusal (<= 0). result (value-initialised by
+// the caller, iIndex set) receives the numbers and fields as stored, and on failure the reason in
+// cMess. address: the caller's four address bytes. REQUIRES: the caller holds the slot.
+int SavePreInputRecord(PoolSlot& slot, int32_t clientId, std::string_view record, ShipmentEntryResult& result,
+                       const unsigned char* address);
+
+}  // namespace tw::services

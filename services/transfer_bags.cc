@@ -14,11 +14,12 @@
 
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
+#include "services/handlers.h"
 #include "services/internal/client_read.h"
 #include "services/internal/goods_rows.h"
 #include "services/internal/replies.h"
@@ -96,27 +97,29 @@ bool RemoveOne(std::vector<std::string>& numbers, const char* number) {
 
 }  // namespace
 
-void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address) {
-  const std::string_view text(body != nullptr ? body : "");
+namespace tw::services {
+
+void OnRecTransBagSet(const CRequest& rq) {
+  const std::string_view text(rq.body != nullptr ? rq.body : "");
   const int32_t icid = tw::JsonGetInt("icID", text, 0);
   if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   std::vector<std::string> numbers = tw::entry::ReadTransferNumbers(text);
   if (numbers.empty() || numbers.size() > tw::entry::kBagRecordsMax) {
-    WriteCode(pCtxt, kRcNoBatchList);
+    WriteCode(rq.pCtxt, kRcNoBatchList);
     return;
   }
   tw::entry::TransferBag bag;
   tw::entry::ReadTransferBag(text, bag);
   if (std::strlen(bag.cNum) < tw::entry::kBagNumberMin) {
-    WriteCode(pCtxt, kRcBagBadNumber);
+    WriteCode(rq.pCtxt, kRcBagBadNumber);
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   PoolSlot& s = slot.slot();
@@ -131,7 +134,7 @@ void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char* body,
     const std::string sql = tw::entry::BuildBagCheckSql(icid, searched);
     DbStatement st(s.hDbc);
     if (!st.ok() || !DbOk(st.ExecDirect(sql.c_str()))) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     int32_t iid = 0;
@@ -142,7 +145,7 @@ void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char* body,
       if (RemoveOne(numbers, number)) ids.push_back(iid);
     }
     if (rc != SQL_NO_DATA) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
@@ -160,48 +163,48 @@ void CTarnwickExtension::OnRecTransBagSet(CHttpServerContext* pCtxt, char* body,
       reply.AppendChar('"');
     }
     reply.Append("]}");
-    WriteJsonReply(pCtxt, reply.data(), reply.size());
+    WriteJsonReply(rq.pCtxt, reply.data(), reply.size());
     return;
   }
 
   if (bag.cEmsKind[0] == '\0') {
-    WriteCode(pCtxt, kRcBagNoKind);
+    WriteCode(rq.pCtxt, kRcBagNoKind);
     return;
   }
   if (bag.cDes[0] == '\0') {
-    WriteCode(pCtxt, kRcBagNoDestination);
+    WriteCode(rq.pCtxt, kRcBagNoDestination);
     return;
   }
-  const std::string call = tw::entry::BuildBagSetCall(bag, icid, ids, address, tw::entry::LocalTimeText().c_str());
+  const std::string call = tw::entry::BuildBagSetCall(bag, icid, ids, rq.address, tw::entry::LocalTimeText().c_str());
   int32_t result = 0;
   {
     DbStatement st(s.hDbc);
     if (!st.ok()) {
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
     st.BindOutInt(1, &result);
     if (!DbOk(st.ExecDirect(call.c_str()))) {
       WriteLog(st.Diagnostic().c_str(), "TRANSDATA");
-      WriteCode(pCtxt, kRcDbFailed);
+      WriteCode(rq.pCtxt, kRcDbFailed);
       return;
     }
   }
   if (result == kProcFailed) {
-    WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(rq.pCtxt, kRcDbFailed);
     return;
   }
   reply.Printf("{\"ReturnValue\":%d,", result);
   tw::JsonPutString(reply, "cNum", bag.cNum, false);
   reply.AppendChar('}');
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(rq.pCtxt, reply.data(), reply.size());
 }
 
-void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnRecDataRG(const CRequest& rq) {
   int32_t icid = 0, irid = 0;
   char number[kNumberMax + 1];
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenRecordRead(*this, pCtxt, body != nullptr ? body : "", "irID", kNumberMax, 1, &icid, &irid,
+  if (!tw::entry::OpenRecordRead(rq.pCtxt, rq.body != nullptr ? rq.body : "", "irID", kNumberMax, 1, &icid, &irid,
                                  number, slot)) {
     return;
   }
@@ -220,7 +223,7 @@ void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, cons
     b.Text(r.corigin);
   });
   if (read != kRcOk) {
-    WriteCode(pCtxt, read);
+    WriteCode(rq.pCtxt, read);
     return;
   }
 
@@ -242,5 +245,7 @@ void CTarnwickExtension::OnRecDataRG(CHttpServerContext* pCtxt, char* body, cons
   char goods[sizeof kRecGoodsSql + 16];
   if (FormatSql(goods, sizeof goods, kRecGoodsSql, r.irid)) tw::entry::PutGoodsList(reply, s, goods);
   reply.AppendChar('}');
-  tw::entry::SendWholeReply(*this, pCtxt, reply);
+  tw::entry::SendWholeReply(rq.pCtxt, reply);
 }
+
+}  // namespace tw::services

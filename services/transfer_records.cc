@@ -11,11 +11,12 @@
 
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
+#include "services/handlers.h"
 #include "services/internal/client_read.h"
 #include "services/internal/goods_rows.h"
 #include "services/internal/pre_input_batch.h"
@@ -202,8 +203,10 @@ const char* SetRefusal(int result) {
 
 }  // namespace
 
-int CTarnwickExtension::SaveTransferRecord(PoolSlot& slot, int32_t clientId, std::string_view record,
-                                           ShipmentEntryResult& result, const unsigned char* address) {
+namespace tw::services {
+
+int SaveTransferRecord(PoolSlot& slot, int32_t clientId, std::string_view record, ShipmentEntryResult& result,
+                       const unsigned char* address) {
   WriteLog(std::string(record).c_str(), kLogCategory);
   tw::entry::TransferRecord r;
   tw::entry::ReadTransferRecord(record, r);
@@ -258,11 +261,11 @@ int CTarnwickExtension::SaveTransferRecord(PoolSlot& slot, int32_t clientId, std
   return stored;
 }
 
-void CTarnwickExtension::OnRecTransSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address) {
-  const std::string_view text(body != nullptr ? body : "");
+void OnRecTransSet(const CRequest& rq) {
+  const std::string_view text(rq.body != nullptr ? rq.body : "");
   const int32_t icid = tw::JsonGetInt("icID", text, 0);
   if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   const char* list = tw::JsonFindKey("RecList", text);
@@ -270,12 +273,12 @@ void CTarnwickExtension::OnRecTransSet(CHttpServerContext* pCtxt, char* body, co
   if (list == nullptr ||
       !tw::entry::CutRecordObjects(text.substr(static_cast<size_t>(list - text.data())), tw::entry::kBatchRecordsMax,
                                    records)) {
-    WriteCode(pCtxt, kRcNoBatchList);
+    WriteCode(rq.pCtxt, kRcNoBatchList);
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
 
@@ -283,7 +286,7 @@ void CTarnwickExtension::OnRecTransSet(CHttpServerContext* pCtxt, char* body, co
   int32_t stored = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     results[i].iIndex = static_cast<int32_t>(i);
-    if (SaveTransferRecord(slot.slot(), icid, records[i], results[i], address) > 0) ++stored;
+    if (SaveTransferRecord(slot.slot(), icid, records[i], results[i], rq.address) > 0) ++stored;
   }
 
   tw::OutBuf reply = tw::entry::BatchReplyBuffer(slot.slot());
@@ -292,14 +295,14 @@ void CTarnwickExtension::OnRecTransSet(CHttpServerContext* pCtxt, char* body, co
     batch.BeginEntry(r.iIndex).Int("iID", r.iID).StrWide("cNum", r.cNum).StrWide("cMess", r.cMess);
     batch.EndEntry();
   }
-  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(rq.pCtxt, reply, batch);
 }
 
-void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnRecTransDel(const CRequest& rq) {
   int32_t icid = 0;
   std::vector<int32_t> ids;
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenWithdrawal(*this, pCtxt, body != nullptr ? body : "", &icid, ids, slot)) return;
+  if (!tw::entry::OpenWithdrawal(rq.pCtxt, rq.body != nullptr ? rq.body : "", &icid, ids, slot)) return;
 
   struct Failure {
     int32_t index;
@@ -310,7 +313,7 @@ void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, co
   for (size_t i = 0; i < ids.size(); ++i) {
     int32_t result = 0;
     if (!tw::entry::CallWithdraw(slot.slot(), kDelCallSql, ids[i], icid, &result)) {
-      WriteCode(pCtxt, kRcDbFailed);  // the records withdrawn before this one stay withdrawn
+      WriteCode(rq.pCtxt, kRcDbFailed);  // the records withdrawn before this one stay withdrawn
       return;
     }
     if (result < 0) {
@@ -327,14 +330,14 @@ void CTarnwickExtension::OnRecTransDel(CHttpServerContext* pCtxt, char* body, co
     batch.BeginEntry(f.index).Int("iID", f.id).StrWide("cMess", f.message);
     batch.EndEntry();
   }
-  tw::entry::SendBatchReply(*this, pCtxt, reply, batch);
+  tw::entry::SendBatchReply(rq.pCtxt, reply, batch);
 }
 
-void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnRecTransData(const CRequest& rq) {
   int32_t icid = 0, iid = 0;
   char number[tw::entry::kTransferNumberMax + 1];
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenRecordRead(*this, pCtxt, body != nullptr ? body : "", "iID", tw::entry::kTransferNumberMax,
+  if (!tw::entry::OpenRecordRead(rq.pCtxt, rq.body != nullptr ? rq.body : "", "iID", tw::entry::kTransferNumberMax,
                                  tw::entry::kTransferNumberMin, &icid, &iid, number, slot)) {
     return;
   }
@@ -345,11 +348,11 @@ void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, c
   TransferRow r;
   const int read = tw::entry::ReadOneRow(s, sql, [&r](DbStatement& st) { BindTransfer(st, r, TransferForm::kData); });
   if (read != kRcOk) {
-    WriteCode(pCtxt, read);
+    WriteCode(rq.pCtxt, read);
     return;
   }
   if (r.irid > 0) {
-    WriteCode(pCtxt, kRcConverted);
+    WriteCode(rq.pCtxt, kRcConverted);
     return;
   }
 
@@ -367,29 +370,29 @@ void CTarnwickExtension::OnRecTransData(CHttpServerContext* pCtxt, char* body, c
   char goods[sizeof kGoodsSql + 16];
   if (FormatSql(goods, sizeof goods, kGoodsSql, r.iid)) tw::entry::PutGoodsList(reply, s, goods);
   reply.AppendChar('}');
-  tw::entry::SendWholeReply(*this, pCtxt, reply);
+  tw::entry::SendWholeReply(rq.pCtxt, reply);
 }
 
-void CTarnwickExtension::OnRecTransList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnRecTransList(const CRequest& rq) {
   int32_t icid = 0;
   PoolSlotGuard slot(-1);
-  if (!tw::entry::OpenClientRead(*this, pCtxt, body, kRcBadClientId, &icid, slot)) return;
-  const PagingKeys keys = ReadPagingKeys(body);
+  if (!tw::entry::OpenClientRead(rq.pCtxt, rq.body, kRcBadClientId, &icid, slot)) return;
+  const PagingKeys keys = ReadPagingKeys(rq.body);
   PoolSlot& s = slot.slot();
 
   char number[kNumberFilterMax + 1], mark[kMarkFilterMax + 1], kind[kKindFilterMax + 1];
   char received[kBoolFilterMax + 1], bagged[kBoolFilterMax + 1], sent[kBoolFilterMax + 1];
-  tw::JsonGetString("cqNum", body, number, kNumberFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqMark", body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqEmsKind", body, kind, kKindFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("bqReceived", body, received, kBoolFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("bqBagged", body, bagged, kBoolFilterMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("bqSent", body, sent, kBoolFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqNum", rq.body, number, kNumberFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqMark", rq.body, mark, kMarkFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqEmsKind", rq.body, kind, kKindFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("bqReceived", rq.body, received, kBoolFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("bqBagged", rq.body, bagged, kBoolFilterMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("bqSent", rq.body, sent, kBoolFilterMax, tw::kJsonModeCodePage);
 
   CListFilter filter(s.szWork, kWorkBytes);
   filter.Base(kListBase, icid);
   FilterDate begin, end;
-  filter.ReadDateRange(body, "ddate", begin, end);
+  filter.ReadDateRange(rq.body, "ddate", begin, end);
   filter.AddLike("cf_num", number);
   filter.AddLike("cmark", mark);
   filter.AddEqual("cf_emskind", kind);
@@ -411,5 +414,7 @@ void CTarnwickExtension::OnRecTransList(CHttpServerContext* pCtxt, char* body, c
 
   PagedListShape shape{kListColumns, kListOrder};
   CTransferListRows rows;
-  RunPagedList(*this, pCtxt, s, icid, keys, filter, {}, shape, rows);
+  RunPagedList(rq.pCtxt, s, icid, keys, filter, {}, shape, rows);
 }
+
+}  // namespace tw::services

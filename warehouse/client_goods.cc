@@ -9,13 +9,14 @@
 
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/outbuf.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/prefix_filter.h"
 
 namespace {
@@ -131,11 +132,13 @@ class ClientGoodsRows : public CListRows {
 
 }  // namespace
 
-void CTarnwickExtension::OnVstGoodsList(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  const std::string_view text(body != nullptr ? body : "");
+namespace tw::warehouse {
+
+void OnVstGoodsList(const CRequest& rq) {
+  const std::string_view text(rq.body != nullptr ? rq.body : "");
   const int32_t icid = tw::JsonGetInt("icID", text, 0);
   if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   PagingKeys keys = ReadPagingKeys(text);
@@ -145,7 +148,7 @@ void CTarnwickExtension::OnVstGoodsList(CHttpServerContext* pCtxt, char* body, c
   tw::JsonGetString("cqMark", text, mark, kMarkMax, tw::kJsonModeCodePage);
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
 
@@ -159,5 +162,7 @@ void CTarnwickExtension::OnVstGoodsList(CHttpServerContext* pCtxt, char* body, c
   shape.columns = kColumns;
   shape.orderDesc = kOrder;
   ClientGoodsRows rows;
-  RunPagedList(*this, pCtxt, slot.slot(), icid, keys, filter, {}, shape, rows);
+  RunPagedList(rq.pCtxt, slot.slot(), icid, keys, filter, {}, shape, rows);
 }
+
+}  // namespace tw::warehouse

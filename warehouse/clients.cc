@@ -4,11 +4,11 @@
 #include <string>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/request.h"
 
 namespace {
@@ -37,12 +37,14 @@ std::string ContainsLike(const char* column, const char* text) {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdawClientInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  tw::warehouse::CDepotRequest req(*this, pCtxt, body, user);
+namespace tw::warehouse {
+
+void OnPdawClientInfo(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   char account[kAccountMax + 1], unitName[kUnitNameMax + 1];
-  tw::JsonGetString("cqAccount", body, account, kAccountMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqUnitName", body, unitName, kUnitNameMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqAccount", rq.body, account, kAccountMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqUnitName", rq.body, unitName, kUnitNameMax, tw::kJsonModeCodePage);
   if (account[0] == '\0' && unitName[0] == '\0') return req.Code(MissingKeyCode(1));
   if (!req.Open()) return;
   if (!IsGbkText(account) || !IsGbkText(unitName)) return req.Code(kRcNotFound);
@@ -81,3 +83,5 @@ void CTarnwickExtension::OnPdawClientInfo(CHttpServerContext* pCtxt, char* body,
   out.Printf("],\"iTotalRec\":%d}", count);
   req.Send();
 }
+
+}  // namespace tw::warehouse

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "pricing/ostrum_container.h"
@@ -16,6 +15,7 @@
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/text.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/goods.h"
 #include "warehouse/internal/request.h"
 
@@ -101,8 +101,9 @@ struct PlacedGoodsRow {
 
 }  // namespace
 
-int CTarnwickExtension::AddGoodsDefine(PoolSlot& slot, const GoodsDefineRecord& r, const PdaUser& user,
-                                       std::string& mess) {
+namespace tw::warehouse {
+
+int AddGoodsDefine(PoolSlot& slot, const GoodsDefineRecord& r, const PdaUser& user, std::string& mess) {
   CProcCall call("cp_w_goods_define_add");
   call.Int(r.icid).Text(r.cccode).Text(r.cgcode).Text(r.chscode).Text(r.cgpccode).Text(user.mcname).Int(0);
   call.Int(r.bshare != 0 ? 1 : 0).Int(r.nqc).Real(r.fwpu, 4).Int(r.freedays).Text(r.ckind).Text(r.cname);
@@ -115,8 +116,8 @@ int CTarnwickExtension::AddGoodsDefine(PoolSlot& slot, const GoodsDefineRecord& 
   return result;
 }
 
-int CTarnwickExtension::AddGoodsDepot(PoolSlot& slot, const GoodsDepotRecord& r, const char* depotCode,
-                                      const PdaUser& user, std::string& mess) {
+int AddGoodsDepot(PoolSlot& slot, const GoodsDepotRecord& r, const char* depotCode, const PdaUser& user,
+                  std::string& mess) {
   CProcCall call("cp_w_goods_depot_add");
   call.Int(r.giid).Int(r.icid).Text(depotCode).Text(r.cshelf).Text(r.cshelf).Int(r.storyb).Int(r.storye);
   call.Int(r.columnb).Int(r.columne).Text(user.mcname).Int(r.reserve).Int(r.bshare != 0 ? 1 : 0).Int(r.nqc);
@@ -131,22 +132,22 @@ int CTarnwickExtension::AddGoodsDepot(PoolSlot& slot, const GoodsDepotRecord& r,
   return result;
 }
 
-void CTarnwickExtension::OnPdawGoodsDefine(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawGoodsDefine(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   GoodsDefineRecord r;
   char account[31];
-  if (int code = tw::warehouse::ReadGoodsDefineKeys(body, r, account); code != 0) return req.Code(code);
+  if (int code = tw::warehouse::ReadGoodsDefineKeys(rq.body, r, account); code != 0) return req.Code(code);
   // The depot is not looked up: goods are defined for every depot.
   if (!req.TakeSlot()) return;
   if (r.icid <= 0) {
     r.icid = g_OstrumContainer.GetClientId(account, req.dbc());
     if (r.icid <= 0) return req.Code(kRcNoClientKey);
   }
-  tw::warehouse::ReadGoodsDefineAttributes(body, r);
+  tw::warehouse::ReadGoodsDefineAttributes(rq.body, r);
 
   std::string mess;
-  const int result = AddGoodsDefine(req.slot(), r, user, mess);
+  const int result = AddGoodsDefine(req.slot(), r, req.user(), mess);
   if (result < 0) return ReplyRefusal(req, result, mess);
   tw::OutBuf& out = req.Reply();
   out.Printf("{\"ReturnValue\":%d,", result);
@@ -156,11 +157,11 @@ void CTarnwickExtension::OnPdawGoodsDefine(CHttpServerContext* pCtxt, char* body
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawGoodsDepot(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawGoodsDepot(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   tw::warehouse::GoodsKeys goods;
-  goods.Read(body, "iwGiid", "cgCode", "ccCode", "cAccount");
+  goods.Read(rq.body, "iwGiid", "cgCode", "ccCode", "cAccount");
   if (!req.TakeSlot()) return;
   goods.ResolveAccount(req.dbc());
   const std::string condition = goods.Condition("");
@@ -185,39 +186,39 @@ void CTarnwickExtension::OnPdawGoodsDepot(CHttpServerContext* pCtxt, char* body,
   GoodsDepotRecord r;
   r.giid = g.giid;
   r.icid = g.icid;
-  ReadText(body, "cShelf", r.cshelf, 15);
-  ReadText(body, "cMoney", r.cmoney, 3);
-  ReadText(body, "cUnit", r.cunit, 15);
-  ReadText(body, "cMark", r.cmark, 15);
-  ReadText(body, "cMemo", r.cmemo, 254);
-  r.bshare = tw::JsonGetBool("bShare", body, 0);
-  r.nqc = tw::JsonGetInt("nQC", body, 0);
-  r.imin = tw::JsonGetInt("iMin", body, 0);
-  r.imax = tw::JsonGetInt("iMax", body, 999999);
-  r.columnb = tw::JsonGetInt("iColumnB", body, 0);
-  r.columne = tw::JsonGetInt("iColumnE", body, 0);
-  r.storyb = tw::JsonGetInt("iStoryB", body, 0);
-  r.storye = tw::JsonGetInt("iStoryE", body, 0);
-  r.iedays = tw::JsonGetInt("iEDays", body, 0);
-  r.freedays = tw::JsonGetInt("iFreeDays", body, 0);
-  r.fwpu = tw::JsonGetDouble("fWPU", body, 0);
-  r.farrange = tw::JsonGetDouble("fArrange", body, 0);
-  r.fpackm = tw::JsonGetDouble("fPackM", body, 0);
-  r.fpackl = tw::JsonGetDouble("fPackL", body, 0);
-  r.fqcin = tw::JsonGetDouble("fQCIn", body, 0);
-  r.fqcout = tw::JsonGetDouble("fQCOut", body, 0);
-  r.flabel = tw::JsonGetDouble("fLabel", body, 0);
-  r.fprice = tw::JsonGetDouble("fPrice", body, 0);
-  r.fpriceb = tw::JsonGetDouble("fPriceB", body, 0);
-  r.fpricev = tw::JsonGetDouble("fPriceV", body, 0);
-  r.fprices = tw::JsonGetDouble("fPriceS", body, 0);
-  r.fdvalue = tw::JsonGetDouble("fDValue", body, 0);
-  r.fivalue = tw::JsonGetDouble("fIValue", body, 0);
-  r.fevalue = tw::JsonGetDouble("fEValue", body, 0);
-  r.fvaday = tw::JsonGetDouble("fVaDay", body, 0);
+  ReadText(rq.body, "cShelf", r.cshelf, 15);
+  ReadText(rq.body, "cMoney", r.cmoney, 3);
+  ReadText(rq.body, "cUnit", r.cunit, 15);
+  ReadText(rq.body, "cMark", r.cmark, 15);
+  ReadText(rq.body, "cMemo", r.cmemo, 254);
+  r.bshare = tw::JsonGetBool("bShare", rq.body, 0);
+  r.nqc = tw::JsonGetInt("nQC", rq.body, 0);
+  r.imin = tw::JsonGetInt("iMin", rq.body, 0);
+  r.imax = tw::JsonGetInt("iMax", rq.body, 999999);
+  r.columnb = tw::JsonGetInt("iColumnB", rq.body, 0);
+  r.columne = tw::JsonGetInt("iColumnE", rq.body, 0);
+  r.storyb = tw::JsonGetInt("iStoryB", rq.body, 0);
+  r.storye = tw::JsonGetInt("iStoryE", rq.body, 0);
+  r.iedays = tw::JsonGetInt("iEDays", rq.body, 0);
+  r.freedays = tw::JsonGetInt("iFreeDays", rq.body, 0);
+  r.fwpu = tw::JsonGetDouble("fWPU", rq.body, 0);
+  r.farrange = tw::JsonGetDouble("fArrange", rq.body, 0);
+  r.fpackm = tw::JsonGetDouble("fPackM", rq.body, 0);
+  r.fpackl = tw::JsonGetDouble("fPackL", rq.body, 0);
+  r.fqcin = tw::JsonGetDouble("fQCIn", rq.body, 0);
+  r.fqcout = tw::JsonGetDouble("fQCOut", rq.body, 0);
+  r.flabel = tw::JsonGetDouble("fLabel", rq.body, 0);
+  r.fprice = tw::JsonGetDouble("fPrice", rq.body, 0);
+  r.fpriceb = tw::JsonGetDouble("fPriceB", rq.body, 0);
+  r.fpricev = tw::JsonGetDouble("fPriceV", rq.body, 0);
+  r.fprices = tw::JsonGetDouble("fPriceS", rq.body, 0);
+  r.fdvalue = tw::JsonGetDouble("fDValue", rq.body, 0);
+  r.fivalue = tw::JsonGetDouble("fIValue", rq.body, 0);
+  r.fevalue = tw::JsonGetDouble("fEValue", rq.body, 0);
+  r.fvaday = tw::JsonGetDouble("fVaDay", rq.body, 0);
 
   std::string mess;
-  const int result = AddGoodsDepot(req.slot(), r, req.depotCode(), user, mess);
+  const int result = AddGoodsDepot(req.slot(), r, req.depotCode(), req.user(), mess);
   if (result < 0) return ReplyRefusal(req, result, mess);
   tw::OutBuf& out = req.Reply();
   out.Printf("{\"ReturnValue\":%d,", result);
@@ -228,11 +229,11 @@ void CTarnwickExtension::OnPdawGoodsDepot(CHttpServerContext* pCtxt, char* body,
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawGoodsInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawGoodsInfo(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   tw::warehouse::GoodsKeys goods;
-  goods.Read(body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
+  goods.Read(rq.body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
   if (!req.TakeSlot()) return;
   goods.ResolveAccount(req.dbc());
   const std::string condition = goods.Condition();
@@ -268,3 +269,5 @@ void CTarnwickExtension::OnPdawGoodsInfo(CHttpServerContext* pCtxt, char* body, 
   out.AppendChar('}');
   req.Send();
 }
+
+}  // namespace tw::warehouse

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "pricing/ostrum_container.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/goods.h"
 #include "warehouse/internal/goods_in.h"
 #include "warehouse/internal/request.h"
@@ -194,64 +194,66 @@ void RunStep(CDepotRequest& req, Step step) {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdawInPick(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+namespace tw::warehouse {
+
+void OnPdawInPick(const CRequest& rq) {
+  CDepotRequest req(rq);
   RunStep(req, Step::kPick);
 }
 
-void CTarnwickExtension::OnPdawInCheck(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawInCheck(const CRequest& rq) {
+  CDepotRequest req(rq);
   RunStep(req, Step::kCheck);
 }
 
-void CTarnwickExtension::OnPdawInConfirm(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawInConfirm(const CRequest& rq) {
+  CDepotRequest req(rq);
   RunStep(req, Step::kConfirm);
 }
 
-void CTarnwickExtension::OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawInConfirmEx(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   GoodsDefineRecord goods;
   char account[31];
-  if (int code = tw::warehouse::ReadGoodsDefineKeys(body, goods, account); code != 0) return req.Code(code);
+  if (int code = tw::warehouse::ReadGoodsDefineKeys(rq.body, goods, account); code != 0) return req.Code(code);
   if (!req.TakeSlot()) return;
   if (goods.icid <= 0) {
     goods.icid = g_OstrumContainer.GetClientId(account, req.dbc());
     if (goods.icid <= 0) return req.Code(kRcNoClientKey);
   }
   if (!req.LoadDepot()) return;
-  tw::warehouse::ReadGoodsDefineAttributes(body, goods);
+  tw::warehouse::ReadGoodsDefineAttributes(rq.body, goods);
 
   GoodsDepotRecord place;
   place.icid = goods.icid;
-  tw::JsonGetString("cShelf", body, place.cshelf, 15, tw::kJsonModeCodePage);
-  tw::JsonGetString("cMoney", body, place.cmoney, 3, tw::kJsonModeCodePage);
-  place.imin = tw::JsonGetInt("iMin", body, 0);
-  place.imax = tw::JsonGetInt("iMax", body, 999999);
-  place.columnb = tw::JsonGetInt("iColumnB", body, 0);
-  place.columne = tw::JsonGetInt("iColumnE", body, 0);
-  place.storyb = tw::JsonGetInt("iStoryB", body, 0);
-  place.storye = tw::JsonGetInt("iStoryE", body, 0);
+  tw::JsonGetString("cShelf", rq.body, place.cshelf, 15, tw::kJsonModeCodePage);
+  tw::JsonGetString("cMoney", rq.body, place.cmoney, 3, tw::kJsonModeCodePage);
+  place.imin = tw::JsonGetInt("iMin", rq.body, 0);
+  place.imax = tw::JsonGetInt("iMax", rq.body, 999999);
+  place.columnb = tw::JsonGetInt("iColumnB", rq.body, 0);
+  place.columne = tw::JsonGetInt("iColumnE", rq.body, 0);
+  place.storyb = tw::JsonGetInt("iStoryB", rq.body, 0);
+  place.storye = tw::JsonGetInt("iStoryE", rq.body, 0);
   std::snprintf(place.cunit, sizeof place.cunit, "%s", goods.cunit);
-  const int32_t quantity = tw::JsonGetInt("iQuantity", body, 0);
+  const int32_t quantity = tw::JsonGetInt("iQuantity", rq.body, 0);
   if (quantity < 1) return req.Code(kRcNotReady);
-  int32_t kind = tw::JsonGetInt("nType", body, 0);
+  int32_t kind = tw::JsonGetInt("nType", rq.body, 0);
   if (kind < 0 || kind > 2) kind = 0;
   char number[kNumberMax + 1], batch[kNumberMax + 1], confirm[kPersonMax + 1], password[kPersonMax + 1];
-  tw::JsonGetString("cRNo", body, number, kNumberMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cBatch", body, batch, kNumberMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cConfirm", body, confirm, kPersonMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cPassword", body, password, kPersonMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cRNo", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cBatch", rq.body, batch, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cConfirm", rq.body, confirm, kPersonMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cPassword", rq.body, password, kPersonMax, tw::kJsonModeCodePage);
   if (batch[0] == '\0') tw::warehouse::MakeBatch(goods.icid, batch);
   // The number is drawn before the transaction opens: it is used up even when the goods in fails.
-  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(*this, req.slot(), goods.icid, number);
+  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(req.slot(), goods.icid, number);
 
   // The four steps form one transaction: a failure leaves nothing behind, so a retry can succeed.
   DbTransaction tx(req.dbc());
   if (!tx.ok()) return req.Code(kRcDbFailed);
   std::string mess;
-  const int giid = AddGoodsDefine(req.slot(), goods, user, mess);
+  const int giid = AddGoodsDefine(req.slot(), goods, req.user(), mess);
   tw::OutBuf& out = req.Reply();
   if (giid < 0) {
     out.Printf("{\"ReturnValue\":%d,", giid);
@@ -260,7 +262,7 @@ void CTarnwickExtension::OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body
     return req.Send();
   }
   place.giid = giid;
-  const int placement = AddGoodsDepot(req.slot(), place, req.depotCode(), user, mess);
+  const int placement = AddGoodsDepot(req.slot(), place, req.depotCode(), req.user(), mess);
   if (placement < 0) {
     out.Printf("{\"ReturnValue\":%d,", placement);
     CJsonFields(out).Str("cDepot", req.depotCode()).Int("icID", goods.icid).Int("iwGiid", giid)
@@ -277,14 +279,14 @@ void CTarnwickExtension::OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body
     call.Text(req.depotCode()).Int(giid).Int(kind).Int(0).Int(goods.icid).Int(0).Text(place.cshelf).Text(shelfText);
     call.Int(place.storyb).Int(place.columnb).Text(batch).Int(0).Int(0).Int(0).Int(0).Int(0).Int(0).Int(0);
     call.Text("").Text("").Text("").Int(tw::warehouse::TodayNumber()).Text("1900.1.1").Text("1900.1.1");
-    call.Text(user.mcname).Int(quantity).Text(goods.cmark).Text(goods.cmemo).Text(number).Text("1900.1.1");
+    call.Text(req.user().mcname).Int(quantity).Text(goods.cmark).Text(goods.cmemo).Text(number).Text("1900.1.1");
     if (!call.Run(req.dbc(), &notice) || notice <= 0) return req.Code(kRcDbFailed);
   }
   int32_t result = -1;
   {
     (void)req.depot().Touch(giid, quantity);
     CProcCall call("cp_w_g_in_confirm");
-    call.Int(notice).Text(user.mcname).Int(quantity).Int(quantity).Int(0).Text("").Int(goods.freedays).Int(0);
+    call.Int(notice).Text(req.user().mcname).Int(quantity).Int(quantity).Int(0).Text("").Int(goods.freedays).Int(0);
     call.Text(batch).Text(place.cshelf).Text(confirm).Text(password).Text("").Text(place.cmoney).Int(placement);
     call.Text(place.cshelf).Int(0).Int(0).Fees(req.depot(), {2, 3, 4, 5}, quantity);
     // The handover refusals are not told apart here: any refusal is "-9".
@@ -299,3 +301,5 @@ void CTarnwickExtension::OnPdawInConfirmEx(CHttpServerContext* pCtxt, char* body
   out.AppendChar('}');
   req.Send();
 }
+
+}  // namespace tw::warehouse

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/goods_in.h"
 #include "warehouse/internal/request.h"
 
@@ -115,39 +115,41 @@ class NoticeRows : public CListRows {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdawInAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+namespace tw::warehouse {
+
+void OnPdawInAdd(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
-  const int32_t quantity = tw::JsonGetInt("iQuantity", body, 0);
+  const int32_t quantity = tw::JsonGetInt("iQuantity", rq.body, 0);
   if (quantity < 1) return req.Code(MissingKeyCode(2));
   tw::warehouse::GoodsKeys goods;
-  goods.Read(body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
+  goods.Read(rq.body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
   if (!req.TakeSlot()) return;
   goods.ResolveAccount(req.dbc());
   const std::string condition = goods.Condition();
   if (condition.empty()) return req.Code(MissingKeyCode(1));
 
-  int32_t kind = tw::JsonGetInt("nType", body, 0);
+  int32_t kind = tw::JsonGetInt("nType", rq.body, 0);
   if (kind < 0 || kind > 2) kind = 0;
   char number[kTextMax + 1], batch[kTextMax + 1], eta[kTextMax + 1], made[kTextMax + 1], expires[kTextMax + 1];
   char mark[kMarkMax + 1], memo[kMemoMax + 1], person[kTextMax + 1], phone[kPhoneMax + 1], addr[kAddrMax + 1];
   char shelf[kTextMax + 1];
-  tw::JsonGetString("cRNo", body, number, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cBatch", body, batch, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("dETA", body, eta, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("dDate_p", body, made, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("dDate_v", body, expires, kTextMax, tw::kJsonModeCodePage);
-  const bool bPick = tw::JsonGetBool("bPick", body, 0) != 0;
-  double fPick = tw::JsonGetDouble("fPick", body, 0);
-  double fQcIn = tw::JsonGetDouble("fQCIn", body, -1);
-  double fLabel = tw::JsonGetDouble("fLabel", body, -1);
-  double fArrange = tw::JsonGetDouble("fArrange", body, -1);
-  tw::JsonGetString("cMark", body, mark, kMarkMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cMemo", body, memo, kMemoMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cMName", body, person, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cPhone", body, phone, kPhoneMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cAddr", body, addr, kAddrMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cShelf", body, shelf, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cRNo", rq.body, number, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cBatch", rq.body, batch, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("dETA", rq.body, eta, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("dDate_p", rq.body, made, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("dDate_v", rq.body, expires, kTextMax, tw::kJsonModeCodePage);
+  const bool bPick = tw::JsonGetBool("bPick", rq.body, 0) != 0;
+  double fPick = tw::JsonGetDouble("fPick", rq.body, 0);
+  double fQcIn = tw::JsonGetDouble("fQCIn", rq.body, -1);
+  double fLabel = tw::JsonGetDouble("fLabel", rq.body, -1);
+  double fArrange = tw::JsonGetDouble("fArrange", rq.body, -1);
+  tw::JsonGetString("cMark", rq.body, mark, kMarkMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cMemo", rq.body, memo, kMemoMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cMName", rq.body, person, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cPhone", rq.body, phone, kPhoneMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cAddr", rq.body, addr, kAddrMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cShelf", rq.body, shelf, kTextMax, tw::kJsonModeCodePage);
   const tw::ShortText etaText = tw::NormalizeDateTime(eta);
   const tw::ShortText madeText = tw::NormalizeDate(made);
   const tw::ShortText expiresText = tw::NormalizeDate(expires);
@@ -173,7 +175,7 @@ void CTarnwickExtension::OnPdawInAdd(CHttpServerContext* pCtxt, char* body, cons
   if (p.nstate > 0) return req.Code(kRcPlacementInactive);
   // Drawn only now, so a refused notice uses up no number.
   if (batch[0] == '\0') tw::warehouse::MakeBatch(goods.icid, batch);
-  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(*this, req.slot(), goods.icid, number);
+  if (number[0] == '\0') tw::warehouse::DrawGoodsInNumber(req.slot(), goods.icid, number);
   if (!bPick) fPick = 0;
   if (fQcIn <= kTakePlacementFee) fQcIn = p.fqcin;
   if (fLabel <= kTakePlacementFee) fLabel = p.flabel;
@@ -185,7 +187,7 @@ void CTarnwickExtension::OnPdawInAdd(CHttpServerContext* pCtxt, char* body, cons
   call.Text(req.depotCode()).Int(p.giid).Int(kind).Int(0).Int(p.icid).Int(0).Text(shelf).Text(shelfText);
   call.Int(p.nstoryb).Int(p.wcolumnb).Text(batch).Int(0).Int(bPick ? 1 : 0).Real(fPick, 2).Real(fQcIn, 2);
   call.Real(fLabel, 2).Real(fArrange, 2).Int(0).Text(person).Text(addr).Text(phone).Int(tw::warehouse::TodayNumber());
-  call.Text(madeText.c_str()).Text(expiresText.c_str()).Text(user.mcname).Int(quantity).Text(mark).Text(memo);
+  call.Text(madeText.c_str()).Text(expiresText.c_str()).Text(req.user().mcname).Int(quantity).Text(mark).Text(memo);
   call.Text(number).Text(etaText.c_str());
   int32_t result = -1;
   if (!call.Run(req.dbc(), &result)) return req.Code(kRcDbFailed);
@@ -207,16 +209,16 @@ void CTarnwickExtension::OnPdawInAdd(CHttpServerContext* pCtxt, char* body, cons
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawInQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawInQuery(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
-  int32_t icid = tw::JsonGetInt("iqcID", body, 0);
+  int32_t icid = tw::JsonGetInt("iqcID", rq.body, 0);
   tw::warehouse::GoodsKeys goods;
-  goods.Read(body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
+  goods.Read(rq.body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
   char number[kTextMax + 1], batch[kTextMax + 1];
-  tw::JsonGetString("cqRNo", body, number, kTextMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqBatch", body, batch, kTextMax, tw::kJsonModeCodePage);
-  const PagingKeys keys = ReadPagingKeys(body);
+  tw::JsonGetString("cqRNo", rq.body, number, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqBatch", rq.body, batch, kTextMax, tw::kJsonModeCodePage);
+  const PagingKeys keys = ReadPagingKeys(rq.body);
   if (!req.TakeSlot()) return;
   goods.ResolveAccount(req.dbc());
   // An account that names no client finds nothing (it must not widen the list to every client).
@@ -299,26 +301,26 @@ void CTarnwickExtension::OnPdawInQuery(CHttpServerContext* pCtxt, char* body, co
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawInPicAdd(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawInPicAdd(const CRequest& rq) {
+  CDepotRequest req(rq);
   char number[kTextMax + 1], fileName[kFileNameMax + 1];
-  tw::JsonGetString("cRNo", body, number, kTextMax, tw::kJsonModeCodePage);
-  const int32_t iid = tw::JsonGetInt("iID", body, 0);
+  tw::JsonGetString("cRNo", rq.body, number, kTextMax, tw::kJsonModeCodePage);
+  const int32_t iid = tw::JsonGetInt("iID", rq.body, 0);
   if (iid <= 0 && number[0] == '\0') return req.Code(MissingKeyCode(0));
-  tw::JsonGetString("cFileName", body, fileName, kFileNameMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cFileName", rq.body, fileName, kFileNameMax, tw::kJsonModeCodePage);
   const char* dot = std::strrchr(fileName, '.');
   const size_t extLength = dot != nullptr ? std::strlen(dot + 1) : 0;
   if (dot == nullptr || extLength < 3 || extLength > 4) return req.Code(MissingKeyCode(1));
   const std::string ext = dot + 1;
 
   const char* end = nullptr;
-  const char* raw = tw::JsonGetRaw("vPic", body, &end);
+  const char* raw = tw::JsonGetRaw("vPic", rq.body, &end);
   if (raw == nullptr || end == nullptr) return req.Code(MissingKeyCode(2));
   const size_t rawLength = static_cast<size_t>(end - raw);
   if (rawLength < kPictureTextMin) return req.Code(MissingKeyCode(3));
   if (rawLength > kPictureTextMax) return req.Code(MissingKeyCode(4));
   // The picture is decoded where it lies in the request body (the body is the request's own).
-  char* text = body + (raw - body);
+  char* text = rq.body + (raw - rq.body);
   text[rawLength] = '\0';
   std::replace(text, text + rawLength, ' ', '+');
   const long length = tw::Base64DecodeInPlace(text);
@@ -330,7 +332,7 @@ void CTarnwickExtension::OnPdawInPicAdd(CHttpServerContext* pCtxt, char* body, c
   if (!tx.ok()) return req.Code(kRcDbFailed);
   int32_t pictureId = -1;
   CProcCall call("cp_w_g_in_pic_add");
-  call.Int(iid).Text(number).Int(0).Text(ext).Text(user.mcname);
+  call.Int(iid).Text(number).Int(0).Text(ext).Text(req.user().mcname);
   if (!call.Run(req.dbc(), &pictureId) || pictureId <= 0) return req.Code(kRcDbFailed);
   {
     DbStatement st(req.dbc());
@@ -351,12 +353,12 @@ void CTarnwickExtension::OnPdawInPicAdd(CHttpServerContext* pCtxt, char* body, c
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawInPicQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
-  const int32_t iid = tw::JsonGetInt("iID", body, 0);
-  const int32_t pictureId = tw::JsonGetInt("iipID", body, 0);
+void OnPdawInPicQuery(const CRequest& rq) {
+  CDepotRequest req(rq);
+  const int32_t iid = tw::JsonGetInt("iID", rq.body, 0);
+  const int32_t pictureId = tw::JsonGetInt("iipID", rq.body, 0);
   char number[kTextMax + 1];
-  tw::JsonGetString("cRNo", body, number, kTextMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cRNo", rq.body, number, kTextMax, tw::kJsonModeCodePage);
   if (iid <= 0 && pictureId <= 0 && number[0] == '\0') return req.Code(MissingKeyCode(0));
   if (!req.TakeSlot()) return;
 
@@ -414,3 +416,5 @@ void CTarnwickExtension::OnPdawInPicQuery(CHttpServerContext* pCtxt, char* body,
   out.Printf("],\"iTotalRec\":%u}", count);
   req.Send();
 }
+
+}  // namespace tw::warehouse

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/request.h"
 
 namespace {
@@ -123,19 +123,21 @@ void SignMove(CDepotRequest& req, bool bIn) {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdawMoveInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+namespace tw::warehouse {
+
+void OnPdawMoveInfo(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   char number[kNumberMax + 1], batch[kBatchMax + 1], goods[kGoodsCodeMax + 1];
   char dateB[kDateKeyMax + 1], dateE[kDateKeyMax + 1];
-  tw::JsonGetString("cqNum", body, number, kNumberMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqBatch", body, batch, kBatchMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cqgCode", body, goods, kGoodsCodeMax, tw::kJsonModeCodePage);
-  const bool bIn = tw::JsonGetBool("bIn", body, 0) != 0;
-  const bool bNoInSign = tw::JsonGetBool("bNoInSign", body, 0) != 0;
-  const bool bNoOutSign = tw::JsonGetBool("bNoOutSign", body, 0) != 0;
-  tw::JsonGetString("dqDateB", body, dateB, kDateKeyMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("dqDateE", body, dateE, kDateKeyMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqNum", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqBatch", rq.body, batch, kBatchMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqgCode", rq.body, goods, kGoodsCodeMax, tw::kJsonModeCodePage);
+  const bool bIn = tw::JsonGetBool("bIn", rq.body, 0) != 0;
+  const bool bNoInSign = tw::JsonGetBool("bNoInSign", rq.body, 0) != 0;
+  const bool bNoOutSign = tw::JsonGetBool("bNoOutSign", rq.body, 0) != 0;
+  tw::JsonGetString("dqDateB", rq.body, dateB, kDateKeyMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("dqDateE", rq.body, dateE, kDateKeyMax, tw::kJsonModeCodePage);
   if (!tw::NormalizeQueryDate(dateB, sizeof dateB, false)) return req.Code(MissingKeyCode(1));
   tw::NormalizeQueryDate(dateE, sizeof dateE, true);
   if (!req.Open()) return;
@@ -179,12 +181,14 @@ void CTarnwickExtension::OnPdawMoveInfo(CHttpServerContext* pCtxt, char* body, c
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawMoveIn(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawMoveIn(const CRequest& rq) {
+  CDepotRequest req(rq);
   SignMove(req, true);
 }
 
-void CTarnwickExtension::OnPdawMoveOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawMoveOut(const CRequest& rq) {
+  CDepotRequest req(rq);
   SignMove(req, false);
 }
+
+}  // namespace tw::warehouse

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/goods_in.h"
 #include "warehouse/internal/request.h"
 
@@ -138,13 +138,15 @@ struct OrderKeys {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdawCartInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+namespace tw::warehouse {
+
+void OnPdawCartInfo(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
-  const int32_t cartId = tw::JsonGetInt("iqCartID", body, 0);
+  const int32_t cartId = tw::JsonGetInt("iqCartID", rq.body, 0);
   if (cartId <= 0) return req.Code(MissingKeyCode(1));
-  const bool bGoods = tw::JsonGetBool("bListGoods", body, 0) != 0;
-  const bool bOrders = tw::JsonGetBool("bListOrder", body, 0) != 0;
+  const bool bGoods = tw::JsonGetBool("bListGoods", rq.body, 0) != 0;
+  const bool bOrders = tw::JsonGetBool("bListOrder", rq.body, 0) != 0;
   if (!req.Open()) return;
   CartRow r;
   if (int got = ReadCart(req, cartId, r); got != 1) return req.Code(got);
@@ -230,23 +232,23 @@ void CTarnwickExtension::OnPdawCartInfo(CHttpServerContext* pCtxt, char* body, c
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawCartChoose(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawCartChoose(const CRequest& rq) {
+  CDepotRequest req(rq);
   ChooseOrConfirm(req, false);
 }
 
-void CTarnwickExtension::OnPdawCartConfirm(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawCartConfirm(const CRequest& rq) {
+  CDepotRequest req(rq);
   ChooseOrConfirm(req, true);
 }
 
-void CTarnwickExtension::OnPdawOrderInfo(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawOrderInfo(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   OrderKeys keys;
-  keys.Read(body);
+  keys.Read(rq.body);
   if (keys.ioid <= 0 && std::string_view(keys.number).size() < kOrderInfoNumberMin) return req.Code(MissingKeyCode(1));
-  const bool bGoods = tw::JsonGetBool("bListGoods", body, 0) != 0;
+  const bool bGoods = tw::JsonGetBool("bListGoods", rq.body, 0) != 0;
   if (!req.Open()) return;
   if (!keys.Usable()) return req.Code(kRcNotFound);
 
@@ -323,15 +325,15 @@ void CTarnwickExtension::OnPdawOrderInfo(CHttpServerContext* pCtxt, char* body, 
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawOrderOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawOrderOut(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   OrderKeys keys;
-  keys.Read(body);
+  keys.Read(rq.body);
   if (keys.ioid <= 0 && keys.number[0] == '\0') return req.Code(MissingKeyCode(1));
   char confirm[kPersonMax + 1], password[kPersonMax + 1];
-  tw::JsonGetString("cConfirm", body, confirm, kPersonMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cPassword", body, password, kPersonMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cConfirm", rq.body, confirm, kPersonMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cPassword", rq.body, password, kPersonMax, tw::kJsonModeCodePage);
   if (!req.Open()) return;
   if (!keys.Usable()) return req.Code(kRcNotFound);
 
@@ -374,7 +376,7 @@ void CTarnwickExtension::OnPdawOrderOut(CHttpServerContext* pCtxt, char* body, c
   int32_t result = -1, booking = 0;
   (void)req.depot().Touch(ioid, static_cast<int32_t>(pieces));
   CProcCall call("cp_w_order_set_o_confirm");
-  call.OutInt(&booking).Int(ioid).Text(user.mcname).Text("").Text("").Text("").Text(confirm).Text(password);
+  call.OutInt(&booking).Int(ioid).Text(req.user().mcname).Text("").Text("").Text("").Text(confirm).Text(password);
   call.Text("").Text("").Fees(req.depot(), {22, 23, 24, 25, 26}, pieces);
   if (!call.Run(req.dbc(), &result)) return req.Code(kRcDbFailed);
 
@@ -403,3 +405,5 @@ void CTarnwickExtension::OnPdawOrderOut(CHttpServerContext* pCtxt, char* body, c
   tw::warehouse::CloseWithMess(out, mess);
   req.Send();
 }
+
+}  // namespace tw::warehouse

@@ -16,15 +16,16 @@
 #include "core/caches.h"
 #include "core/db.h"
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/shipment_entry.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
 #include "util/outbuf.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/order_list.h"
 #include "warehouse/internal/prefix_filter.h"
 #include "warehouse/internal/request.h"
@@ -43,9 +44,6 @@ constexpr size_t kQueryDateMax = 22;
 // bytes per byte at worst, the keys and two numbers. The batch reply is bounded by it.
 constexpr size_t kOrderEntryMaxBytes = 4096;
 constexpr size_t kOrderReplyRoom = 256;
-
-// The partner's requests act for no PDA operator.
-const PdaUser kNoOperator{};
 
 // ---- the keys of the lists --------------------------------------------------------------------------
 
@@ -235,23 +233,25 @@ struct StoredTotalRow {
 
 }  // namespace
 
+namespace tw::warehouse {
+
 // ---- the orders -------------------------------------------------------------------------------------
 
-void CTarnwickExtension::OnWOrderSet(CHttpServerContext* pCtxt, char* body, const unsigned char* address) {
-  const std::string_view text(body != nullptr ? body : "");
+void OnWOrderSet(const CRequest& rq) {
+  const std::string_view text(rq.body != nullptr ? rq.body : "");
   const int32_t icid = tw::JsonGetInt("icID", text, 0);
   if (icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
   std::vector<std::string_view> orders;
   if (!tw::warehouse::FindOrders(text, orders)) {
-    WriteCode(pCtxt, kRcNoOrderList);
+    WriteCode(rq.pCtxt, kRcNoOrderList);
     return;
   }
   PoolSlotGuard slot;
   if (!slot.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
 
@@ -260,7 +260,7 @@ void CTarnwickExtension::OnWOrderSet(CHttpServerContext* pCtxt, char* body, cons
   int32_t stored = 0;
   for (size_t i = 0; i < orders.size(); ++i) {
     results[i].iIndex = static_cast<int32_t>(i);
-    if (SavePreInputRecord(slot.slot(), icid, orders[i], results[i], address) >= 1) ++stored;
+    if (tw::services::SavePreInputRecord(slot.slot(), icid, orders[i], results[i], rq.address) >= 1) ++stored;
   }
 
   // Written once every order is done: a carrier order works in the slot's reply buffer.
@@ -269,16 +269,16 @@ void CTarnwickExtension::OnWOrderSet(CHttpServerContext* pCtxt, char* body, cons
   CBatchReply batch(reply, static_cast<int32_t>(orders.size()), stored);
   for (const ShipmentEntryResult& r : results) PutEntryResult(batch, "ioID", r);
   if (!batch.Finish()) {
-    WriteCode(pCtxt, kRcDbFailed);  // cannot happen within the entry bound
+    WriteCode(rq.pCtxt, kRcDbFailed);  // cannot happen within the entry bound
     return;
   }
-  WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(rq.pCtxt, reply.data(), reply.size());
 }
 
 // ---- the lists --------------------------------------------------------------------------------------
 
-void CTarnwickExtension::OnWGoodsInfo(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  CDepotRequest req(*this, pCtxt, body != nullptr ? body : "", kNoOperator);
+void OnWGoodsInfo(const CRequest& rq) {
+  CDepotRequest req(rq);
   PartnerListKeys k;
   if (!OpenList(req, k, false)) return;
   const PagingKeys keys = ReadPagingKeys(req.body());
@@ -307,11 +307,11 @@ void CTarnwickExtension::OnWGoodsInfo(CHttpServerContext* pCtxt, char* body, con
   shape.columns = kGoodsColumns;
   shape.orderDesc = kGoodsOrder;
   PlacedGoodsRows rows;
-  RunPagedList(*this, pCtxt, req.slot(), k.icid, keys, filter, echo, shape, rows);
+  RunPagedList(rq.pCtxt, req.slot(), k.icid, keys, filter, echo, shape, rows);
 }
 
-void CTarnwickExtension::OnWInQuery(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  CDepotRequest req(*this, pCtxt, body != nullptr ? body : "", kNoOperator);
+void OnWInQuery(const CRequest& rq) {
+  CDepotRequest req(rq);
   PartnerListKeys k;
   if (!OpenList(req, k, true)) return;
   const PagingKeys keys = ReadPagingKeys(req.body());
@@ -342,11 +342,11 @@ void CTarnwickExtension::OnWInQuery(CHttpServerContext* pCtxt, char* body, const
   shape.columns = kGoodsInColumns;
   shape.orderDesc = kGoodsInOrder;
   GoodsInRows rows;
-  RunPagedList(*this, pCtxt, req.slot(), k.icid, keys, filter, echo, shape, rows);
+  RunPagedList(rq.pCtxt, req.slot(), k.icid, keys, filter, echo, shape, rows);
 }
 
-void CTarnwickExtension::OnWInTotal(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
-  CDepotRequest req(*this, pCtxt, body != nullptr ? body : "", kNoOperator);
+void OnWInTotal(const CRequest& rq) {
+  CDepotRequest req(rq);
   PartnerListKeys k;
   if (!OpenList(req, k, true)) return;
 
@@ -385,3 +385,5 @@ void CTarnwickExtension::OnWInTotal(CHttpServerContext* pCtxt, char* body, const
   out.Printf("],\"iTotalRec\":%d}", goods);
   req.Send();
 }
+
+}  // namespace tw::warehouse

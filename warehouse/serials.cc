@@ -4,11 +4,11 @@
 #include <string>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/goods_in.h"
 #include "warehouse/internal/request.h"
 
@@ -98,16 +98,18 @@ void PutGoods(CJsonFields& f, const GoodsOfRow& r) {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdawSerialIn(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+namespace tw::warehouse {
+
+void OnPdawSerialIn(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
-  const int32_t iid = tw::JsonGetInt("iID", body, 0);
+  const int32_t iid = tw::JsonGetInt("iID", rq.body, 0);
   char number[kNumberMax + 1], code[kCodeMax + 1];
-  tw::JsonGetString("cRNo", body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cRNo", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
   if (iid <= 0 && number[0] == '\0') return req.Code(MissingKeyCode(1));
-  tw::JsonGetString("cCode", body, code, kCodeMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cCode", rq.body, code, kCodeMax, tw::kJsonModeCodePage);
   if (code[0] == '\0') return req.Code(MissingKeyCode(2));
-  const bool bDefective = tw::JsonGetBool("bDefective", body, 0) != 0;
+  const bool bDefective = tw::JsonGetBool("bDefective", rq.body, 0) != 0;
   if (!req.Open()) return;
   if ((iid <= 0 && !IsGbkText(number)) || !IsGbkText(code)) return req.Code(kRcNotFound);
 
@@ -142,13 +144,13 @@ void CTarnwickExtension::OnPdawSerialIn(CHttpServerContext* pCtxt, char* body, c
   if (found == 0) {
     CProcCall add("cp_w_g_serial_add");
     add.Text(req.depotCode()).Int(r.giid).Int(r.icid).Text(code).Int(tw::warehouse::TodayNumber());
-    add.Text(user.mcname).Int(0).Text("").Text("").Int(0).Int(0);
+    add.Text(req.user().mcname).Int(0).Text("").Text("").Int(0).Int(0);
     if (!add.Run(req.dbc(), &serid)) return req.Code(kRcDbFailed);
     if (serid <= 0) return refuse(0, tw::warehouse::kMessSystem);
   }
 
   CProcCall call("cp_w_g_serial_in_id");
-  call.Int(serid).Int(bDefective ? 0 : 1).Int(tw::warehouse::TodayNumber()).Text(user.mcname).Int(r.iid);
+  call.Int(serid).Int(bDefective ? 0 : 1).Int(tw::warehouse::TodayNumber()).Text(req.user().mcname).Int(r.iid);
   AddOperation(call, req.depot(), kOperationSerialIn, r.giid, r.cshelfb);
   int32_t result = -1;
   if (!call.Run(req.dbc(), &result)) return req.Code(kRcDbFailed);
@@ -168,20 +170,20 @@ void CTarnwickExtension::OnPdawSerialIn(CHttpServerContext* pCtxt, char* body, c
   req.Send();
 }
 
-void CTarnwickExtension::OnPdawSerialOut(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawSerialOut(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
-  const int32_t orderId = tw::JsonGetInt("iqoID", body, 0);
+  const int32_t orderId = tw::JsonGetInt("iqoID", rq.body, 0);
   char number[kNumberMax + 1], goodsCode[kCodeMax + 1], code[kCodeMax + 1];
-  tw::JsonGetString("cNum", body, number, kNumberMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cNum", rq.body, number, kNumberMax, tw::kJsonModeCodePage);
   if (orderId <= 0 && std::string_view(number).size() < kOrderNumberMin) return req.Code(MissingKeyCode(1));
-  const bool bNo = tw::JsonGetBool("bNo", body, 0) != 0;
-  const int32_t giid = tw::JsonGetInt("iqwGiid", body, 0);
-  tw::JsonGetString("cqgCode", body, goodsCode, kCodeMax, tw::kJsonModeCodePage);
+  const bool bNo = tw::JsonGetBool("bNo", rq.body, 0) != 0;
+  const int32_t giid = tw::JsonGetInt("iqwGiid", rq.body, 0);
+  tw::JsonGetString("cqgCode", rq.body, goodsCode, kCodeMax, tw::kJsonModeCodePage);
   if (giid <= 0 && goodsCode[0] == '\0') return req.Code(MissingKeyCode(0));
-  tw::JsonGetString("cCode", body, code, kCodeMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cCode", rq.body, code, kCodeMax, tw::kJsonModeCodePage);
   if (code[0] == '\0') return req.Code(MissingKeyCode(2));
-  const bool bDefective = tw::JsonGetBool("bDefective", body, 0) != 0;
+  const bool bDefective = tw::JsonGetBool("bDefective", rq.body, 0) != 0;
   if (!req.Open()) return;
   if ((orderId <= 0 && !IsGbkText(number)) || (giid <= 0 && !IsGbkText(goodsCode)) || !IsGbkText(code)) {
     return req.Code(kRcNotFound);
@@ -224,7 +226,7 @@ void CTarnwickExtension::OnPdawSerialOut(CHttpServerContext* pCtxt, char* body, 
   if (found == 1 && iidout > 0) return req.Code(kRcStateTooHigh);
   // An unknown code goes on as serial id 0, which the procedure refuses as no such piece.
   CProcCall call("cp_w_g_serial_out_id");
-  call.Int(serid).Int(bDefective ? 0 : 1).Int(tw::warehouse::TodayNumber()).Text(user.mcname).Int(ioid).Int(r.iid);
+  call.Int(serid).Int(bDefective ? 0 : 1).Int(TodayNumber()).Text(req.user().mcname).Int(ioid).Int(r.iid);
   AddOperation(call, req.depot(), kOperationSerialOut, r.giid, r.cshelfb);
   int32_t result = -1;
   if (!call.Run(req.dbc(), &result)) return req.Code(kRcDbFailed);
@@ -246,3 +248,5 @@ void CTarnwickExtension::OnPdawSerialOut(CHttpServerContext* pCtxt, char* body, 
   out.AppendChar('}');
   req.Send();
 }
+
+}  // namespace tw::warehouse

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "core/db_columns.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/result_codes.h"
 #include "util/escape.h"
 #include "util/json.h"
+#include "warehouse/handlers.h"
 #include "warehouse/internal/request.h"
 
 namespace {
@@ -137,39 +137,41 @@ struct PlacementRow {
 
 }  // namespace
 
-void CTarnwickExtension::OnPdawShelfPut(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+namespace tw::warehouse {
+
+void OnPdawShelfPut(const CRequest& rq) {
+  CDepotRequest req(rq);
   MovePiece(req, true);
 }
 
-void CTarnwickExtension::OnPdawShelfGet(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawShelfGet(const CRequest& rq) {
+  CDepotRequest req(rq);
   MovePiece(req, false);
 }
 
-void CTarnwickExtension::OnPdawShelfQuery(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawShelfQuery(const CRequest& rq) {
+  CDepotRequest req(rq);
   ListShelf(req, true);
 }
 
-void CTarnwickExtension::OnPdawShelfGoods(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawShelfGoods(const CRequest& rq) {
+  CDepotRequest req(rq);
   ListShelf(req, false);
 }
 
-void CTarnwickExtension::OnPdawShelfChange(CHttpServerContext* pCtxt, char* body, const PdaUser& user) {
-  CDepotRequest req(*this, pCtxt, body, user);
+void OnPdawShelfChange(const CRequest& rq) {
+  CDepotRequest req(rq);
   if (!req.ReadDepot()) return;
   tw::warehouse::GoodsKeys goods;
-  goods.Read(body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
+  goods.Read(rq.body, "iqwGiid", "cqgCode", "cqcCode", "cqAccount");
   char shelf[kChangeShelfMax + 1], mark[kMarkMax + 1], memo[kMemoMax + 1];
-  tw::JsonGetString("cShelf", body, shelf, kChangeShelfMax, tw::kJsonModeCodePage);
-  int32_t storyB = tw::JsonGetInt("iStoryB", body, 0);
-  int32_t storyE = tw::JsonGetInt("iStoryE", body, 0);
-  int32_t columnB = tw::JsonGetInt("iColumnB", body, 0);
-  int32_t columnE = tw::JsonGetInt("iColumnE", body, 0);
-  tw::JsonGetString("cMark", body, mark, kMarkMax, tw::kJsonModeCodePage);
-  tw::JsonGetString("cMemo", body, memo, kMemoMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cShelf", rq.body, shelf, kChangeShelfMax, tw::kJsonModeCodePage);
+  int32_t storyB = tw::JsonGetInt("iStoryB", rq.body, 0);
+  int32_t storyE = tw::JsonGetInt("iStoryE", rq.body, 0);
+  int32_t columnB = tw::JsonGetInt("iColumnB", rq.body, 0);
+  int32_t columnE = tw::JsonGetInt("iColumnE", rq.body, 0);
+  tw::JsonGetString("cMark", rq.body, mark, kMarkMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cMemo", rq.body, memo, kMemoMax, tw::kJsonModeCodePage);
   if (!req.TakeSlot()) return;
   goods.ResolveAccount(req.dbc());
   const std::string condition = goods.Condition();
@@ -225,3 +227,5 @@ void CTarnwickExtension::OnPdawShelfChange(CHttpServerContext* pCtxt, char* body
   out.AppendChar('}');
   req.Send();
 }
+
+}  // namespace tw::warehouse

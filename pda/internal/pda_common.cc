@@ -6,8 +6,8 @@
 
 #include "core/caches.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/paging.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -58,31 +58,30 @@ const char* SendRefusalText(int result) {
 
 tw::OutBuf OpenReply(PoolSlot& slot) { return tw::OutBuf::Growable(slot.szReply, kReplyBytes, kListReplyMaxBytes); }
 
-void SendReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const tw::OutBuf& reply) {
+void SendReply(CHttpServerContext* pCtxt, const tw::OutBuf& reply) {
   if (reply.overflowed()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(pCtxt, reply.data(), reply.size());
 }
 
-void WriteRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int code, const char* numberKey,
-                  const char* number, const char* mess) {
+void WriteRefusal(CHttpServerContext* pCtxt, PoolSlot& slot, int code, const char* numberKey, const char* number,
+                  const char* mess) {
   tw::OutBuf reply = OpenReply(slot);
   reply.AppendChar('{');
   CJsonFields(reply).Int("ReturnValue", code).Str(numberKey, number).Str("cMess", mess);
   reply.AppendChar('}');
-  SendReply(ext, pCtxt, reply);
+  SendReply(pCtxt, reply);
 }
 
-void WriteProcedureRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int result,
-                           const char* cNum, const char* mess) {
-  WriteRefusal(ext, pCtxt, slot, result - kProcedureRefusalOffset, "cNum", cNum, mess);
+void WriteProcedureRefusal(CHttpServerContext* pCtxt, PoolSlot& slot, int result, const char* cNum, const char* mess) {
+  WriteRefusal(pCtxt, slot, result - kProcedureRefusalOffset, "cNum", cNum, mess);
 }
 
-void WriteHandlerRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, const char* number,
-                         const char* mess, const char* numberKey) {
-  WriteRefusal(ext, pCtxt, slot, kRcHandlerRefusal, numberKey, number, mess);
+void WriteHandlerRefusal(CHttpServerContext* pCtxt, PoolSlot& slot, const char* number, const char* mess,
+                         const char* numberKey) {
+  WriteRefusal(pCtxt, slot, kRcHandlerRefusal, numberKey, number, mess);
 }
 
 bool KeyGiven(const char* key, std::string_view body) { return tw::JsonFindKey(key, body) != nullptr; }
@@ -133,21 +132,21 @@ int RunUpdate(PoolSlot& slot, const char* sql) {
   return rows > 0 ? kUpdateTouched : kUpdateNoRow;
 }
 
-bool RunUpdateOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, const char* sql) {
+bool RunUpdateOrReply(CHttpServerContext* pCtxt, PoolSlot& slot, const char* sql) {
   const int updated = RunUpdate(slot, sql);
   if (updated == kUpdateTouched) return true;
-  ext.WriteCode(pCtxt, updated == kUpdateNoRow ? kRcNoRecord : kRcDbFailed);
+  WriteCode(pCtxt, updated == kUpdateNoRow ? kRcNoRecord : kRcDbFailed);
   return false;
 }
 
-bool FetchRowOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, DbStatement& st, int noRowCode) {
+bool FetchRowOrReply(CHttpServerContext* pCtxt, DbStatement& st, int noRowCode) {
   const SQLRETURN rc = st.Fetch();
   if (rc == SQL_NO_DATA) {
-    ext.WriteCode(pCtxt, noRowCode);
+    WriteCode(pCtxt, noRowCode);
     return false;
   }
   if (!DbOk(rc)) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return false;
   }
   return true;

@@ -24,7 +24,6 @@
 #include "util/outbuf.h"
 
 class CHttpServerContext;
-class CTarnwickExtension;
 class DbStatement;
 struct PdaUser;
 
@@ -55,19 +54,18 @@ inline constexpr char kMessSystemError[] = "系统错误。";
 [[nodiscard]] tw::OutBuf OpenReply(PoolSlot& slot);
 
 // SendReply: sends the reply as built; "-9" instead when it did not fit.
-void SendReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const tw::OutBuf& reply);
+void SendReply(CHttpServerContext* pCtxt, const tw::OutBuf& reply);
 
 // WriteRefusal: {"ReturnValue":code,"<numberKey>":"<number>","cMess":"<mess>"} (texts GBK, written
 // as escaped UTF-8).
-void WriteRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int code, const char* numberKey,
-                  const char* number, const char* mess);
+void WriteRefusal(CHttpServerContext* pCtxt, PoolSlot& slot, int code, const char* numberKey, const char* number,
+                  const char* mess);
 // WriteProcedureRefusal: the refusal of a procedure that returned `result`: code result - 100 with
 // "cNum".
-void WriteProcedureRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, int result,
-                           const char* cNum, const char* mess);
+void WriteProcedureRefusal(CHttpServerContext* pCtxt, PoolSlot& slot, int result, const char* cNum, const char* mess);
 // WriteHandlerRefusal: the handler's own refusal, code -14, with the number under numberKey.
-void WriteHandlerRefusal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, const char* number,
-                         const char* mess, const char* numberKey = "cNum");
+void WriteHandlerRefusal(CHttpServerContext* pCtxt, PoolSlot& slot, const char* number, const char* mess,
+                         const char* numberKey = "cNum");
 
 // ---- Request keys -----------------------------------------------------------------------------------
 
@@ -106,16 +104,14 @@ inline constexpr int kUpdateNoRow = 0;
 // RunUpdateOrReply: runs the UPDATE of a row the handler has just found. True when it changed the
 // row; otherwise the reply is written ("-2" when it touched none, the row having gone since, "-9"
 // when it did not run) and the handler only has to return.
-[[nodiscard]] bool RunUpdateOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot,
-                                    const char* sql);
+[[nodiscard]] bool RunUpdateOrReply(CHttpServerContext* pCtxt, PoolSlot& slot, const char* sql);
 
 // ---- Single rows ------------------------------------------------------------------------------------
 
 // FetchRowOrReply: fetches the next row of a statement that has run. True when a row came;
 // otherwise the reply is written (noRowCode when there is no row, "-9" when the fetch failed) and
 // the handler only has to return.
-[[nodiscard]] bool FetchRowOrReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, DbStatement& st,
-                                   int noRowCode);
+[[nodiscard]] bool FetchRowOrReply(CHttpServerContext* pCtxt, DbStatement& st, int noRowCode);
 
 // ---- Procedures -------------------------------------------------------------------------------------
 

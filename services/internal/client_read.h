@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
 #include "util/escape.h"
@@ -20,15 +20,15 @@ namespace tw::entry {
 
 // OpenClientRead: reads "icID" into *icid and takes a pool slot into `slot`. False, with the refusal
 // written, when "icID" is missing or not positive (badClientCode) or no slot is free ("-9999").
-inline bool OpenClientRead(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
-                           int badClientCode, int32_t* icid, PoolSlotGuard& slot) {
+inline bool OpenClientRead(CHttpServerContext* pCtxt, std::string_view body, int badClientCode, int32_t* icid,
+                           PoolSlotGuard& slot) {
   *icid = tw::JsonGetInt("icID", body, 0);
   if (*icid <= 0) {
-    ext.WriteCode(pCtxt, badClientCode);
+    WriteCode(pCtxt, badClientCode);
     return false;
   }
   if (!slot.Acquire()) {
-    ext.WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(pCtxt, kRcNoConnection);
     return false;
   }
   return true;
@@ -39,26 +39,25 @@ inline bool OpenClientRead(CTarnwickExtension& ext, CHttpServerContext* pCtxt, s
 // numberMax + 1). Between the client id and the slot it refuses kRcNoLookupKey when there is no id
 // and the number is shorter than minNumber, and kRcRecordNotFound for a number that is not GBK text
 // (no stored number reads so).
-inline bool OpenRecordRead(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
-                           const char* idKey, size_t numberMax, size_t minNumber, int32_t* icid, int32_t* id,
-                           char* number, PoolSlotGuard& slot) {
+inline bool OpenRecordRead(CHttpServerContext* pCtxt, std::string_view body, const char* idKey, size_t numberMax,
+                           size_t minNumber, int32_t* icid, int32_t* id, char* number, PoolSlotGuard& slot) {
   *icid = tw::JsonGetInt("icID", body, 0);
   if (*icid <= 0) {
-    ext.WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(pCtxt, kRcBadClientId);
     return false;
   }
   *id = tw::JsonGetInt(idKey, body, 0);
   tw::JsonGetString("cNum", body, number, numberMax, tw::kJsonModeCodePage);
   if (*id < 1 && std::strlen(number) < minNumber) {
-    ext.WriteCode(pCtxt, kRcNoLookupKey);
+    WriteCode(pCtxt, kRcNoLookupKey);
     return false;
   }
   if (*id < 1 && !IsGbkText(number)) {
-    ext.WriteCode(pCtxt, kRcRecordNotFound);
+    WriteCode(pCtxt, kRcRecordNotFound);
     return false;
   }
   if (!slot.Acquire()) {
-    ext.WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(pCtxt, kRcNoConnection);
     return false;
   }
   return true;

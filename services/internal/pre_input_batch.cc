@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "core/db.h"
-#include "core/extension.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/client_codes.h"
 #include "util/json.h"
@@ -82,19 +82,19 @@ bool ReadIdList(std::string_view body, size_t max, std::vector<int32_t>& ids) {
   return true;
 }
 
-bool OpenWithdrawal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body, int32_t* icid,
-                    std::vector<int32_t>& ids, PoolSlotGuard& slot) {
+bool OpenWithdrawal(CHttpServerContext* pCtxt, std::string_view body, int32_t* icid, std::vector<int32_t>& ids,
+                    PoolSlotGuard& slot) {
   *icid = tw::JsonGetInt("icID", body, 0);
   if (*icid <= 0) {
-    ext.WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(pCtxt, kRcBadClientId);
     return false;
   }
   if (!ReadIdList(body, kBatchRecordsMax, ids)) {
-    ext.WriteCode(pCtxt, kRcNoBatchList);
+    WriteCode(pCtxt, kRcNoBatchList);
     return false;
   }
   if (!slot.Acquire()) {
-    ext.WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(pCtxt, kRcNoConnection);
     return false;
   }
   return true;

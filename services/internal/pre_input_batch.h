@@ -13,7 +13,6 @@
 #include "core/pool.h"
 
 class CHttpServerContext;
-class CTarnwickExtension;
 
 namespace tw::entry {
 
@@ -42,8 +41,8 @@ inline constexpr size_t kBatchReplyMaxBytes = kBatchRecordsMax * kBatchEntryMaxB
 // (at most kBatchRecordsMax ids) into ids, then takes a pool slot into `slot`. False, with the
 // refusal written, when "icID" is missing or not positive ("-710"), the list is missing, not a list
 // or too long ("-3"), or no slot is free ("-9999").
-[[nodiscard]] bool OpenWithdrawal(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
-                                  int32_t* icid, std::vector<int32_t>& ids, PoolSlotGuard& slot);
+[[nodiscard]] bool OpenWithdrawal(CHttpServerContext* pCtxt, std::string_view body, int32_t* icid,
+                                  std::vector<int32_t>& ids, PoolSlotGuard& slot);
 
 // CallWithdraw: runs the withdrawing procedure of one record on the slot's connection; callFormat
 // is its call ("{?=CALL dorvane.dbo.cp_..._del(%d,%d)}", the record's id, then the client's).

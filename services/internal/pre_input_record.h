@@ -5,7 +5,7 @@
 // of its goods lines).
 //
 // Everything here is a function of its arguments alone (no database, no configuration besides the
-// field-check list it is given); CTarnwickExtension::SavePreInputRecord puts the steps together.
+// field-check list it is given); tw::services::SavePreInputRecord puts the steps together.
 // All functions are reentrant.
 
 #include <cstddef>
@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/goods_list.h"
 #include "pricing/goods_line.h"
+#include "pricing/goods_list.h"
 #include "util/text.h"
 
 class CFieldCheckList;

@@ -5,9 +5,9 @@
 //
 // Thread-safety: works on the request's own slot and buffers.
 
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "services/internal/pre_input_batch.h"
 #include "util/outbuf.h"
@@ -21,23 +21,22 @@ inline tw::OutBuf BatchReplyBuffer(PoolSlot& slot) {
 }
 
 // SendWholeReply: sends the reply; the bare "-9" instead when it did not fit its buffer.
-inline void SendWholeReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const tw::OutBuf& reply) {
+inline void SendWholeReply(CHttpServerContext* pCtxt, const tw::OutBuf& reply) {
   if (reply.overflowed()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(pCtxt, reply.data(), reply.size());
 }
 
 // SendBatchReply: closes the batch and sends its reply; the bare "-9" when it could not be closed
 // (cannot happen within the batch bounds).
-inline void SendBatchReply(CTarnwickExtension& ext, CHttpServerContext* pCtxt, tw::OutBuf& reply,
-                           CBatchReply& batch) {
+inline void SendBatchReply(CHttpServerContext* pCtxt, tw::OutBuf& reply, CBatchReply& batch) {
   if (!batch.Finish()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
-  ext.WriteJsonReply(pCtxt, reply.data(), reply.size());
+  WriteJsonReply(pCtxt, reply.data(), reply.size());
 }
 
 }  // namespace tw::entry

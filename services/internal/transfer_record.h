@@ -3,7 +3,7 @@
 // goods lines, the rules applied before it is stored and the cp_rec_trans_set call; and the cut of a
 // "RecList" into its records.
 //
-// Everything here is a function of its arguments alone; CTarnwickExtension::SaveTransferRecord puts
+// Everything here is a function of its arguments alone; tw::services::SaveTransferRecord puts
 // the steps together with the database. All functions are reentrant.
 
 #include <cstddef>

@@ -12,7 +12,6 @@
 #include "carriers/carrier_clients.h"
 #include "carriers/label_store.h"
 #include "carriers/label_worker.h"
-#include "core/extension.h"
 #include "core/pool.h"
 #include "tests/carriers/carrier_fixtures.h"
 #include "tests/support/e2e.h"

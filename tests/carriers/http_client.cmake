@@ -1,3 +1,3 @@
 # The outgoing HTTP client against the fake carrier server on loopback.
 tw_unit_test(carriers_http_client_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/http_client_test.cc
-             LIBS tw_server tw_fake_carrier)
+             LIBS tw_carriers tw_fake_carrier)

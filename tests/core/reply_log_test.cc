@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/config.h"
-#include "core/extension.h"
+#include "core/reply.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ TEST(WriteReply, WrapsBareCodesAndSendsJsonHeaders) {
   };
   for (const Case& c : cases) {
     CHttpServerContext ctxt(nullptr);
-    theExtension.WriteReply(&ctxt, c.text, c.bJson);
+    WriteReply(&ctxt, c.text, c.bJson);
     EXPECT_EQ(ctxt.m_strHeaders, c.headers) << c.text;
     EXPECT_EQ(ctxt.m_body, c.body) << c.text;
   }
@@ -46,7 +46,7 @@ TEST(WriteReply, WrapsBareCodesAndSendsJsonHeaders) {
 TEST(WriteReply, ALongBareTextIsWrappedWhole) {
   std::string code(200, '7');
   CHttpServerContext ctxt(nullptr);
-  theExtension.WriteReply(&ctxt, code.c_str(), 1);
+  WriteReply(&ctxt, code.c_str(), 1);
   EXPECT_EQ(ctxt.m_body, "{\"ReturnValue\":" + code + "}");
   EXPECT_NE(ctxt.m_strHeaders.find("Content-Length: 216\r\n"), std::string::npos);
 }
@@ -80,8 +80,8 @@ class LogTest : public ::testing::Test {
 };
 
 TEST_F(LogTest, AnEntryIsStoredWithTextModeLineEnds) {
-  theExtension.WriteLog("*DoApp_1_TimeStamp,5", "TARNWICK");
-  theExtension.WriteLog("a\nb", "TARNWICK");
+  WriteLog("*DoApp_1_TimeStamp,5", "TARNWICK");
+  WriteLog("a\nb", "TARNWICK");
   std::string bytes = Read(FileOf("TARNWICK"));
   // CR CR LF [yy-mm-dd HH:MM:SS] text CR CR LF, twice; a line feed inside the text becomes CR LF.
   ASSERT_EQ(bytes.size(), (3 + 19 + 20 + 3) + (3 + 19 + 4 + 3));
@@ -96,17 +96,17 @@ TEST_F(LogTest, AnEntryIsStoredWithTextModeLineEnds) {
 
 TEST_F(LogTest, TheLimitIsThirtyThousandBytes) {
   std::string limit(30000, 'x');
-  theExtension.WriteLog(limit.c_str(), "TRANSDATA");
+  WriteLog(limit.c_str(), "TRANSDATA");
   EXPECT_EQ(Read(FileOf("TRANSDATA")).size(), 3 + 19 + 30000 + 3u);
   std::string over(30001, 'x');
-  theExtension.WriteLog(over.c_str(), "PAYWSJ");
+  WriteLog(over.c_str(), "PAYWSJ");
   struct stat st {};
   EXPECT_NE(::stat(FileOf("PAYWSJ").c_str(), &st), 0);  // nothing written, no file made
 }
 
 TEST_F(LogTest, TheByteOrderMarkStartsOnlyANewFile) {
-  theExtension.WriteLog("first", "WECHATDATA", 1);
-  theExtension.WriteLog("second", "WECHATDATA", 1);
+  WriteLog("first", "WECHATDATA", 1);
+  WriteLog("second", "WECHATDATA", 1);
   std::string bytes = Read(FileOf("WECHATDATA"));
   EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(bytes.find("\xEF\xBB\xBF", 3), std::string::npos);
@@ -114,7 +114,7 @@ TEST_F(LogTest, TheByteOrderMarkStartsOnlyANewFile) {
 
 TEST_F(LogTest, AMissingFolderLeavesTheLogUnchanged) {
   ExtensionSettings.logFolder = dir_ + "/absent/";
-  theExtension.WriteLog("lost", "TARNWICK");
+  WriteLog("lost", "TARNWICK");
   struct stat st {};
   EXPECT_NE(::stat((dir_ + "/absent").c_str(), &st), 0);
 }

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/config.h"
-#include "core/extension.h"
 #include "core/numbering.h"
 #include "core/pool.h"
 #include "tests/support/e2e.h"
@@ -39,7 +38,7 @@ class NumberingTest : public ::testing::Test {
     std::string user = std::getenv("PGUSER") ? std::getenv("PGUSER") : "tarnwick";
     ASSERT_TRUE(ConnectPool("dorvane", user.c_str(), std::getenv("PGPASSWORD"), why, sizeof why)) << why;
     OpenPool();
-    theExtension.m_NumberLock.SetEvent();
+    g_NumberLock.SetEvent();
 
     const std::string ini = std::string(kTransferRulesStart) +
                             "\r\nEMS=88301=\r\nDPDK=88303=DPD,01234567\r\nK1=0=\r\nGONE=88399=\r\n" +
@@ -77,7 +76,7 @@ TEST_F(NumberingTest, DrawsFromBothProcedures) {
   for (const Case& c : cases) {
     char text[kNumberTextBytes];
     int64_t value = 0;
-    int ok = theExtension.GenerateNumber(slot.slot(), c.client, c.rule, text, &value);
+    int ok = GenerateNumber(slot.slot(), c.client, c.rule, text, &value);
     if (c.text == nullptr) {
       EXPECT_EQ(ok, 0) << c.rule;
     } else {
@@ -94,33 +93,33 @@ TEST_F(NumberingTest, TransferAndInternalRules) {
   PoolSlot& slot = held.slot();
   char text[kNumberTextBytes];
   int32_t rule = 0;
-  ASSERT_EQ(theExtension.GenerateTransferNumber(slot, 1, "DPDK", text, &rule), 1);
+  ASSERT_EQ(GenerateTransferNumber(slot, 1, "DPDK", text, &rule), 1);
   EXPECT_EQ(rule, 88303);
   std::string dpd = text;
   ASSERT_EQ(dpd.size(), 15u);
   EXPECT_EQ(dpd.substr(0, 14).substr(0, 8), "01234567");
   EXPECT_EQ(dpd[14], CheckCharMod3736(dpd.substr(0, 14).c_str()));
   // A rule with id 0 draws by the kind itself.
-  ASSERT_EQ(theExtension.GenerateTransferNumber(slot, 1, "K1", text, &rule), 1);
+  ASSERT_EQ(GenerateTransferNumber(slot, 1, "K1", text, &rule), 1);
   EXPECT_EQ(std::string(text).substr(0, 2), "KN");
   EXPECT_EQ(rule, 0);
   // No rule, and a rule that fails: no number, rule id -1; a transfer rule never falls back.
   ExtensionSettings.defaultInternalRuleId = 88303;
-  EXPECT_EQ(theExtension.GenerateTransferNumber(slot, 1, "NONE", text, &rule), 0);
+  EXPECT_EQ(GenerateTransferNumber(slot, 1, "NONE", text, &rule), 0);
   EXPECT_EQ(rule, -1);
-  EXPECT_EQ(theExtension.GenerateTransferNumber(slot, 1, "GONE", text, &rule), 0);
-  EXPECT_EQ(theExtension.FindTransferNumberRuleId("EMS"), 88301);
-  EXPECT_EQ(theExtension.FindTransferNumberRuleId("ems"), -1);  // names compare exactly
+  EXPECT_EQ(GenerateTransferNumber(slot, 1, "GONE", text, &rule), 0);
+  EXPECT_EQ(FindTransferNumberRuleId("EMS"), 88301);
+  EXPECT_EQ(FindTransferNumberRuleId("ems"), -1);  // names compare exactly
 
-  ASSERT_EQ(theExtension.GenerateInternalNumber(slot, 1, "IN1", text, &rule), 1);
+  ASSERT_EQ(GenerateInternalNumber(slot, 1, "IN1", text, &rule), 1);
   EXPECT_EQ(rule, 88302);
   // An internal rule whose drawing fails, and a name without a rule, fall back to the default id.
-  ASSERT_EQ(theExtension.GenerateInternalNumber(slot, 1, "INGONE", text, &rule), 1);
+  ASSERT_EQ(GenerateInternalNumber(slot, 1, "INGONE", text, &rule), 1);
   EXPECT_EQ(rule, 88303);
-  ASSERT_EQ(theExtension.GenerateInternalNumber(slot, 1, "NOSUCH", text, &rule), 1);
+  ASSERT_EQ(GenerateInternalNumber(slot, 1, "NOSUCH", text, &rule), 1);
   EXPECT_EQ(rule, 88303);
   ExtensionSettings.defaultInternalRuleId = 0;
-  EXPECT_EQ(theExtension.GenerateInternalNumber(slot, 1, "NOSUCH", text, &rule), 0);
+  EXPECT_EQ(GenerateInternalNumber(slot, 1, "NOSUCH", text, &rule), 0);
   EXPECT_EQ(rule, -1);
 }
 
@@ -145,7 +144,7 @@ std::vector<std::string> DrawOnEach(const std::vector<std::unique_ptr<PoolSlotGu
       for (int i = 0; i < each; ++i) {
         char text[kNumberTextBytes];
         int64_t value = 0;
-        if (theExtension.GenerateNumber(slots[t]->slot(), 1, "88303*", text, &value) == 1) drawn[t].push_back(text);
+        if (GenerateNumber(slots[t]->slot(), 1, "88303*", text, &value) == 1) drawn[t].push_back(text);
       }
     });
   }
@@ -203,14 +202,14 @@ TEST_F(NumberingTest, TheProceduresAreSafeOnConcurrentConnections) {
 TEST_F(NumberingTest, ALockHeldTenSecondsFailsTheDrawing) {
   PoolSlotGuard slot;
   ASSERT_TRUE(slot.ok());
-  ASSERT_TRUE(theExtension.m_NumberLock.Lock(0));
+  ASSERT_TRUE(g_NumberLock.Lock(0));
   char text[kNumberTextBytes];
   int64_t value = 0;
   uint32_t start = tw::GetTickCount();
-  EXPECT_EQ(theExtension.GenerateNumber(slot.slot(), 1, "88301*", text, &value), 0);
+  EXPECT_EQ(GenerateNumber(slot.slot(), 1, "88301*", text, &value), 0);
   EXPECT_GE(tw::GetTickCount() - start, kNumberLockWaitMs - 50);
-  theExtension.m_NumberLock.SetEvent();
-  EXPECT_EQ(theExtension.GenerateNumber(slot.slot(), 1, "88301*", text, &value), 1);
+  g_NumberLock.SetEvent();
+  EXPECT_EQ(GenerateNumber(slot.slot(), 1, "88301*", text, &value), 1);
 }
 
 }  // namespace

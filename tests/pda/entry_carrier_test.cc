@@ -13,9 +13,9 @@
 
 #include "carriers/carrier_choice.h"
 #include "core/config.h"
-#include "core/extension.h"
 #include "core/numbering.h"
 #include "core/pool.h"
+#include "pda/handlers.h"
 #include "services/shipment_entry.h"
 #include "tests/support/e2e.h"
 
@@ -68,7 +68,7 @@ class PdaEntryCarrierTest : public ::testing::Test {
     const std::string user = std::getenv("PGUSER") ? std::getenv("PGUSER") : "tarnwick";
     ASSERT_TRUE(ConnectPool("dorvane", user.c_str(), std::getenv("PGPASSWORD"), why, sizeof why)) << why;
     OpenPool();
-    theExtension.m_NumberLock.SetEvent();
+    g_NumberLock.SetEvent();
     char logs[] = "/tmp/tarnwick-pda-entry-log.XXXXXX";
     ExtensionSettings.logFolder = std::string(mkdtemp(logs)) + "/";
     ExtensionSettings.defaultInternalRuleId = 96111;
@@ -101,7 +101,7 @@ class PdaEntryCarrierTest : public ::testing::Test {
     PoolSlotGuard slot;
     EXPECT_TRUE(slot.ok());
     if (!slot.ok()) return 0;
-    return theExtension.AddShipmentRecord(slot.slot(), kClient, request, result, "PC操作员");
+    return tw::pda::AddShipmentRecord(slot.slot(), kClient, request, result, "PC操作员");
   }
   static std::vector<std::string> Row(int irid, const std::string& columns) {
     TestDb db;

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/extension.h"
 #include "core/pool.h"
 #include "pricing/ostrum_container.h"
 #include "pricing/quote.h"
+#include "pricing/zone_table.h"
 #include "tests/support/e2e.h"
 
 namespace {
@@ -347,12 +347,12 @@ TEST_F(PricesDbTest, PlaceAndBasePriceProcedures) {
   };
   for (const Place& p : places) {
     SysPlace place;
-    EXPECT_EQ(CTarnwickExtension::QuerySysPlace(s, p.text, &place), p.found) << p.text;
+    EXPECT_EQ(QuerySysPlace(s, p.text, &place), p.found) << p.text;
     EXPECT_STREQ(place.carea, p.carea) << p.text;
     EXPECT_EQ(place.narea, p.narea) << p.text;
   }
   SysPlace place;
-  EXPECT_EQ(CTarnwickExtension::QuerySysPlace(s, std::string(64, 'a').c_str(), &place), 0) << "longer than 63 bytes";
+  EXPECT_EQ(QuerySysPlace(s, std::string(64, 'a').c_str(), &place), 0) << "longer than 63 bytes";
 
   struct Base {
     const char* place;
@@ -368,7 +368,7 @@ TEST_F(PricesDbTest, PlaceAndBasePriceProcedures) {
       {kNowhere, 500, -4, "an unknown place"},
   };
   for (const Base& b : bases) {
-    EXPECT_EQ(CTarnwickExtension::GetBasePriceByProc(s, b.place, "QPA", 1, b.grams), b.cents) << b.why;
+    EXPECT_EQ(GetBasePriceByProc(s, b.place, "QPA", 1, b.grams), b.cents) << b.why;
   }
 }
 
@@ -391,19 +391,18 @@ TEST_F(PricesDbTest, ZoneDefinitionsFromFileShare) {
   store("Zip_Choice_Price_0", quote, "500");
   store("Zip_Choice_Price_2", late, "500");  // after the missing Zip_Choice_Price_1: never read
 
-  CTarnwickExtension& ext = theExtension;
-  ext.m_ZoneTable.Clear();
-  ext.LoadZipChoiceTables();
-  EXPECT_EQ(ext.m_ZoneTable.count(), 2u);
+  g_ZoneTable.Clear();
+  LoadZipChoiceTables();
+  EXPECT_EQ(g_ZoneTable.count(), 2u);
   char number[kZoneNumberBytes], letter[kZoneLetterBytes];
-  ASSERT_EQ(ext.m_ZoneTable.FindZone("200002", "QPZ", number, letter), 1);
+  ASSERT_EQ(g_ZoneTable.FindZone("200002", "QPZ", number, letter), 1);
   EXPECT_STREQ(number, "");  // not in the quote list, whose default is -1
   EXPECT_STREQ(letter, "B");
-  ASSERT_EQ(ext.m_ZoneTable.FindZone("200-001", "QPZ", number, letter), 1);
+  ASSERT_EQ(g_ZoneTable.FindZone("200-001", "QPZ", number, letter), 1);
   EXPECT_STREQ(number, "1");
   EXPECT_STREQ(letter, "B");
-  EXPECT_EQ(ext.m_ZoneTable.FindZoneNumber("100001", "QPY"), -1);
-  ext.m_ZoneTable.Clear();
+  EXPECT_EQ(g_ZoneTable.FindZoneNumber("100001", "QPY"), -1);
+  g_ZoneTable.Clear();
 }
 
 }  // namespace

@@ -6,4 +6,4 @@ tw_unit_test(pricing_refdata_test
     ${CMAKE_CURRENT_LIST_DIR}/kind_fill_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/country_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/container_test.cc
-  LIBS tw_server)
+  LIBS tw_pricing)

@@ -12,10 +12,10 @@
 
 #include "carriers/carrier_choice.h"
 #include "core/config.h"
-#include "core/extension.h"
 #include "core/numbering.h"
 #include "core/pool.h"
 #include "pricing/kind_fill.h"
+#include "pricing/zone_table.h"
 #include "services/shipment_entry.h"
 #include "tests/support/e2e.h"
 
@@ -84,7 +84,7 @@ class EntryWorkerTest : public ::testing::Test {
     const std::string user = std::getenv("PGUSER") ? std::getenv("PGUSER") : "tarnwick";
     ASSERT_TRUE(ConnectPool("dorvane", user.c_str(), std::getenv("PGPASSWORD"), why, sizeof why)) << why;
     OpenPool();
-    theExtension.m_NumberLock.SetEvent();
+    g_NumberLock.SetEvent();
     char logs[] = "/tmp/tarnwick-entry-log.XXXXXX";
     ExtensionSettings.logFolder = std::string(mkdtemp(logs)) + "/";
 
@@ -97,10 +97,10 @@ class EntryWorkerTest : public ::testing::Test {
     ASSERT_EQ(LoadEmsKindExFields(ini.c_str()), 1u);
     // Kind H8Z: postcodes 200001-200003 in zone 1 of the quote list; 200002 in zone 2 of the
     // sorting list, which gives the zone number and letter.
-    ASSERT_EQ(theExtension.m_ZoneTable.ParseDefinition(
+    ASSERT_EQ(g_ZoneTable.ParseDefinition(
                   "[定义开始]\r\n类型=报价\r\n快递类别=H8Z\r\n<第1区定义>,200001,200002,200003\r\n<第1区定义>\r\n"),
               kZoneAdded);
-    ASSERT_EQ(theExtension.m_ZoneTable.ParseDefinition(
+    ASSERT_EQ(g_ZoneTable.ParseDefinition(
                   "[定义开始]\r\n类型=分拣\r\n快递类别=H8Z\r\n备用1数字=1\r\n备用2字母=1\r\n"
                   "<第1区定义>,100001,100002\r\n<第1区定义>\r\n<第2区定义>,200002,200009\r\n<第2区定义>\r\n"),
               kZoneAdded);
@@ -109,7 +109,7 @@ class EntryWorkerTest : public ::testing::Test {
   static void TearDownTestSuite() {
     if (!twtest::DatabaseConfigured()) return;
     SetCarrierHandOver(nullptr);
-    theExtension.m_ZoneTable.Clear();
+    g_ZoneTable.Clear();
     TestDb db;
     RemoveRows(db);
     db.Exec("DROP TRIGGER IF EXISTS tw_h8_refuse_goods ON dbo.rec_pre_input_goods");
@@ -133,7 +133,7 @@ class EntryWorkerTest : public ::testing::Test {
     PoolSlotGuard slot;
     EXPECT_TRUE(slot.ok());
     if (!slot.ok()) return 0;
-    return theExtension.SavePreInputRecord(slot.slot(), kClient, record, result, kAddress);
+    return tw::services::SavePreInputRecord(slot.slot(), kClient, record, result, kAddress);
   }
   static std::vector<std::string> Row(int id, const std::string& columns) {
     TestDb db;

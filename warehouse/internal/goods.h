@@ -1,11 +1,15 @@
 #pragma once
 // The goods definition and depot placement records that "pdawGoodsDefine", "pdawGoodsDepot" and the
-// one-step goods in hand to CTarnwickExtension::AddGoodsDefine and AddGoodsDepot.
+// one-step goods in hand to AddGoodsDefine and AddGoodsDepot, and those two writing steps.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/db_columns.h"
+
+struct PdaUser;
+struct PoolSlot;
 
 struct GoodsDefineRecord {
   int32_t icid = 0;
@@ -69,5 +73,16 @@ namespace tw::warehouse {
 // "%06u<client code>" when none was sent and the client code has at most 50 characters (else the
 // client code itself). REQUIRES: r.icid resolved.
 void ReadGoodsDefineAttributes(std::string_view body, GoodsDefineRecord& r);
+
+// AddGoodsDefine: defines the goods of the record (cp_w_goods_define_add) on the slot's
+// connection. Returns the new goods id, the procedure's refusal (-1 goods code taken, -3 client
+// code taken, -4 client goods name taken ...) or -9 when the statement did not run; mess receives
+// the text of a refusal. REQUIRES: the caller holds the slot.
+int AddGoodsDefine(PoolSlot& slot, const GoodsDefineRecord& record, const PdaUser& user, std::string& mess);
+// AddGoodsDepot: places the goods in the depot (cp_w_goods_depot_add) on the slot's connection.
+// Returns the new placement id, -1 when the goods are placed there already, another refusal, or -9;
+// mess as above. REQUIRES: the caller holds the slot.
+int AddGoodsDepot(PoolSlot& slot, const GoodsDepotRecord& record, const char* depotCode, const PdaUser& user,
+                  std::string& mess);
 
 }  // namespace tw::warehouse

@@ -23,11 +23,11 @@ void MakeBatch(int32_t icid, char batch[kGoodsInTextMax + 1]) {
                 static_cast<unsigned>(icid > 0 ? icid : 0));
 }
 
-void DrawGoodsInNumber(CTarnwickExtension& ext, PoolSlot& slot, int32_t icid, char number[kGoodsInTextMax + 1]) {
+void DrawGoodsInNumber(PoolSlot& slot, int32_t icid, char number[kGoodsInTextMax + 1]) {
   number[0] = '\0';
   char text[kNumberTextBytes] = "";
   int64_t value = 0;
-  if (ext.GenerateNumber(slot, icid, "8831*", text, &value) == 0 || value <= 0) return;
+  if (GenerateNumber(slot, icid, "8831*", text, &value) == 0 || value <= 0) return;
   // A number the goods-in column cannot hold is not used.
   if (std::strlen(text) > kGoodsInTextMax) return;
   std::memcpy(number, text, std::strlen(text) + 1);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "pricing/ostrum_container.h"
 #include "util/escape.h"
@@ -14,11 +15,14 @@ namespace tw::warehouse {
 namespace {
 // The reply buffer of a request that holds no slot.
 constexpr size_t kOwnReplyBytes = 4096;
+// The partner's requests act for no PDA operator.
+const PdaUser kNoOperator{};
 }  // namespace
 
-CDepotRequest::CDepotRequest(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body,
-                             const PdaUser& user)
-    : ext_(ext), pCtxt_(pCtxt), body_(body), user_(user) {}
+CDepotRequest::CDepotRequest(const CRequest& rq)
+    : pCtxt_(rq.pCtxt),
+      body_(rq.body != nullptr ? rq.body : ""),
+      user_(rq.user != nullptr ? *rq.user : kNoOperator) {}
 
 bool CDepotRequest::ReadDepot() {
   tw::JsonGetString("cDepot", body_, depotCode_, kDepotCodeMax, tw::kJsonModeCodePage);
@@ -49,7 +53,7 @@ bool CDepotRequest::LoadDepot() {
 
 bool CDepotRequest::Open() { return TakeSlot() && LoadDepot(); }
 
-void CDepotRequest::Code(int code) { ext_.WriteCode(pCtxt_, code); }
+void CDepotRequest::Code(int code) { WriteCode(pCtxt_, code); }
 
 tw::OutBuf& CDepotRequest::Reply() {
   if (!replyOpen_) {
@@ -70,7 +74,7 @@ void CDepotRequest::Send() {
     Code(kRcDbFailed);
     return;
   }
-  ext_.WriteJsonReply(pCtxt_, out.data(), out.size());
+  WriteJsonReply(pCtxt_, out.data(), out.size());
 }
 
 void CloseWithMess(tw::OutBuf& out, const char* mess) {

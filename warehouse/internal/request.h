@@ -19,9 +19,9 @@
 
 #include "core/caches.h"
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/paging.h"
 #include "core/pool.h"
+#include "core/request.h"
 #include "pricing/depot_settings.h"
 #include "util/outbuf.h"
 
@@ -36,7 +36,8 @@ inline constexpr char kMessSystem[] = "系统错误。";
 
 class CDepotRequest {
  public:
-  CDepotRequest(CTarnwickExtension& ext, CHttpServerContext* pCtxt, std::string_view body, const PdaUser& user);
+  // rq: the request as its door hands it; without a PDA operator (the partner door) it acts for none.
+  explicit CDepotRequest(const CRequest& rq);
   CDepotRequest(const CDepotRequest&) = delete;
   CDepotRequest& operator=(const CDepotRequest&) = delete;
 
@@ -57,7 +58,6 @@ class CDepotRequest {
   const CDepotSettings& depot() const { return *depot_; }
   PoolSlot& slot() const { return slot_.slot(); }
   SQLHDBC dbc() const { return slot_.dbc(); }
-  CTarnwickExtension& ext() const { return ext_; }
 
   // Code: answers the bare code.
   void Code(int code);
@@ -68,7 +68,6 @@ class CDepotRequest {
   void Send();
 
  private:
-  CTarnwickExtension& ext_;
   CHttpServerContext* pCtxt_;
   std::string_view body_;
   const PdaUser& user_;

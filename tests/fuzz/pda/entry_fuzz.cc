@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/goods_list.h"
 #include "pda/internal/entry_record.h"
 #include "pda/internal/entry_sql.h"
 #include "pricing/field_check.h"
+#include "pricing/goods_list.h"
 #include "pricing/pieces.h"
 
 namespace {

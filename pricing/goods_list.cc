@@ -1,4 +1,4 @@
-#include "core/goods_list.h"
+#include "pricing/goods_list.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // The state the about page reports, until each subsystem answers for its own.
 
-#include "core/state.h"
+#include "server/state.h"
 
 #include "carriers/carrier_clients.h"
 #include "pricing/kind_fill.h"

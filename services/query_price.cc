@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "core/db.h"
-#include "core/extension.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "pricing/ostrum_container.h"
 #include "pricing/quote.h"
+#include "services/handlers.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -57,8 +58,6 @@ constexpr int kFilterPublic = 2;
 constexpr size_t kQuoteReplyMax = 8 * kReplyBytes;
 
 // The quote's look-ups run prepared on each connection, their values as parameters.
-DbPreparedSql kSysPlaceSql("{?=CALL dorvane.dbo.cp_query_sys_place(?,?,?,?,?,?,$1)}");
-DbPreparedSql kBasePriceSql("{?=CALL dorvane.dbo.cp_get_base_price($1,$2,$3,$4)}");
 DbPreparedSql kClientPriceSql(
     "{?=CALL dorvane.dbo.cp_ee_get_client_price(?,?,?,?,?,?,?,?,?,?,$1,$2,$3,$4,$5,$6)}");
 constexpr char kKindSelect[] =
@@ -72,7 +71,6 @@ constexpr char kKindPublic[] = " AND a.npubprice=1";
 constexpr char kKindStation[] = " AND a.cstation=$%d";
 // Rows come in kind order, so equal prices list the same way on every run.
 constexpr char kKindOrder[] = " ORDER BY a.cemskind";
-constexpr int kBasePriceNone = -4;
 
 // A text column of at most n characters: GBK needs up to two bytes each.
 template <size_t Chars>
@@ -244,7 +242,7 @@ bool PriceEntry(PoolSlot& slot, const QuoteRequest& q, const SysPlace& place, Qu
   in.dict86 = g_OstrumContainer.dict86;
   in.dict87 = g_OstrumContainer.dict87;
   if (e.row.nextra != 0) {
-    const int base = CTarnwickExtension::GetBasePriceByProc(slot, place.carea, e.row.cemskind, q.itemType, q.grams);
+    const int base = GetBasePriceByProc(slot, place.carea, e.row.cemskind, q.itemType, q.grams);
     if (base == kRcDbFailed) {
       return false;
     }
@@ -307,15 +305,15 @@ void PutQuote(tw::OutBuf& out, const QuoteRequest& q, int returnValue, bool bOne
 }
 
 // Sends the answer built in the slot's reply buffer (growing beyond it when needed).
-void SendQuote(CTarnwickExtension& ext, CHttpServerContext* pCtxt, PoolSlot& slot, const QuoteRequest& q,
-               int returnValue, bool bOneKind, const std::vector<const QuoteEntry*>& entries) {
+void SendQuote(CHttpServerContext* pCtxt, PoolSlot& slot, const QuoteRequest& q, int returnValue, bool bOneKind,
+               const std::vector<const QuoteEntry*>& entries) {
   tw::OutBuf out = tw::OutBuf::Growable(slot.szReply, kReplyBytes, kQuoteReplyMax);
   PutQuote(out, q, returnValue, bOneKind, entries);
   if (out.overflowed()) {
-    ext.WriteCode(pCtxt, kRcDbFailed);
+    WriteCode(pCtxt, kRcDbFailed);
     return;
   }
-  ext.WriteJsonReply(pCtxt, out.data(), out.size());
+  WriteJsonReply(pCtxt, out.data(), out.size());
 }
 
 // The destination and weight checks both quotes make first: 0 when the request can be quoted.
@@ -332,7 +330,7 @@ int CheckQuote(const QuoteRequest& q, double maxKg) {
 // or -15 (every kind), -9 when a statement failed.
 int ReadQuoteKinds(PoolSlot& slot, const QuoteRequest& q, bool bOneKind, SysPlace* place,
                    std::vector<QuoteEntry>& entries) {
-  const int found = CTarnwickExtension::QuerySysPlace(slot, q.destination, place);
+  const int found = QuerySysPlace(slot, q.destination, place);
   if (found == kRcDbFailed) {
     return kRcDbFailed;
   }
@@ -348,71 +346,35 @@ int ReadQuoteKinds(PoolSlot& slot, const QuoteRequest& q, bool bOneKind, SysPlac
 
 }  // namespace
 
-int CTarnwickExtension::QuerySysPlace(PoolSlot& slot, const char* text, SysPlace* place) {
-  *place = SysPlace{};
-  const size_t length = text != nullptr ? std::strlen(text) : 0;
-  if (length == 0 || length > kDestinationMax) {
-    return 0;
-  }
-  DbStatement st(slot.hDbc);
-  if (!st.ok()) {
-    return kRcDbFailed;
-  }
-  int32_t found = 0;
-  st.BindOutInt(1, &found);
-  st.BindOutInt(2, &place->iid);
-  st.BindOutInt(3, &place->narea);
-  st.BindOutText(4, place->carea, 30, sizeof place->carea);
-  st.BindOutText(5, place->careae, 63, sizeof place->careae);
-  st.BindOutText(6, place->czipcode, 11, sizeof place->czipcode);
-  st.BindOutText(7, place->ccode, 7, sizeof place->ccode);
-  if (!DbOk(st.ExecPrepared(kSysPlaceSql, DbParams().SqlText(text)))) {
-    return kRcDbFailed;
-  }
-  return found == 1 && place->carea[0] != '\0' ? 1 : 0;
-}
+namespace tw::services {
 
-int CTarnwickExtension::GetBasePriceByProc(PoolSlot& slot, const char* place, const char* kind, int itemType,
-                                           int32_t grams) {
-  DbStatement st(slot.hDbc);
-  if (!st.ok()) {
-    return kRcDbFailed;
-  }
-  int32_t price = kBasePriceNone;
-  st.BindOutInt(1, &price);
-  if (!DbOk(st.ExecPrepared(kBasePriceSql, DbParams().Int(itemType).Int(grams).SqlText(kind).SqlText(place)))) {
-    return kRcDbFailed;
-  }
-  return price;
-}
-
-void CTarnwickExtension::OnQueryPrice(CHttpServerContext* pCtxt, char* body, const unsigned char*) {
+void OnQueryPrice(const CRequest& rq) {
   QuoteRequest q;
-  q.icid = tw::JsonGetInt("icID", body, 0);
+  q.icid = tw::JsonGetInt("icID", rq.body, 0);
   if (q.icid <= 0) {
-    WriteCode(pCtxt, kRcBadClientId);
+    WriteCode(rq.pCtxt, kRcBadClientId);
     return;
   }
-  tw::JsonGetString("cqDes", body, q.destination, kDestinationMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqDes", rq.body, q.destination, kDestinationMax, tw::kJsonModeCodePage);
   tw::TrimBlanksGbk(q.destination);
   if (q.destination[0] == '\0') {
-    WriteCode(pCtxt, kRcNoDestination);
+    WriteCode(rq.pCtxt, kRcNoDestination);
     return;
   }
-  q.weight = tw::JsonGetDouble("fqWeight", body, 0);
-  q.length = tw::JsonGetDouble("fqLong", body, 0);
-  q.width = tw::JsonGetDouble("fqWidth", body, 0);
-  q.height = tw::JsonGetDouble("fqHeight", body, 0);
+  q.weight = tw::JsonGetDouble("fqWeight", rq.body, 0);
+  q.length = tw::JsonGetDouble("fqLong", rq.body, 0);
+  q.width = tw::JsonGetDouble("fqWidth", rq.body, 0);
+  q.height = tw::JsonGetDouble("fqHeight", rq.body, 0);
   const double volume = q.length * q.width * q.height;
   if (q.weight < kMinWeightKg && volume < kMinVolumeCm3) {
-    WriteCode(pCtxt, kRcNoWeight);
+    WriteCode(rq.pCtxt, kRcNoWeight);
     return;
   }
-  q.filter = tw::JsonGetInt("nqFilter", body, 0);
-  q.itemType = std::clamp(tw::JsonGetInt("nqItemType", body, 0), 0, kItemTypeMax);
-  tw::JsonGetString("cqEmsKind", body, q.kind, kKindMax, tw::kJsonModeCodePage);
+  q.filter = tw::JsonGetInt("nqFilter", rq.body, 0);
+  q.itemType = std::clamp(tw::JsonGetInt("nqItemType", rq.body, 0), 0, kItemTypeMax);
+  tw::JsonGetString("cqEmsKind", rq.body, q.kind, kKindMax, tw::kJsonModeCodePage);
   tw::TrimBlanksGbk(q.kind);
-  tw::JsonGetString("cqFrom", body, q.from, kFromMax, tw::kJsonModeCodePage);
+  tw::JsonGetString("cqFrom", rq.body, q.from, kFromMax, tw::kJsonModeCodePage);
   tw::TrimBlanksGbk(q.from);
 
   q.quotedKg = QuotedWeightKg(q.weight, q.length, q.width, q.height, g_OstrumContainer.volumeDivisor);
@@ -430,22 +392,22 @@ void CTarnwickExtension::OnQueryPrice(CHttpServerContext* pCtxt, char* body, con
   // Both quotes check the destination and the weight (every kind only below 99999 kg) first.
   const bool bOneKind = q.kind[0] != '\0';
   if (CheckQuote(q, bOneKind ? HUGE_VAL : kAllKindsMaxKg) != 0) {
-    WriteCode(pCtxt, kRcBadQuote);
+    WriteCode(rq.pCtxt, kRcBadQuote);
     return;
   }
   PoolSlotGuard guard;
   if (!guard.ok()) {
-    WriteCode(pCtxt, kRcNoConnection);
+    WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
   if (bOneKind) {
-    QuoteOneKind(pCtxt, q, guard.slot());
+    QuoteOneKind(rq.pCtxt, q, guard.slot());
   } else {
-    QuoteAllKinds(pCtxt, q, guard.slot());
+    QuoteAllKinds(rq.pCtxt, q, guard.slot());
   }
 }
 
-void CTarnwickExtension::QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequest& q, PoolSlot& slot) {
+void QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequest& q, PoolSlot& slot) {
   SysPlace place;
   std::vector<QuoteEntry> entries;
   if (const int rc = ReadQuoteKinds(slot, q, true, &place, entries); rc != 0) {
@@ -465,10 +427,10 @@ void CTarnwickExtension::QuoteOneKind(CHttpServerContext* pCtxt, const QuoteRequ
     WriteCode(pCtxt, kRcNoPrice);
     return;
   }
-  SendQuote(*this, pCtxt, slot, q, kRcOk, true, {&entries[0]});
+  SendQuote(pCtxt, slot, q, kRcOk, true, {&entries[0]});
 }
 
-void CTarnwickExtension::QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteRequest& q, PoolSlot& slot) {
+void QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteRequest& q, PoolSlot& slot) {
   SysPlace place;
   std::vector<QuoteEntry> entries;
   if (const int rc = ReadQuoteKinds(slot, q, false, &place, entries); rc != 0) {
@@ -491,5 +453,7 @@ void CTarnwickExtension::QuoteAllKinds(CHttpServerContext* pCtxt, const QuoteReq
   }
   std::stable_sort(priced.begin(), priced.end(),
                    [](const QuoteEntry* a, const QuoteEntry* b) { return a->priceCents < b->priceCents; });
-  SendQuote(*this, pCtxt, slot, q, static_cast<int>(priced.size()), false, priced);
+  SendQuote(pCtxt, slot, q, static_cast<int>(priced.size()), false, priced);
 }
+
+}  // namespace tw::services

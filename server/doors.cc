@@ -2,22 +2,25 @@
 // (return-address service), WeChat (the chat front end on a trusted host) and Do (trusted hosts and
 // testers). Each decodes the body, reads the request name, answers the few requests that need no
 // check, checks the caller, logs the request and calls the handler from its table. The handler writes
-// the whole reply; a door writes only its own refusals.
+// the whole reply; a door writes only its own refusals. The payment terminals' command PayWsj, with
+// an envelope of its own, is handed whole to the client road.
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
 
-#include "carriers/return_address.h"
 #include "core/caches.h"
 #include "core/config.h"
-#include "core/extension.h"
 #include "core/pool.h"
-#include "core/request_tables.h"
+#include "core/reply.h"
 #include "core/result_codes.h"
 #include "pricing/ostrum_container.h"
+#include "server/extension.h"
+#include "server/request_tables.h"
+#include "services/handlers.h"
 #include "util/datetime.h"
 #include "util/escape.h"
 #include "util/json.h"
@@ -43,14 +46,38 @@ struct DoorRequest {
   char name[kNameMax + 1] = "";
 };
 
+// The four bytes of a dotted address (parts missing stay 0). Non-zero when four parts were found.
+int ParseIPv4(const char* text, unsigned char out[4]) {
+  std::memset(out, 0, 4);
+  if (text == nullptr) return 0;
+  int parts = 0;
+  const char* p = text;
+  while (parts < 4) {
+    out[parts++] = static_cast<unsigned char>(std::atoi(p));
+    const char* dot = std::strchr(p, '.');
+    if (dot == nullptr) break;
+    p = dot + 1;
+  }
+  return parts == 4 ? 1 : 0;
+}
+
+// 1 when "%22" starts at a byte offset from 0 to 100 of the body.
+int IsUrlEncodedBody(const char* body) {
+  if (body == nullptr) return 0;
+  for (size_t i = 0; i <= 100 && body[i] != '\0'; ++i) {
+    if (body[i] == '%' && body[i + 1] == '2' && body[i + 2] == '2') return 1;
+  }
+  return 0;
+}
+
 void ReadAddress(CHttpServerContext* pCtxt, DoorRequest& r) {
   DWORD size = sizeof r.addressText;
   if (!pCtxt->GetServerVariable("REMOTE_ADDR", r.addressText, &size)) r.addressText[0] = '\0';
-  CTarnwickExtension::ParseIPv4(r.addressText, r.address);
+  ParseIPv4(r.addressText, r.address);
 }
 
 void DecodeBody(char* body) {
-  if (ExtensionSettings.urlEncode == 1 || CTarnwickExtension::IsUrlEncodedBody(body) != 0) tw::UrlDecode(body);
+  if (ExtensionSettings.urlEncode == 1 || IsUrlEncodedBody(body) != 0) tw::UrlDecode(body);
 }
 
 // "RequstName" first, then "RequestName".
@@ -146,29 +173,30 @@ std::string MaskPasswords(const char* body) {
   return out;
 }
 
+// The request counter of the doors (steps by two per logged request).
+std::atomic<uint32_t> g_nRequestSerial{0};
+
 class RequestLog {
  public:
-  RequestLog(CTarnwickExtension& ext, const char* prefix, const char* name, const char* suffix,
-             const char* body, const char* bodyCategory)
-      : ext_(ext), prefix_(prefix), name_(name), suffix_(suffix) {
-    serial_ = ++ext_.m_nRequestSerial;
+  RequestLog(const char* prefix, const char* name, const char* suffix, const char* body, const char* bodyCategory)
+      : prefix_(prefix), name_(name), suffix_(suffix) {
+    serial_ = ++g_nRequestSerial;
     start_ = tw::GetTickCount();
     char line[256];
     std::snprintf(line, sizeof line, "%s_%u_%s%s", prefix_, serial_, name_, suffix_.c_str());
-    ext_.WriteLog(line, kLogCategory);
+    WriteLog(line, kLogCategory);
     const std::string masked = MaskPasswords(body);
-    ext_.WriteLog(masked.empty() ? body : masked.c_str(), bodyCategory);
+    WriteLog(masked.empty() ? body : masked.c_str(), bodyCategory);
   }
   ~RequestLog() {
-    ++ext_.m_nRequestSerial;
+    ++g_nRequestSerial;
     char line[300];
     std::snprintf(line, sizeof line, "%s_%u_%s%s,time:%u ms", prefix_, serial_, name_, suffix_.c_str(),
                   tw::GetTickCount() - start_);
-    ext_.WriteLog(line, kLogCategory);
+    WriteLog(line, kLogCategory);
   }
 
  private:
-  CTarnwickExtension& ext_;
   const char* prefix_;
   const char* name_;
   std::string suffix_;
@@ -206,75 +234,69 @@ int CheckClientKey(int32_t icid, int64_t stamp, const char* md5) {
 // Logs and runs a request that passed its door's checks: `handle` calls the handler and returns false
 // when the name has none, which is answered "-4" after the end line.
 template <typename Handle>
-void Dispatch(CTarnwickExtension& ext, CHttpServerContext* pCtxt, const char* prefix, const char* name,
-              const std::string& suffix, const char* body, const char* bodyCategory, Handle handle) {
+void Dispatch(CHttpServerContext* pCtxt, const char* prefix, const char* name, const std::string& suffix,
+              const char* body, const char* bodyCategory, Handle handle) {
   bool handled;
   {
-    RequestLog log(ext, prefix, name, suffix.c_str(), body, bodyCategory);
+    RequestLog log(prefix, name, suffix.c_str(), body, bodyCategory);
     handled = handle();
   }
-  if (!handled) ext.WriteCode(pCtxt, kRcNameNotInTable);
+  if (!handled) WriteCode(pCtxt, kRcNameNotInTable);
 }
 
-}  // namespace
-
-int CTarnwickExtension::ParseIPv4(const char* text, unsigned char out[4]) {
-  std::memset(out, 0, 4);
-  if (text == nullptr) return 0;
-  int parts = 0;
-  const char* p = text;
-  while (parts < 4) {
-    out[parts++] = static_cast<unsigned char>(std::atoi(p));
-    const char* dot = std::strchr(p, '.');
-    if (dot == nullptr) break;
-    p = dot + 1;
-  }
-  return parts == 4 ? 1 : 0;
+// Runs a row's handler for the request.
+void Run(const RequestRow& row, CHttpServerContext* pCtxt, char* body, const unsigned char* address,
+         const PdaUser* user = nullptr) {
+  CRequest rq;
+  rq.pCtxt = pCtxt;
+  rq.body = body;
+  rq.address = address;
+  rq.user = user;
+  row.handler(rq);
 }
 
-int CTarnwickExtension::IsUrlEncodedBody(const char* body) {
-  if (body == nullptr) return 0;
-  for (size_t i = 0; i <= 100 && body[i] != '\0'; ++i) {
-    if (body[i] == '%' && body[i + 1] == '2' && body[i + 2] == '2') return 1;
-  }
-  return 0;
-}
-
-void CTarnwickExtension::OnEmptyRequest(CHttpServerContext*, char*, const unsigned char*) {}
-void CTarnwickExtension::OnEmptyRequest(CHttpServerContext*, char*, const PdaUser&) {}
-
-// Answers the requests DoApp, DoApi and DoPda serve before any check. Returns true when it did.
-static bool AnswerUnchecked(CTarnwickExtension& ext, CHttpServerContext* pCtxt, char* body, const char* name) {
-  if (std::strcmp(name, "EmsKindList") == 0) {
-    ext.OnEmsKindList(pCtxt);
-  } else if (std::strcmp(name, "GenerateMD5") == 0) {
-    ext.OnGenerateMD5(pCtxt, body);
-  } else if (std::strcmp(name, "TimeStamp") == 0) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%u000", static_cast<unsigned>(tw::GetUtcTime()));
-    ext.WriteReply(pCtxt, text, 1);
+// Runs the row of a request that passed its door's checks, under the transfer-bag lock when the row
+// asks for it. Returns false when the name has no row.
+bool RunChecked(const RequestRow* row, CHttpServerContext* pCtxt, char* body, const unsigned char* address,
+                const PdaUser* user = nullptr) {
+  if (row == nullptr) return false;
+  if ((row->flags & kRowTransBagLock) == 0) {
+    Run(*row, pCtxt, body, address, user);
+  } else if (g_TransBagLock.Lock(kTransBagLockWaitMs)) {
+    Run(*row, pCtxt, body, address, user);
+    g_TransBagLock.SetEvent();
   } else {
-    return false;
+    WriteCode(pCtxt, kRcNoConnection);
   }
   return true;
 }
 
 // The first steps of DoApp, DoApi and DoPda: the caller's address, the body decoded, the request
-// name ("-5" when none), and the requests answered before any check. True when the door goes on.
-static bool OpenSignedDoor(CTarnwickExtension& ext, CHttpServerContext* pCtxt, char* body, DoorRequest& r) {
+// name ("-5" when none), and the door's rows answered before any check. Returns the row of the name
+// (null when it has none); false when the door is done.
+bool OpenSignedDoor(CHttpServerContext* pCtxt, char* body, std::span<const RequestRow> table, DoorRequest& r,
+                    const RequestRow** row) {
   ReadAddress(pCtxt, r);
   DecodeBody(body);
   ReadName(body, r, true);
   if (r.name[0] == '\0') {
-    ext.WriteCode(pCtxt, kRcNoRequestName);
+    WriteCode(pCtxt, kRcNoRequestName);
     return false;
   }
-  return !AnswerUnchecked(ext, pCtxt, body, r.name);
+  *row = FindRequest(table, r.name);
+  if (*row != nullptr && ((*row)->flags & kRowUnchecked) != 0) {
+    Run(**row, pCtxt, body, r.address);
+    return false;
+  }
+  return true;
 }
+
+}  // namespace
 
 void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
   DoorRequest r;
-  if (!OpenSignedDoor(*this, pCtxt, body, r)) return;
+  const RequestRow* row = nullptr;
+  if (!OpenSignedDoor(pCtxt, body, DoAppTable(), r, &row)) return;
 
   const int32_t icid = tw::JsonGetInt("icID", body, 0);
   int64_t stamp = 0;
@@ -283,8 +305,8 @@ void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, code);
     return;
   }
-  if (std::strcmp(r.name, "GetClientID") == 0) {
-    OnGetClientID(pCtxt, body, md5);
+  if (row != nullptr && (row->flags & kRowBeforeClientId) != 0) {
+    Run(*row, pCtxt, body, r.address);
     return;
   }
   if (icid <= 0) {
@@ -295,21 +317,14 @@ void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, code);
     return;
   }
-  Dispatch(*this, pCtxt, "*DoApp", r.name, IdSuffix(icid), body, kLogCategory, [&] {
-    if (std::strcmp(r.name, "ClientInfo") == 0) {
-      OnClientAuth(pCtxt, body, 0);
-    } else if (ClientHandler handler = FindClientHandler(DoAppTable(), r.name)) {
-      (this->*handler)(pCtxt, body, r.address);
-    } else {
-      return false;
-    }
-    return true;
-  });
+  Dispatch(pCtxt, "*DoApp", r.name, IdSuffix(icid), body, kLogCategory,
+           [&] { return RunChecked(row, pCtxt, body, r.address); });
 }
 
 void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
   DoorRequest r;
-  if (!OpenSignedDoor(*this, pCtxt, body, r)) return;
+  const RequestRow* row = nullptr;
+  if (!OpenSignedDoor(pCtxt, body, DoApiTable(), r, &row)) return;
 
   const int32_t keySource = tw::JsonGetInt("xSetx", body, 0);
   const int32_t icid = tw::JsonGetInt("icID", body, 0);
@@ -335,26 +350,8 @@ void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, code);
     return;
   }
-  Dispatch(*this, pCtxt, "*DoApi", r.name, IdSuffix(icid), body, kLogCategory, [&] {
-    if (std::strcmp(r.name, "EPostPdf") == 0) {
-      OnEPostPdf(pCtxt, body);
-    } else if (std::strcmp(r.name, "EPostUpload") == 0) {
-      OnEPostUpload(pCtxt, body);
-    } else if (std::strcmp(r.name, "RecTransBagSet") == 0) {
-      // Two such requests never run at once; one that cannot get its turn within 5 s does not run.
-      if (g_TransBagLock.Lock(kTransBagLockWaitMs)) {
-        OnRecTransBagSet(pCtxt, body, r.address);
-        g_TransBagLock.SetEvent();
-      } else {
-        WriteCode(pCtxt, kRcNoConnection);
-      }
-    } else if (ClientHandler handler = FindClientHandler(DoApiTable(), r.name)) {
-      (this->*handler)(pCtxt, body, r.address);
-    } else {
-      return false;
-    }
-    return true;
-  });
+  Dispatch(pCtxt, "*DoApi", r.name, IdSuffix(icid), body, kLogCategory,
+           [&] { return RunChecked(row, pCtxt, body, r.address); });
 }
 
 void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {
@@ -363,7 +360,8 @@ void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {
     return;
   }
   DoorRequest r;
-  if (!OpenSignedDoor(*this, pCtxt, body, r)) return;
+  const RequestRow* row = nullptr;
+  if (!OpenSignedDoor(pCtxt, body, DoPdaTable(), r, &row)) return;
 
   char pda[kPdaIdMax + 1];
   tw::JsonGetString("cUserPid", body, pda, kPdaIdMax, tw::kJsonModeCodePage);
@@ -400,12 +398,8 @@ void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {
     return;
   }
 
-  Dispatch(*this, pCtxt, "*DoPda", r.name, std::string(",") + pda, body, kLogCategory, [&] {
-    PdaHandler handler = FindPdaHandler(DoPdaTable(), r.name);
-    if (handler == nullptr) return false;
-    (this->*handler)(pCtxt, body, *user);
-    return true;
-  });
+  Dispatch(pCtxt, "*DoPda", r.name, std::string(",") + pda, body, kLogCategory,
+           [&] { return RunChecked(row, pCtxt, body, r.address, &*user); });
 }
 
 void CTarnwickExtension::DoChk(CHttpServerContext* pCtxt, char* body, int) {
@@ -417,8 +411,9 @@ void CTarnwickExtension::DoChk(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcNameNotInTable);
     return;
   }
-  if (std::strcmp(r.name, "TimeStamp") == 0) {
-    AnswerUnchecked(*this, pCtxt, body, r.name);
+  const RequestRow* row = FindRequest(DoChkTable(), r.name);
+  if (row != nullptr && (row->flags & kRowUnchecked) != 0) {
+    Run(*row, pCtxt, body, r.address);
     return;
   }
   const int32_t icid = tw::JsonGetInt("icID", body, 0);
@@ -437,31 +432,8 @@ void CTarnwickExtension::DoChk(CHttpServerContext* pCtxt, char* body, int) {
     return;
   }
 
-  Dispatch(*this, pCtxt, "*DoChk", r.name, IdSuffix(icid), body, kLogCategory, [&] {
-    if (std::strcmp(r.name, "ReturnAddr") != 0) return false;
-    char entry[256];
-    if (g_ReturnAddressList.PickNext(entry, sizeof entry)) {
-      WriteReply(pCtxt, entry, 0);
-    } else {
-      WriteCode(pCtxt, kRcNotFound);  // no return address is available
-    }
-    return true;
-  });
-}
-
-// The requests of the trusted doors (WeChat, Do): "ClientAuth", "EmsKindList", then the door's table.
-static bool RunTrustedRequest(CTarnwickExtension& ext, CHttpServerContext* pCtxt, char* body, const char* name,
-                              const unsigned char* address, std::span<const ClientRequest> table) {
-  if (std::strcmp(name, "ClientAuth") == 0) {
-    ext.OnClientAuth(pCtxt, body, 0);
-  } else if (std::strcmp(name, "EmsKindList") == 0) {
-    ext.OnEmsKindList(pCtxt);
-  } else if (ClientHandler handler = FindClientHandler(table, name)) {
-    (ext.*handler)(pCtxt, body, address);
-  } else {
-    return false;
-  }
-  return true;
+  Dispatch(pCtxt, "*DoChk", r.name, IdSuffix(icid), body, kLogCategory,
+           [&] { return RunChecked(row, pCtxt, body, r.address); });
 }
 
 void CTarnwickExtension::WeChat(CHttpServerContext* pCtxt, char* body, int) {
@@ -477,8 +449,8 @@ void CTarnwickExtension::WeChat(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcNameNotInTable);
     return;
   }
-  Dispatch(*this, pCtxt, "*DoApi", r.name, "", body, kWeChatCategory,
-           [&] { return RunTrustedRequest(*this, pCtxt, body, r.name, r.address, WeChatTable()); });
+  Dispatch(pCtxt, "*DoApi", r.name, "", body, kWeChatCategory,
+           [&] { return RunChecked(FindRequest(WeChatTable(), r.name), pCtxt, body, r.address); });
 }
 
 void CTarnwickExtension::Do(CHttpServerContext* pCtxt, char* body, int) {
@@ -498,6 +470,11 @@ void CTarnwickExtension::Do(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcNoRequestName);
     return;
   }
-  Dispatch(*this, pCtxt, "*Do", r.name, "", body, kLogCategory,
-           [&] { return RunTrustedRequest(*this, pCtxt, body, r.name, r.address, DoTable()); });
+  Dispatch(pCtxt, "*Do", r.name, "", body, kLogCategory,
+           [&] { return RunChecked(FindRequest(DoTable(), r.name), pCtxt, body, r.address); });
+}
+
+// The payment terminals' command: its envelope and both of its operations are the client road's.
+void CTarnwickExtension::PayWsj(CHttpServerContext* pCtxt, char* body, int length) {
+  tw::services::PayWsj(pCtxt, body, length);
 }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/extension.h"
+#include "server/extension.h"
 #include "image/barcode_query.h"
 
 void CTarnwickExtension::DoBarCode(CHttpServerContext* pCtxt, const char* ccode, int16_t ih, int16_t iwz,

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "core/extension.h"
+#include "server/extension.h"
 #include "core/pool.h"
-#include "core/state.h"
+#include "server/state.h"
 
 void CTarnwickExtension::Default(CHttpServerContext* pCtxt) {
   char line[256];

@@ -1,10 +1,8 @@
 // The extension and filter objects: start-up, the parse map, shutdown.
 
-#include "core/extension.h"
+#include "server/extension.h"
 
-#include <arpa/inet.h>
 #include <dlfcn.h>
-#include <netdb.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +17,11 @@
 #include "core/db.h"
 #include "core/numbering.h"
 #include "core/pool.h"
+#include "core/reply.h"
 #include "platform/registry_store.h"
+#include "pricing/zone_table.h"
+#include "services/handlers.h"
+#include "services/kind_aliases.h"
 
 namespace {
 
@@ -92,13 +94,13 @@ void StartupTrace(const char*) {}
 // "DATABASE" log.
 void LogDatabaseEvent(const char* text) {
   std::fprintf(stderr, "Tarnwick: %s\n", text);
-  theExtension.WriteLog(text, "DATABASE");
+  WriteLog(text, "DATABASE");
 }
 
 // ---------------------------------------------------------------------------------------------------
 // CTarnwickExtension
 
-CTarnwickExtension::CTarnwickExtension() : CHttpServer('&'), m_NumberLock(false, false) {}
+CTarnwickExtension::CTarnwickExtension() : CHttpServer('&') {}
 
 CTarnwickExtension::~CTarnwickExtension() {
   g_bLogEnabled.store(0);
@@ -151,7 +153,7 @@ BOOL CTarnwickExtension::GetExtensionVersion(HSE_VERSION_INFO* pVer) {
     PoolSlotGuard slot;
     if (slot.ok()) LoadEmsKindAliases(slot.slot());
   }
-  m_NumberLock.SetEvent();
+  g_NumberLock.SetEvent();
   g_PayWsjLock.SetEvent();
   g_TransBagLock.SetEvent();
   g_bLogEnabled.store(1);
@@ -163,21 +165,6 @@ BOOL CTarnwickExtension::GetExtensionVersion(HSE_VERSION_INFO* pVer) {
 BOOL CTarnwickExtension::TerminateExtension(DWORD) {
   g_bStopping.store(1);
   return TRUE;
-}
-
-std::string CTarnwickExtension::GetLocalIp() {
-  char host[256] = {0};
-  if (gethostname(host, sizeof host - 1) != 0) return std::string();
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* list = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &list) != 0 || list == nullptr) return std::string();
-  char text[INET_ADDRSTRLEN] = {0};
-  const auto* in = reinterpret_cast<const sockaddr_in*>(list->ai_addr);
-  std::string result;
-  if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr) result = text;
-  freeaddrinfo(list);
-  return result;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -1,2 +1,0 @@
-# The goods-list walker both shipment entries share.
-target_sources(tw_server PRIVATE ${CMAKE_CURRENT_LIST_DIR}/goods_list.cc)
