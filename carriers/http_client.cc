@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/pool.h"
 #include "platform/event.h"
 
 namespace {
@@ -28,6 +29,7 @@ constexpr size_t kInterimBlockMax = 1024;  // an interim reply block
 constexpr size_t kReadAhead = 16384;       // bytes read ahead of the parser
 constexpr size_t kBodyZeroMax = 64000;     // the body area cleared before the read
 constexpr size_t kCookieReserve = 64;      // cookie room kept free when old pairs are merged back
+constexpr int32_t kStopSliceMs = 100;      // every wait looks at the stop flag this often
 
 const char kChromeAgent[] =
     "User-Agent: Mozilla/5.0 (Windows NT 5.2) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/39.0.2171.95 "
@@ -72,6 +74,23 @@ int32_t Remaining(uint32_t deadline) {
   return left > 0 ? left : 0;
 }
 
+bool Stopping() { return g_bStopping.load(std::memory_order_relaxed) != 0; }
+
+// poll in slices, so that a stop cuts the wait within a slice: > 0 ready, 0 time-out or stop, < 0
+// error.
+int PollSliced(pollfd& p, int32_t timeoutMs) {
+  const uint32_t deadline = tw::GetTickCount() + static_cast<uint32_t>(timeoutMs > 0 ? timeoutMs : 0);
+  for (;;) {
+    if (Stopping()) return 0;
+    int32_t wait = Remaining(deadline);
+    if (wait > kStopSliceMs) wait = kStopSliceMs;
+    int r = poll(&p, 1, wait);
+    if (r > 0) return r;
+    if (r < 0 && errno != EINTR) return r;
+    if (r == 0 && Remaining(deadline) == 0) return 0;
+  }
+}
+
 void CloseSocket(int& fd) {
   if (fd >= 0) {
     shutdown(fd, SHUT_RDWR);
@@ -94,12 +113,7 @@ class CConnection {
     if (wait > left) wait = left;
     if (wait <= 0) return false;
     pollfd p{fd_, events, 0};
-    for (;;) {
-      int r = poll(&p, 1, wait);
-      if (r > 0) return true;
-      if (r == 0) return false;
-      if (errno != EINTR) return false;
-    }
+    return PollSliced(p, wait) > 0;
   }
 
   // Sends every byte. False on error or time-out.
@@ -389,10 +403,7 @@ int Connect(HttpRequest& r, int& fd) {
   if (rc != 0) {
     pollfd p{fd, POLLOUT, 0};
     int wait = r.connectTimeoutS > 0 ? r.connectTimeoutS * 1000 : 0;
-    int k;
-    do {
-      k = poll(&p, 1, wait);
-    } while (k < 0 && errno == EINTR);
+    const int k = PollSliced(p, wait);
     int error = 0;
     socklen_t len = sizeof error;
     if (k <= 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
@@ -549,8 +560,9 @@ int HttpExecute(HttpRequest& r) {
   auto fail = [&](int code) {
     CloseSocket(fd);
     r.lastUse = tw::GetTickCount();
-    return code;
+    return Stopping() ? kHttpStopped : code;
   };
+  if (Stopping()) return fail(kHttpStopped);
   if (fd < 0) {
     int rc = Connect(r, fd);
     if (rc != 0) return fail(rc);

@@ -6,7 +6,9 @@
 //
 // The caller owns every buffer: it fills an HttpRequest (defaults below), points it at its work
 // buffer and calls HttpExecute. Every read is bounded by the caller's sizes and by the announced
-// lengths; one call never takes longer than connect time-out + 2 x receive time-out.
+// lengths; one call never takes longer than connect time-out + 2 x receive time-out. Every wait looks
+// at the stop flag (g_bStopping) at least every 100 ms: once it is set, a call in flight is cut and
+// a new one is not made (kHttpStopped).
 //
 // Thread-safety: reentrant; a call uses only the record and the buffers its caller passes.
 
@@ -25,6 +27,7 @@ inline constexpr int kHttpRecvTimeout = -121;   // SO_RCVTIMEO could not be set
 inline constexpr int kHttpNonBlocking = -122;   // non-blocking mode could not be switched on
 inline constexpr int kHttpNotConnected = -123;  // no connection within the connect time-out
 inline constexpr int kHttpBlocking = -124;      // non-blocking mode could not be switched off
+inline constexpr int kHttpStopped = -125;       // the service is stopping: the call was cut or not made
 inline constexpr int kHttpNoMemory = -200;      // no memory for the copy of a compressed body
 inline constexpr int kHttpInflate = -201;       // inflating failed or filled the whole room
 inline constexpr int kHttpTooLarge = -204;      // the body does not fit the room

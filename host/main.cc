@@ -8,8 +8,9 @@
 // ready and then serves every request of /cgi-bin/Tarnwick.dll through HttpExtensionProc, with the
 // whole request body read first. On SIGTERM or SIGINT it stops accepting, lets the requests in flight
 // finish and answer (at most 8 s; requests that begin meanwhile on open connections are answered 503
-// and stored nothing), calls TerminateExtension, unloads the library (so that its teardown runs) and
-// exits 0.
+// and stored nothing), calls TerminateExtension (which cuts the extension's calls to other servers that
+// are still waiting), waits for the connection threads, unloads the library (so that its teardown
+// runs) and exits 0.
 //
 // Threads: one thread per connection by default (the extension's handlers block on the database);
 // --threads N serves from a pool of N threads instead. Both wait on their sockets with poll or epoll,
@@ -495,8 +496,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarnwick-host: %lld requests still running after %d ms; stopping anyway\n",
                  static_cast<long long>(g_inFlight.load()), kDrainMilliseconds);
   }
-  MHD_stop_daemon(daemon);
+  // The extension is told first, so that a request still waiting on a peer (a carrier call) is cut
+  // and answers; only then are the connection threads stopped and waited for.
   g_ext.terminateExtension(HSE_TERM_MUST_UNLOAD);
+  MHD_stop_daemon(daemon);
   g_ext.httpExtensionProc = nullptr;
   g_ext.httpFilterProc = nullptr;
   dlclose(g_ext.handle);

@@ -6,10 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/pool.h"
 #include "tests/support/fake_carrier.h"
 
 namespace {
@@ -294,6 +295,39 @@ TEST_F(HttpClientTest, StallingPeersAreBoundedByTheTimeOuts) {
     EXPECT_LT(HttpExecute(call.r), 0) << c.what;
     // connect time-out + 2 x receive time-out, with some slack for the machine
     EXPECT_LT(NowMs() - t0, 2400) << c.what;
+  }
+}
+
+// The stop flag cuts a call that waits on a stalled peer within a slice of its waits, whatever its
+// time-outs; a call begun while stopping is not made.
+TEST_F(HttpClientTest, StopCutsTheCallsInFlight) {
+  FakeReply stall = FakeReply::Ok("late");
+  stall.delayMs = 60000;
+  FakeReply drip = FakeReply::Ok(Pattern(2000));
+  drip.dripMs = 500;  // each byte within the receive time-out, the whole far beyond the test
+  struct Case {
+    const char* what;
+    FakeReply reply;
+  };
+  const Case cases[] = {{"no reply", stall}, {"a byte at a time", drip}};
+  for (const Case& c : cases) {
+    server.Script("GET", "/x", {c.reply});
+    Call call(server.port());
+    call.r.connectTimeoutS = 20;
+    call.r.recvTimeoutMs = 30000;
+    std::thread stopper([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      g_bStopping.store(1);
+    });
+    const int64_t t0 = NowMs();
+    EXPECT_EQ(HttpExecute(call.r), kHttpStopped) << c.what;
+    EXPECT_LT(NowMs() - t0, 5000) << c.what;
+    stopper.join();
+    const size_t before = server.RequestCount();
+    Call late(server.port());
+    EXPECT_EQ(HttpExecute(late.r), kHttpStopped) << c.what;
+    EXPECT_EQ(server.RequestCount(), before) << c.what;
+    g_bStopping.store(0);
   }
 }
 
