@@ -64,7 +64,7 @@ int PostForm(PoolSlot& slot, const CAuPostClient& c, const char* path, const cha
   r.sendTimeoutMs = kLabelSendTimeoutMs;
   r.recvTimeoutMs = kLabelRecvTimeoutMs;
   UseSessionWork(r, slot, kReplyHeaderOffset);
-  const int n = HttpExecute(r);
+  const int n = c.gate.Execute(r);
   *status = r.status;
   out = n > 0 ? ToGbk(std::string(r.bodyStart, static_cast<size_t>(n))) : "";
   return n;
@@ -91,6 +91,7 @@ int CAuPostClient::LoadSettings(unsigned n, const char* text) {
   if (host[0] == '\0' || key[0] == '\0') return 0;
   bLoaded = true;
   fileNumber = n;
+  gate.Configure("Australia Post", GetSettingInt("并发数=", text, kCarrierCallLimit));
   return 1;
 }
 
@@ -198,7 +199,7 @@ int CAuPostSession::PrintLabel(LabelJob& job) {
   char url[256];
   if (tw::GetXmlElementText("url", reply.c_str(), url, sizeof url, 2, 254, false) != 1) url[0] = '\0';
   const char* body = nullptr;
-  const int length = FetchLabelFromUrl(slot_, url, &body);
+  const int length = FetchLabelFromUrl(slot_, client_->gate, url, &body);
   if (length < 0) return length;
   labelBody = body;
   const int saved = SaveLabel(job.id, job.mailNumber, body, length, job.account, job.reference);

@@ -4,6 +4,9 @@
 // ("SFExApi_set_1.txt"). Each loads its settings file once; the lists do not change afterwards and are
 // read without locks (an EUB account's order counter is atomic).
 //
+// Every call to a carrier goes through its client's gate (carriers/carrier_gate.h): at most
+// "并发数=" calls in flight (default 8) and a breaker after consecutive failures.
+//
 // A session binds a client to the pool slot of the request (or of the label worker) that uses it and
 // works in that slot's buffers: CreateOrder hands one shipment to the carrier and, when the carrier
 // answers with a mail number, leaves a label placeholder and a label job; PrintLabel fetches and
@@ -15,6 +18,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "carriers/carrier_gate.h"
 
 struct PoolSlot;
 struct LabelJob;
@@ -66,7 +71,8 @@ class CEubClient {
   EubAddress pickup, sender;
   std::vector<std::pair<std::string, std::string>> postcodePrefixes;  // loaded, not used
   std::vector<CarrierKind> kinds;
-  mutable std::atomic<uint32_t> orderCounter{0};  // the one member that changes after start-up
+  mutable std::atomic<uint32_t> orderCounter{0};  // changes after start-up, as the gate does
+  mutable CCarrierGate gate;  // every order and label call of the account ("并发数=" its limit)
 };
 
 class CAuPostClient {
@@ -85,6 +91,7 @@ class CAuPostClient {
   std::vector<CarrierKind> kinds;
   bool bLoaded = false;
   unsigned fileNumber = 0;
+  mutable CCarrierGate gate;  // every call of the account ("并发数=" its limit)
 };
 
 class CSfClient {
@@ -105,6 +112,7 @@ class CSfClient {
   char senderAddress[128] = "", senderCompany[128] = "", senderCountry[64] = "", senderProvince[64] = "";
   char senderCity[64] = "";
   std::vector<CarrierKind> kinds;
+  mutable CCarrierGate gate;  // every call of the account ("并发数=" its limit)
 };
 
 extern std::vector<std::unique_ptr<CEubClient>> g_EubClients;  // in load order

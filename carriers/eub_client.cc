@@ -151,6 +151,7 @@ int CEubClient::LoadSettings(unsigned n, const char* text) {
   Setting("标签服务器=", text, labelHost, 4, 60);
   if (labelHost[0] == '\0') std::memcpy(labelHost, host, sizeof labelHost);
   labelPort = SettingPort("标签端口=", text, 80);
+  gate.Configure("EUB " + std::to_string(n), GetSettingInt("并发数=", text, kCarrierCallLimit));
   ReadAddress(text, "<揽收地址信息设定开始>", "<揽收地址信息设定结束>", pickup);
   ReadAddress(text, "<发件地址信息设定开始>", "<发件地址信息设定结束>", sender);
   std::string block;
@@ -301,7 +302,7 @@ int CEubSession::CreateOrder(EubOrder& order) {
   r.sendTimeoutMs = kOrderTimeoutMs;
   r.recvTimeoutMs = kOrderTimeoutMs;
   UseSessionWork(r, slot_, kReplyHeaderOffset);
-  const int n = HttpExecute(r);
+  const int n = c.gate.Execute(r);
   if (n < 1) {
     char message[128];
     std::snprintf(message, sizeof message, "邮政服务器断线!iRet:%d,sState:%d", n, r.status);
@@ -349,7 +350,7 @@ int CEubSession::PrintLabel(LabelJob& job) {
   char path[256];
   std::snprintf(path, sizeof path, kLabelPathFormat, md5, job.mailNumber);
   const char* body = nullptr;
-  const int n = FetchLabel(slot_, client_->labelHost, client_->labelPort, path, false, &body);
+  const int n = FetchLabel(slot_, client_->gate, client_->labelHost, client_->labelPort, path, false, &body);
   if (n < 0) return -2;
   labelBody = body;
   const int saved = SaveLabel(job.id, job.mailNumber, body, n, job.account, "");

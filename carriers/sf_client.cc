@@ -164,6 +164,7 @@ int CSfClient::LoadSettings(unsigned, const char* text) {
   if (!SettingsBlock(text, "<关联快递类别开始>", "<关联快递类别结束>", block)) return 0;
   kinds = ReadKinds(block, 2, false);
   if (kinds.empty() || host[0] == '\0' || checkWord[0] == '\0') return 0;
+  gate.Configure("SF Express", GetSettingInt("并发数=", text, kCarrierCallLimit));
   return 1;
 }
 
@@ -252,7 +253,7 @@ int CSfSession::Call(const std::string& request, std::string& out, int32_t* stat
   r.sendTimeoutMs = kOrderTimeoutMs;
   r.recvTimeoutMs = kOrderTimeoutMs;
   UseSessionWork(r, slot_, kReplyHeaderOffset);
-  const int n = HttpExecute(r);
+  const int n = c.gate.Execute(r);
   r.CloseConnection();  // the header asks for keep-alive, but every call has a connection of its own
   *status = r.status;
   if (n > 0) {
@@ -376,7 +377,7 @@ int CSfSession::PrintLabel(LabelJob& job) {
   const size_t end = reply.find('"', at + 8);
   if (end == std::string::npos) return -3;
   const char* body = nullptr;
-  const int length = FetchLabelFromUrl(slot_, reply.substr(at + 8, end - at - 8), &body);
+  const int length = FetchLabelFromUrl(slot_, client_->gate, reply.substr(at + 8, end - at - 8), &body);
   if (length < 0) return length;
   labelBody = body;
   const int saved = SaveLabel(job.id, job.mailNumber, body, length, job.account, job.reference);

@@ -234,7 +234,7 @@ void UseSessionWork(HttpRequest& r, PoolSlot& slot, size_t headerOffset) {
   r.headerRoom = static_cast<int32_t>(kReplyHeaderRoom);
 }
 
-int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
+int FetchLabel(PoolSlot& slot, CCarrierGate& gate, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
                const char** body) {
   for (int attempt = 1; attempt <= kLabelAttempts; ++attempt) {
     HttpRequest r;
@@ -250,7 +250,7 @@ int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path,
     r.workSize = static_cast<int32_t>(kReplyBytes);
     r.headerBuffer = slot.szWork;
     r.headerRoom = static_cast<int32_t>(kWorkBytes);
-    const int n = HttpExecute(r);
+    const int n = gate.Execute(r);
     if (n < 0) return -2;
     if (IsPdfLabel(r.status, r.bodyStart, static_cast<size_t>(n))) {
       *body = r.bodyStart;
@@ -261,12 +261,12 @@ int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path,
   return -2;
 }
 
-int FetchLabelFromUrl(PoolSlot& slot, const std::string& url, const char** body) {
+int FetchLabelFromUrl(PoolSlot& slot, CCarrierGate& gate, const std::string& url, const char** body) {
   std::string host, path;
   int32_t port = 80;
   const int split = SplitLabelUrl(url, host, &port, path);
   if (split != 0) return split;
-  return FetchLabel(slot, host.c_str(), port, path.c_str(), true, body);
+  return FetchLabel(slot, gate, host.c_str(), port, path.c_str(), true, body);
 }
 
 }  // namespace tw::carrier

@@ -11,6 +11,7 @@
 #include "carriers/carrier_clients.h"
 
 struct HttpRequest;
+class CCarrierGate;
 struct PoolSlot;
 
 namespace tw::carrier {
@@ -62,12 +63,13 @@ int SplitLabelUrl(const std::string& url, std::string& host, int32_t* port, std:
 // FetchLabel: GETs the label from host:port path on the slot (the body into the slot's reply buffer,
 // the header into its work area), up to three attempts 1000 ms apart while the reply is not a PDF.
 // Returns the PDF's length with *body set, or -2 (a failed request ends at once; the stop of the
-// worker ends the wait between attempts).
-int FetchLabel(PoolSlot& slot, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
+// worker ends the wait between attempts). Every attempt goes through the account's gate; a refused
+// one (busy, breaker open) is a failed request.
+int FetchLabel(PoolSlot& slot, CCarrierGate& gate, const char* host, int32_t port, const char* path, bool bAcceptEncoding,
                const char** body);
 // FetchLabelFromUrl: FetchLabel (with Accept-Encoding) of the label at a URL a carrier gave. Returns
 // the PDF's length with *body set, SplitLabelUrl's code (-3 to -7) for a URL it refuses, or -2.
-int FetchLabelFromUrl(PoolSlot& slot, const std::string& url, const char** body);
+int FetchLabelFromUrl(PoolSlot& slot, CCarrierGate& gate, const std::string& url, const char** body);
 
 // The carriers' fixed time-outs.
 inline constexpr int32_t kConnectTimeoutS = 20;
