@@ -65,22 +65,27 @@ int CCarrierGate::Execute(HttpRequest& request) {
     }
     ++inFlight_;
   }
+  const uint32_t start = tw::GetTickCount();
   const int result = HttpExecute(request);
+  const int64_t took = static_cast<int64_t>(tw::GetTickCount() - start);
+  // A failure that waited out a whole time-out: the carrier accepts and does not answer.
+  const bool bWaitedOut = (request.recvTimeoutMs > 0 && took >= request.recvTimeoutMs) ||
+                          (request.connectTimeoutS > 0 && took >= int64_t{request.connectTimeoutS} * 1000);
   std::lock_guard<std::mutex> lock(mutex_);
   --inFlight_;
   freed_.notify_one();
-  Record(result, bTrial);
+  Record(result, bTrial, bWaitedOut);
   return result;
 }
 
-void CCarrierGate::Record(int result, bool bTrial) {
+void CCarrierGate::Record(int result, bool bTrial, bool bWaitedOut) {
   if (result == kHttpStopped) {
     if (bTrial) state_ = EState::kOpen;  // undecided: the next call after the pause tries again
     return;
   }
   if (IsCarrierFailure(result)) {
     ++failures_;
-    if (bTrial || (state_ == EState::kClosed && failures_ >= kCarrierBreakerFailures)) {
+    if (bTrial || (state_ == EState::kClosed && (bWaitedOut || failures_ >= kCarrierBreakerFailures))) {
       state_ = EState::kOpen;
       openedAt_ = tw::GetTickCount();
       char what[128];

@@ -6,8 +6,9 @@
 //   limit waits up to 200 ms for a free place and is then refused as busy (kCarrierBusy), without
 //   reaching the carrier;
 // - a breaker: 3 consecutive calls that failed by time-out or refusal (no connection, nothing or a
-//   refused or cut reply) open it for 5 s, during which every call is refused at once as not tried
-//   (kCarrierNotTried). After that, one trial call goes through: when it succeeds the breaker closes,
+//   refused or cut reply), or one failed call that waited out its whole receive or connect time-out
+//   (a carrier that accepts and then stalls: three of those in a row would hold a batch for 90 s),
+//   open it for 5 s, during which every call is refused at once as not tried (kCarrierNotTried). After that, one trial call goes through: when it succeeds the breaker closes,
 //   when it fails it opens for another 5 s. Every opening and closing is written on standard error and
 //   in the day's "CARRIER" log.
 //
@@ -58,7 +59,7 @@ class CCarrierGate {
 
  private:
   enum class EState { kClosed, kOpen, kTrial };
-  void Record(int result, bool bTrial);  // with mutex_ held
+  void Record(int result, bool bTrial, bool bWaitedOut);  // with mutex_ held
 
   std::string name_ = "carrier";
   int32_t limit_ = kCarrierCallLimit;
