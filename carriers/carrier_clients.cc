@@ -33,6 +33,19 @@ bool IsCarrierClientConfigured(int32_t carrier) {
   }
 }
 
+std::string OpenCarrierBreakers() {
+  std::string names;
+  auto add = [&names](const CCarrierGate& gate) {
+    if (!gate.Open()) return;
+    if (!names.empty()) names += ',';
+    names += gate.Name();
+  };
+  for (const auto& client : g_EubClients) add(client->gate);
+  if (g_pAuPostClient != nullptr) add(g_pAuPostClient->gate);
+  if (g_pSfClient != nullptr) add(g_pSfClient->gate);
+  return names;
+}
+
 bool AnyCarrierConfigured() {
   return IsCarrierClientConfigured(0) || IsCarrierClientConfigured(1) || IsCarrierClientConfigured(2);
 }

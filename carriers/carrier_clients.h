@@ -134,6 +134,9 @@ void LoadCarrierFiles(char* buffer);
 [[nodiscard]] CEubClient* FindEubClientForKind(const char* kind);
 // IsCarrierClientConfigured: whether the client of carrier code 0, 1 or 2 is loaded.
 [[nodiscard]] bool IsCarrierClientConfigured(int32_t carrier);
+// OpenCarrierBreakers: the names of the accounts whose breaker refuses calls now ("EUB 2,SF Express"),
+// "" when none does.
+[[nodiscard]] std::string OpenCarrierBreakers();
 
 // ---- orders -----------------------------------------------------------------------------------
 // Texts are NUL-terminated GBK. Out: result (on success the label row id, or 0), mail number and

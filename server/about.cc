@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include <string>
+
 #include "server/extension.h"
+#include "carriers/carrier_clients.h"
 #include "core/pool.h"
 #include "server/state.h"
 
@@ -23,6 +26,10 @@ void CTarnwickExtension::Default(CHttpServerContext* pCtxt) {
   std::snprintf(line, sizeof line, "<tr><td> SPX: EUB_%u,AUPOST_%c,SFE_%c</td></tr>\r\n", EubAccountCount(),
                 HasAuPostClient() ? '1' : '0', HasSfClient() ? '1' : '0');
   out << line;
+  if (const std::string open = OpenCarrierBreakers(); !open.empty()) {
+    std::snprintf(line, sizeof line, "<tr><td> SPX breaker open: %.200s</td></tr>\r\n", open.c_str());
+    out << line;
+  }
   if (unsigned fills = KindFillCount(); fills > 0) {
     std::snprintf(line, sizeof line, "<tr><td> EXX: EmsKindExFields_Fill_%u</td></tr>\r\n", fills);
     out << line;
