@@ -59,11 +59,15 @@ int CCarrierGate::Execute(HttpRequest& request) {
       bTrial = true;  // this call decides; the others are refused meanwhile
       state_ = EState::kTrial;
     }
-    if (!freed_.wait_for(lock, std::chrono::milliseconds(kCarrierBusyWaitMs), [&] { return inFlight_ < limit_; })) {
+    // Full for a while without a place given back (the calls in flight stall): no wait, since the
+    // caller holds a pool slot while it waits.
+    const bool bStuck = inFlight_ >= limit_ && tw::GetTickCount() - changedAt_ >= kCarrierStuckMs;
+    if (bStuck ||
+        !freed_.wait_for(lock, std::chrono::milliseconds(kCarrierBusyWaitMs), [&] { return inFlight_ < limit_; })) {
       if (bTrial) state_ = EState::kOpen;  // still due: the next call tries
       return kCarrierBusy;
     }
-    ++inFlight_;
+    if (++inFlight_ == limit_) changedAt_ = tw::GetTickCount();
   }
   const uint32_t start = tw::GetTickCount();
   const int result = HttpExecute(request);
@@ -73,6 +77,7 @@ int CCarrierGate::Execute(HttpRequest& request) {
                           (request.connectTimeoutS > 0 && took >= int64_t{request.connectTimeoutS} * 1000);
   std::lock_guard<std::mutex> lock(mutex_);
   --inFlight_;
+  changedAt_ = tw::GetTickCount();
   freed_.notify_one();
   Record(result, bTrial, bWaitedOut);
   return result;

@@ -4,7 +4,8 @@
 //
 // - a limit on the calls in flight at once (the settings file's "并发数=", default 8): a call over the
 //   limit waits up to 200 ms for a free place and is then refused as busy (kCarrierBusy), without
-//   reaching the carrier;
+//   reaching the carrier; when the limit has been reached for a second without any call ending (the
+//   carrier stalls), it is refused at once, since its request holds a pool slot while it waits;
 // - a breaker: 3 consecutive calls that failed by time-out or refusal (no connection, nothing or a
 //   refused or cut reply), or one failed call that waited out its whole receive or connect time-out
 //   (a carrier that accepts and then stalls: three of those in a row would hold a batch for 90 s),
@@ -31,6 +32,7 @@ inline constexpr int kCarrierNotTried = -131;  // the account's breaker is open
 
 inline constexpr int32_t kCarrierCallLimit = 8;         // calls in flight per account, by default
 inline constexpr int32_t kCarrierBusyWaitMs = 200;       // the wait for a free place
+inline constexpr uint32_t kCarrierStuckMs = 1000;        // full this long with no place given back: no wait
 inline constexpr int32_t kCarrierBreakerFailures = 3;   // consecutive failures that open the breaker
 inline constexpr int32_t kCarrierBreakerOpenMs = 5000;  // how long it stays open before a trial
 
@@ -69,7 +71,8 @@ class CCarrierGate {
   int32_t inFlight_ = 0;
   int32_t failures_ = 0;
   EState state_ = EState::kClosed;
-  uint32_t openedAt_ = 0;  // tick of the last opening
+  uint32_t openedAt_ = 0;   // tick of the last opening
+  uint32_t changedAt_ = 0;  // tick when the calls in flight last reached the limit or one ended
 };
 
 // IsCarrierFailure: whether an HttpExecute result is a failure by time-out or refusal (the ones that

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -22,6 +23,7 @@
 #include "tests/support/e2e.h"
 #include "tests/support/fake_carrier.h"
 #include "tests/support/http_client.h"
+#include "tests/support/load.h"
 
 namespace {
 
@@ -181,7 +183,7 @@ TEST_F(CarrierStallTest, TheLimitHoldsAStallingCarrierAndTheStopCutsItsCalls) {
   EXPECT_EQ(host.Stop(15000), 0);
   EXPECT_LT(NowMs() - stopAt, 10000);
   for (std::thread& t : clients) t.join();
-  int busy = 0, cut = 0;
+  int busy = 0, cut = 0, cutAnswered = 0;
   for (size_t i = 0; i < replies.size(); ++i) {
     const auto messages = ReplyTexts(replies[i], "cMess");
     if (messages == std::vector<std::string>{Down(-130)}) {
@@ -191,10 +193,12 @@ TEST_F(CarrierStallTest, TheLimitHoldsAStallingCarrierAndTheStopCutsItsCalls) {
       // Cut by the stop: answered as a failed call, or the connection closed without an answer.
       EXPECT_TRUE(replies[i].empty() || messages == std::vector<std::string>{Down(-125)}) << replies[i];
       ++cut;
+      if (!replies[i].empty()) ++cutAnswered;
     }
   }
   EXPECT_EQ(busy, 4);
   EXPECT_EQ(cut, 8);
+  std::printf("%d of the %d cut calls were answered as failed calls\n", cutAnswered, cut);
   EXPECT_EQ(CarrierRows(), "0");
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM dbo.client_rec WHERE icid=973301"), "0");
 }
@@ -265,6 +269,83 @@ TEST_F(CarrierStallTest, ABatchOfAFailingCarrierIsRefusedAtOnceAndTheCarrierIsUs
   EXPECT_EQ(CarrierRows(), "2");
   EXPECT_EQ(host.Stop(), 0);
   std::printf("20-record batch against a stalling carrier answered in %lld ms\n", static_cast<long long>(batchMs));
+}
+
+// Load: 60 connections post records of the stalling account over and over, 8 others post records of
+// a local kind. The stalled calls hold at most the account's 8 slots; the local records are served
+// in every 5 s window, and every carrier record ends with the carrier's failure message.
+TEST_F(CarrierStallTest, AStallingCarrierUnderLoadLeavesTheOtherRequestsServed) {
+  constexpr int kCarrierConnections = 60, kOthers = 8, kSeconds = 10;
+  FakeReply stall = EubMail("LS000000001CN");
+  stall.delayMs = 120000;
+  eub.Script("POST", kEubOrderPath, {stall});
+  TestHost host;
+  ASSERT_TRUE(host.Start(Config(eub.port()))) << host.error();
+  const std::string local =
+      "{\"RequestName\":\"PreInputSet\",\"icID\":973301,\"RecList\":[{\"iID\":0,\"cEmsKind\":\"C9LOC\","
+      "\"cDes\":\"" + Utf8("美国") + "\"}]}";
+  struct Sent {
+    bool bCarrier = false;
+    int64_t atMs = 0, tookMs = 0;
+    twtest::HttpReply reply;
+  };
+  const int64_t start = NowMs();
+  // When the load ends the carrier goes away, so that its stalled calls end at once.
+  std::thread ender([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(kSeconds));
+    eub.Stop();
+  });
+  const std::vector<Sent> sent =
+      twtest::SendFor(host.port(), kCarrierConnections + kOthers, kSeconds, [&](HttpClient& http, int t) {
+        Sent s;
+        s.bCarrier = t < kCarrierConnections;
+        s.atMs = NowMs() - start;
+        s.reply = http.Post("/cgi-bin/Tarnwick.dll?Do", s.bCarrier ? Batch(t + 1, t + 1) : local);
+        s.tookMs = NowMs() - start - s.atMs;
+        return s;
+      });
+  ender.join();
+  EXPECT_LE(eub.RequestCount(), 8u);  // never more carrier calls than the limit
+
+  twtest::EntryTally tally;
+  struct Window {
+    int sent = 0, served = 0;
+    std::vector<int64_t> took;
+  } windows[kSeconds / 5 + 1];
+  int carrierReplies = 0;
+  for (const Sent& s : sent) {
+    if (s.bCarrier) {
+      const auto messages = ReplyTexts(s.reply.body, "cMess");
+      ASSERT_EQ(messages.size(), 1u) << s.reply.body;
+      EXPECT_EQ(messages[0].rfind(Utf8("邮政服务器断线!iRet:"), 0), 0u) << s.reply.body;
+      ++carrierReplies;
+      continue;
+    }
+    Window& w = windows[std::min<int64_t>(s.atMs / 5000, kSeconds / 5)];
+    ++w.sent;
+    w.took.push_back(s.tookMs);
+    if (ReplyInts(s.reply.body, "OK") != std::vector<long long>{1}) continue;
+    ++w.served;
+    const auto ids = ReplyInts(s.reply.body, "iID");
+    const auto nums = ReplyTexts(s.reply.body, "cNum");
+    ASSERT_EQ(ids.size(), 1u) << s.reply.body;
+    ASSERT_EQ(nums.size(), 1u) << s.reply.body;
+    tally.stored.emplace_back(ids[0], twtest::Utf8ToGbkText(nums[0]));
+  }
+  EXPECT_GT(carrierReplies, 0);
+  for (int i = 0; i < kSeconds / 5; ++i) {
+    Window& w = windows[i];
+    ASSERT_GT(w.sent, 0) << "window " << i;
+    std::sort(w.took.begin(), w.took.end());
+    const int64_t p99 = w.took[w.took.size() * 99 / 100];
+    EXPECT_GE(w.served * 100, w.sent * 95) << "window " << i << ": " << w.served << " of " << w.sent;
+    EXPECT_LT(p99, 2000) << "window " << i;
+    std::printf("window %d: %d of %d served, p99 %lld ms\n", i, w.served, w.sent, static_cast<long long>(p99));
+  }
+  twtest::ExpectEachStoredOnce(
+      tally, db.Query("SELECT iid, cnum FROM dbo.rec_pre_input WHERE icid=973301"));
+  EXPECT_EQ(CarrierRows(), "0");
+  EXPECT_EQ(host.Stop(), 0);
 }
 
 }  // namespace
