@@ -234,4 +234,31 @@ TEST_F(CarrierLabelRequestsTest, PdfStoredFetchedOrNotYet) {
   EXPECT_EQ(host.Stop(), 0);
 }
 
+TEST_F(CarrierLabelRequestsTest, AnOnDemandLabelFetchAsksTheAccountsBreaker) {
+  // Four old placeholders; the label server refuses every fetch (no label of that path). Three
+  // refused fetches open the account's breaker: the fourth EPostPdf is answered "not yet" without
+  // reaching the label server, and every placeholder stays a placeholder.
+  const long long now = static_cast<long long>(time(nullptr));
+  std::string rows;
+  for (int i = 1; i <= 4; ++i) {
+    rows += std::string(i > 1 ? "," : "") + "(119,'EUB_Label','EubKey-01:" + std::to_string(now - 100) +
+            "','LX00000002" + std::to_string(i) + "CN',0,'',NULL)";
+  }
+  ASSERT_TRUE(db.Exec("INSERT INTO dbo.file_share (ngrade,ckind,ctitle,ckey,ilen,cfilename,vdata) VALUES " + rows))
+      << db.error();
+  TestHost host;
+  ASSERT_TRUE(host.Start(Config(au.port()))) << host.error();
+  HttpClient http(host.port());
+  for (int i = 1; i <= 4; ++i) {
+    const std::string number = "LX00000002" + std::to_string(i) + "CN";
+    EXPECT_EQ(Api(http, "EPostPdf", ",\"cEmsKind\":\"E8EUB\",\"cqNo\":\"" + number + "\""), "{\"ReturnValue\":-10}")
+        << number;
+    EXPECT_EQ(eubLabels.RequestCount(), static_cast<size_t>(i < 4 ? i : 3)) << number;
+  }
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM dbo.file_share WHERE ngrade=119 AND ilen=0 AND ckey LIKE 'LX00000002%'"),
+            "4");
+  EXPECT_EQ(host.Stop(), 0);
+  EXPECT_NE(host.StderrText().find("carrier EUB 1: breaker open"), std::string::npos) << host.StderrText();
+}
+
 }  // namespace
