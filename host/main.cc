@@ -52,6 +52,8 @@ constexpr unsigned kDefaultPerAddressLimit = 256;
 constexpr unsigned kDefaultIdleTimeoutSeconds = 120;
 // On SIGTERM the requests in flight have this long to finish.
 constexpr int kDrainMilliseconds = 8000;
+// After the drain, requests whose calls to other servers were cut have this long to answer.
+constexpr int kCutAnswerMilliseconds = 1000;
 
 struct Options {
   uint64_t maxBodyBytes = kDefaultMaxBodyBytes;
@@ -497,8 +499,13 @@ int main(int argc, char** argv) {
                  static_cast<long long>(g_inFlight.load()), kDrainMilliseconds);
   }
   // The extension is told first, so that a request still waiting on a peer (a carrier call) is cut
-  // and answers; only then are the connection threads stopped and waited for.
+  // and answers (it has a second more to send its reply); only then are the connection threads
+  // stopped and waited for.
   g_ext.terminateExtension(HSE_TERM_MUST_UNLOAD);
+  const int64_t answerDeadline = NowMs() + kCutAnswerMilliseconds;
+  while (g_inFlight.load() > 0 && NowMs() < answerDeadline) {
+    usleep(10000);
+  }
   MHD_stop_daemon(daemon);
   g_ext.httpExtensionProc = nullptr;
   g_ext.httpFilterProc = nullptr;

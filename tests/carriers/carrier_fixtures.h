@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/pool.h"
@@ -48,6 +49,21 @@ inline std::string SfSettings(uint16_t order) {
          "<寄件人信息设定开始>\r\n姓名=王五\r\n电话=0755-1\r\n手机=13700000000\r\n邮编=518000\r\n地址=深圳 \"仓\" 1号\r\n"
          "公司=顺丰寄件\r\n国家=CN\r\n省州=广东\r\n城市=深圳\r\n<寄件人信息设定结束>\r\n<关联快递类别开始>\r\nS8SF=9\r\n"
          "S8TWO=12 x\r\n<关联快递类别结束>\r\n";
+}
+
+// The statements that remove a client's shipments of both entries (with their goods and weights),
+// the client and its PDA user.
+inline std::vector<std::string> ClientRowDeletes(int client, const std::string& pda) {
+  const std::string id = std::to_string(client);
+  return {
+      "DELETE FROM dbo.client_rec_weight_detail WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid=" + id + ")",
+      "DELETE FROM dbo.client_rec_goods WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid=" + id + ")",
+      "DELETE FROM dbo.client_rec WHERE icid=" + id,
+      "DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid=" + id + ")",
+      "DELETE FROM dbo.rec_pre_input WHERE icid=" + id,
+      "DELETE FROM dbo.client_arc WHERE icid=" + id,
+      "DELETE FROM dbo.man_main WHERE cpda='" + pda + "'",
+  };
 }
 
 // Connects the pool of this process to the test database once. False when it cannot.

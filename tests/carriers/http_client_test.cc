@@ -276,17 +276,22 @@ TEST_F(HttpClientTest, ExpectContinue) {
   }
 }
 
-TEST_F(HttpClientTest, StallingPeersAreBoundedByTheTimeOuts) {
+// Peers that stall: one that sends nothing for delayMs, one that sends its reply a byte every dripMs.
+struct StallCase {
+  const char* what;
+  FakeReply reply;
+};
+std::vector<StallCase> StallingPeers(int delayMs, int dripMs) {
   FakeReply stall = FakeReply::Ok("late");
-  stall.delayMs = 3000;
+  stall.delayMs = delayMs;
   FakeReply drip = FakeReply::Ok(Pattern(2000));
-  drip.dripMs = 20;  // each byte well within the receive time-out
-  struct Case {
-    const char* what;
-    FakeReply reply;
-  };
-  const Case cases[] = {{"no reply", stall}, {"a byte at a time", drip}};
-  for (const Case& c : cases) {
+  drip.dripMs = dripMs;
+  return {{"no reply", stall}, {"a byte at a time", drip}};
+}
+
+TEST_F(HttpClientTest, StallingPeersAreBoundedByTheTimeOuts) {
+  // each byte well within the receive time-out
+  for (const StallCase& c : StallingPeers(3000, 20)) {
     server.Script("GET", "/x", {c.reply});
     Call call(server.port());
     call.r.connectTimeoutS = 1;
@@ -301,16 +306,8 @@ TEST_F(HttpClientTest, StallingPeersAreBoundedByTheTimeOuts) {
 // The stop flag cuts a call that waits on a stalled peer within a slice of its waits, whatever its
 // time-outs; a call begun while stopping is not made.
 TEST_F(HttpClientTest, StopCutsTheCallsInFlight) {
-  FakeReply stall = FakeReply::Ok("late");
-  stall.delayMs = 60000;
-  FakeReply drip = FakeReply::Ok(Pattern(2000));
-  drip.dripMs = 500;  // each byte within the receive time-out, the whole far beyond the test
-  struct Case {
-    const char* what;
-    FakeReply reply;
-  };
-  const Case cases[] = {{"no reply", stall}, {"a byte at a time", drip}};
-  for (const Case& c : cases) {
+  // each byte within the receive time-out, the whole far beyond the test
+  for (const StallCase& c : StallingPeers(60000, 500)) {
     server.Script("GET", "/x", {c.reply});
     Call call(server.port());
     call.r.connectTimeoutS = 20;

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/numbering.h"
 #include "tests/carriers/carrier_fixtures.h"
@@ -126,21 +127,11 @@ class CarrierRoadsTest : public ::testing::Test {
   }
 
   void RemoveRows() {
-    for (const char* sql : {
-             "DELETE FROM dbo.file_share WHERE ngrade=119",
-             "DELETE FROM dbo.client_rec_weight_detail WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE "
-             "icid=973201)",
-             "DELETE FROM dbo.client_rec_goods WHERE irid IN (SELECT irid FROM dbo.client_rec WHERE icid=973201)",
-             "DELETE FROM dbo.client_rec WHERE icid=973201",
-             "DELETE FROM dbo.rec_pre_input_goods WHERE iid IN (SELECT iid FROM dbo.rec_pre_input WHERE icid=973201)",
-             "DELETE FROM dbo.rec_pre_input WHERE icid=973201",
-             "DELETE FROM dbo.client_arc WHERE icid=973201",
-             "DELETE FROM dbo.man_main WHERE cpda='CRPDA1'",
-             "DELETE FROM dbo.ems_kind WHERE cemskind IN ('E8EUB', 'A8AUP', 'S8SF', 'C8LOC')",
-             "DELETE FROM dbo.sys_genno WHERE iid IN (97321, 97322)",
-         }) {
-      EXPECT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
-    }
+    std::vector<std::string> statements = twcarrier::ClientRowDeletes(kClient, kPda);
+    statements.insert(statements.begin(), "DELETE FROM dbo.file_share WHERE ngrade=119");
+    statements.push_back("DELETE FROM dbo.ems_kind WHERE cemskind IN ('E8EUB', 'A8AUP', 'S8SF', 'C8LOC')");
+    statements.push_back("DELETE FROM dbo.sys_genno WHERE iid IN (97321, 97322)");
+    for (const std::string& sql : statements) EXPECT_TRUE(db.Exec(sql)) << db.error() << "\n" << sql;
   }
 
   // The host: the container on (the PDA entry loads the kind), a default internal-number rule, a
