@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -233,6 +234,15 @@ Parsed ParseInteger(const char* text, int64_t lo, int64_t hi, int64_t* out) {
   if (text[0] == '\0') return Parsed::kInvalid;
   if ((text[0] == 't' || text[0] == 'f') && text[1] == '\0') {
     *out = text[0] == 't' ? 1 : 0;
+    return Parsed::kOk;
+  }
+  // The database writes plain integers; from_chars reads them without the locale. Anything else
+  // (a sign of +, a fraction, a value out of range) takes the long way below.
+  const char* textEnd = text + std::strlen(text);
+  int64_t quick = 0;
+  if (const auto [at, ec] = std::from_chars(text, textEnd, quick); ec == std::errc() && at == textEnd) {
+    if (quick < lo || quick > hi) return Parsed::kRange;
+    *out = quick;
     return Parsed::kOk;
   }
   errno = 0;
@@ -1053,8 +1063,13 @@ SQLRETURN DbStatement::Convert(const char* value, int length, bool isNull, unsig
       if (type == kBoolOid && n == 1) {
         d = value[0] == 't' ? 1 : 0;
       } else {
-        d = std::strtod(value, &end);
-        if (end == value || *end != '\0') return Fail("22018", "invalid character value for the column type");
+        // from_chars rounds as strtod does and reads the database's forms (NaN and Infinity
+        // included) without the locale; what it does not take whole goes to strtod.
+        const auto [at, ec] = std::from_chars(value, value + n, d);
+        if (ec != std::errc() || at != value + n || value[n] != '\0') {
+          d = std::strtod(value, &end);
+          if (end == value || *end != '\0') return Fail("22018", "invalid character value for the column type");
+        }
       }
       if (cType == SQL_C_DOUBLE) {
         *static_cast<double*>(buffer) = d;

@@ -126,25 +126,9 @@ LogFiles& OpenLogFiles() {
   return *files;
 }
 
-}  // namespace
-
-void WriteLog(const char* text, const char* category, int bBom) {
-  if (text == nullptr || category == nullptr) return;
-  const size_t textLength = std::strlen(text);
-  if (textLength > kLogTextMaxBytes) return;
-
-  const LogClock& clock = Now();
-  std::string path = ExtensionSettings.logFolder;
-  path += "LOG_";
-  path += category;
-  path += '_';
-  path += clock.day;
-  path += ".txt";
-
-  // The entry as a text-mode file stores it: every line feed becomes CR LF, so the frame
-  // "\r\n[time]text\r\n" lands on disk as CR CR LF [time] text CR CR LF.
-  std::string entry;
-  entry.reserve(textLength + 64);
+// Appends the entry of `text` as a text-mode file stores it: every line feed becomes CR LF, so the
+// frame "\r\n[time]text\r\n" lands on disk as CR CR LF [time] text CR CR LF.
+void AppendLogEntry(std::string& entry, const char* text, size_t textLength, const char* stamp) {
   auto put = [&entry](const char* p, size_t n) {
     while (n > 0) {
       const char* lf = static_cast<const char*>(std::memchr(p, '\n', n));
@@ -159,12 +143,35 @@ void WriteLog(const char* text, const char* category, int bBom) {
     }
   };
   entry.append("\r\r\n[", 4);
-  entry.append(clock.stamp);
+  entry.append(stamp);
   entry.push_back(']');
   put(text, textLength);
   entry.append("\r\r\n", 3);
+}
 
-  int fd = OpenLogFiles().Get(category, path);
+// The day's log file of the category, or -1 when it cannot be opened.
+int LogFileOf(const char* category, const LogClock& clock) {
+  std::string path = ExtensionSettings.logFolder;
+  path += "LOG_";
+  path += category;
+  path += '_';
+  path += clock.day;
+  path += ".txt";
+  return OpenLogFiles().Get(category, path);
+}
+
+}  // namespace
+
+void WriteLog(const char* text, const char* category, int bBom) {
+  if (text == nullptr || category == nullptr) return;
+  const size_t textLength = std::strlen(text);
+  if (textLength > kLogTextMaxBytes) return;
+
+  const LogClock& clock = Now();
+  std::string entry;
+  entry.reserve(textLength + 64);
+  AppendLogEntry(entry, text, textLength, clock.stamp);
+  int fd = LogFileOf(category, clock);
   if (fd < 0) return;
   if (bBom != 0) {
     struct stat st {};
@@ -174,5 +181,25 @@ void WriteLog(const char* text, const char* category, int bBom) {
   }
   // One append per entry: concurrent writers never interleave inside an entry.
   ssize_t written = ::write(fd, entry.data(), entry.size());
+  (void)written;
+}
+
+void WriteLogPair(const char* first, const char* second, const char* category) {
+  if (category == nullptr) return;
+  const size_t firstLength = first != nullptr ? std::strlen(first) : 0;
+  const size_t secondLength = second != nullptr ? std::strlen(second) : 0;
+  const bool writeFirst = first != nullptr && firstLength <= kLogTextMaxBytes;
+  const bool writeSecond = second != nullptr && secondLength <= kLogTextMaxBytes;
+  if (!writeFirst && !writeSecond) return;
+
+  const LogClock& clock = Now();
+  std::string entries;
+  entries.reserve(firstLength + secondLength + 128);
+  if (writeFirst) AppendLogEntry(entries, first, firstLength, clock.stamp);
+  if (writeSecond) AppendLogEntry(entries, second, secondLength, clock.stamp);
+  int fd = LogFileOf(category, clock);
+  if (fd < 0) return;
+  // One append for both: they land side by side.
+  ssize_t written = ::write(fd, entries.data(), entries.size());
   (void)written;
 }

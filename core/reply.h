@@ -22,3 +22,6 @@ void AddReplyHeader(CHttpServerContext* pCtxt, const char* lines);
 // WriteLog: appends one time-stamped entry to the day's log file of the category; a text over
 // 30000 bytes is not written. bBom: a new file starts with the UTF-8 byte order mark.
 void WriteLog(const char* text, const char* category, int bBom = 0);
+// WriteLogPair: WriteLog of first and then of second in the same category, both in one append (a
+// text over 30000 bytes is left out, as WriteLog leaves it).
+void WriteLogPair(const char* first, const char* second, const char* category);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/pool.h"
 #include "platform/httpserver.h"
 
 struct PdaUser;
@@ -23,7 +24,16 @@ struct CRequest {
   const unsigned char* address = nullptr;
   // DoPda: the operator of the calling PDA; null at the other doors.
   const PdaUser* user = nullptr;
+  // The pool slot the door took to check the caller's key, handed on to a handler that reads on it
+  // (its row says so); null otherwise. The handler may give it back early; the door's guard gives it
+  // back after the handler returns.
+  PoolSlotGuard* slot = nullptr;
 };
+
+// The slot a handler reads on: the one its door handed on, else `own` (which the handler takes).
+inline PoolSlotGuard& HandlerSlot(const CRequest& rq, PoolSlotGuard& own) {
+  return rq.slot != nullptr ? *rq.slot : own;
+}
 
 // The handler of a request name: answers the request on rq.pCtxt.
 using RequestHandler = void (*)(const CRequest& rq);

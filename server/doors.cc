@@ -184,9 +184,14 @@ class RequestLog {
     start_ = tw::GetTickCount();
     char line[256];
     std::snprintf(line, sizeof line, "%s_%u_%s%s", prefix_, serial_, name_, suffix_.c_str());
-    WriteLog(line, kLogCategory);
     const std::string masked = MaskPasswords(body);
-    WriteLog(masked.empty() ? body : masked.c_str(), bodyCategory);
+    const char* logged = masked.empty() ? body : masked.c_str();
+    if (std::strcmp(bodyCategory, kLogCategory) == 0) {
+      WriteLogPair(line, logged, kLogCategory);
+    } else {
+      WriteLog(line, kLogCategory);
+      WriteLog(logged, bodyCategory);
+    }
   }
   ~RequestLog() {
     ++g_nRequestSerial;
@@ -215,12 +220,11 @@ int ReadTimeAndSignature(const char* body, int64_t* stamp, char md5[kMd5FieldMax
   return 0;
 }
 
-// Checks a signature made with the client's API key, on a pool slot of its own: 0 when it matches,
-// else the refusal code. A mismatch with a cached key is tried once more when the stored key has
-// changed since.
-int CheckClientKey(int32_t icid, int64_t stamp, const char* md5) {
-  PoolSlotGuard slot;
-  if (!slot.ok()) return kRcNoConnection;
+// Checks a signature made with the client's API key, on a pool slot it takes into `slot`: 0 when it
+// matches, else the refusal code. A mismatch with a cached key is tried once more when the stored key
+// has changed since.
+int CheckClientKey(int32_t icid, int64_t stamp, const char* md5, PoolSlotGuard& slot) {
+  if (!slot.Acquire()) return kRcNoConnection;
   int loaded = 0;
   std::optional<ClientKeyRecord> key = g_ClientKeyCache.Find(icid, slot.dbc(), &loaded);
   if (!key) return kRcNoClientKey;
@@ -246,29 +250,38 @@ void Dispatch(CHttpServerContext* pCtxt, const char* prefix, const char* name, c
 
 // Runs a row's handler for the request.
 void Run(const RequestRow& row, CHttpServerContext* pCtxt, char* body, const unsigned char* address,
-         const PdaUser* user = nullptr) {
+         const PdaUser* user = nullptr, PoolSlotGuard* slot = nullptr) {
   CRequest rq;
   rq.pCtxt = pCtxt;
   rq.body = body;
   rq.address = address;
   rq.user = user;
+  rq.slot = slot;
   row.handler(rq);
 }
 
 // Runs the row of a request that passed its door's checks, under the transfer-bag lock when the row
-// asks for it. Returns false when the name has no row.
+// asks for it. Returns false when the name has no row. `slot`: the door's, for a row that reads on it.
 bool RunChecked(const RequestRow* row, CHttpServerContext* pCtxt, char* body, const unsigned char* address,
-                const PdaUser* user = nullptr) {
+                const PdaUser* user = nullptr, PoolSlotGuard* slot = nullptr) {
   if (row == nullptr) return false;
   if ((row->flags & kRowTransBagLock) == 0) {
-    Run(*row, pCtxt, body, address, user);
+    Run(*row, pCtxt, body, address, user, slot);
   } else if (g_TransBagLock.Lock(kTransBagLockWaitMs)) {
-    Run(*row, pCtxt, body, address, user);
+    Run(*row, pCtxt, body, address, user, slot);
     g_TransBagLock.SetEvent();
   } else {
     WriteCode(pCtxt, kRcNoConnection);
   }
   return true;
+}
+
+// The door's key-check slot, kept for a row that reads on it (kRowDoorSlot) and else given back
+// before the request is logged and run. Null when it was given back.
+PoolSlotGuard* KeepSlotFor(const RequestRow* row, PoolSlotGuard& slot) {
+  if (row != nullptr && (row->flags & kRowDoorSlot) != 0 && slot.ok()) return &slot;
+  slot.Release();
+  return nullptr;
 }
 
 // The first steps of DoApp, DoApi and DoPda: the caller's address, the body decoded, the request
@@ -313,12 +326,14 @@ void CTarnwickExtension::DoApp(CHttpServerContext* pCtxt, char* body, int) {
     WriteCode(pCtxt, kRcBadClientId);
     return;
   }
-  if (int code = CheckClientKey(icid, stamp, md5); code != 0) {
+  PoolSlotGuard slot(-1);
+  if (int code = CheckClientKey(icid, stamp, md5, slot); code != 0) {
     WriteCode(pCtxt, code);
     return;
   }
+  PoolSlotGuard* kept = KeepSlotFor(row, slot);
   Dispatch(pCtxt, "*DoApp", r.name, IdSuffix(icid), body, kLogCategory,
-           [&] { return RunChecked(row, pCtxt, body, r.address); });
+           [&] { return RunChecked(row, pCtxt, body, r.address, nullptr, kept); });
 }
 
 void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
@@ -339,19 +354,21 @@ void CTarnwickExtension::DoApi(CHttpServerContext* pCtxt, char* body, int) {
     return;
   }
   int code = 0;
+  PoolSlotGuard slot(-1);
   if (keySource == 2) {
     code = SignatureMatches(icid, stamp, SiteKey().c_str(), md5) ? 0 : kRcBadSignature;
   } else if (keySource > 0) {
     code = SignatureMatches(icid, stamp, ExtensionSettings.partnerKey, md5) ? 0 : kRcBadSignature;
   } else {
-    code = CheckClientKey(icid, stamp, md5);
+    code = CheckClientKey(icid, stamp, md5, slot);
   }
   if (code != 0) {
     WriteCode(pCtxt, code);
     return;
   }
+  PoolSlotGuard* kept = KeepSlotFor(row, slot);
   Dispatch(pCtxt, "*DoApi", r.name, IdSuffix(icid), body, kLogCategory,
-           [&] { return RunChecked(row, pCtxt, body, r.address); });
+           [&] { return RunChecked(row, pCtxt, body, r.address, nullptr, kept); });
 }
 
 void CTarnwickExtension::DoPda(CHttpServerContext* pCtxt, char* body, int) {

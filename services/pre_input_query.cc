@@ -267,7 +267,8 @@ namespace tw::services {
 void OnPreInputData(const CRequest& rq) {
   int32_t icid = 0, iid = 0;
   char number[kNumberMax + 1];
-  PoolSlotGuard slot(-1);
+  PoolSlotGuard own(-1);
+  PoolSlotGuard& slot = HandlerSlot(rq, own);
   if (!tw::entry::OpenRecordRead(rq.pCtxt, rq.body != nullptr ? rq.body : "", "iID", kNumberMax, kNumberMinLength,
                                  &icid, &iid, number, slot)) {
     return;
@@ -312,7 +313,8 @@ void OnPreInputData(const CRequest& rq) {
 
 void OnPreInputList(const CRequest& rq) {
   int32_t icid = 0;
-  PoolSlotGuard slot(-1);
+  PoolSlotGuard own(-1);
+  PoolSlotGuard& slot = HandlerSlot(rq, own);
   if (!tw::entry::OpenClientRead(rq.pCtxt, rq.body, kRcBadClientId, &icid, slot)) return;
   const PagingKeys keys = ReadPagingKeys(rq.body);
   PoolSlot& s = slot.slot();
@@ -338,7 +340,8 @@ void OnPreInputList(const CRequest& rq) {
 
 void OnRecList(const CRequest& rq) {
   int32_t icid = 0;
-  PoolSlotGuard slot(-1);
+  PoolSlotGuard own(-1);
+  PoolSlotGuard& slot = HandlerSlot(rq, own);
   if (!tw::entry::OpenClientRead(rq.pCtxt, rq.body, kRcRecListBadClient, &icid, slot)) return;
   const int32_t feeId = tw::JsonGetInt("iqfID", rq.body, 0);
   const PagingKeys keys = ReadPagingKeys(rq.body);

@@ -18,8 +18,9 @@
 
 namespace tw::entry {
 
-// OpenClientRead: reads "icID" into *icid and takes a pool slot into `slot`. False, with the refusal
-// written, when "icID" is missing or not positive (badClientCode) or no slot is free ("-9999").
+// OpenClientRead: reads "icID" into *icid and takes a pool slot into `slot` unless it holds one
+// already (the door's). False, with the refusal written, when "icID" is missing or not positive
+// (badClientCode) or no slot is free ("-9999").
 inline bool OpenClientRead(CHttpServerContext* pCtxt, std::string_view body, int badClientCode, int32_t* icid,
                            PoolSlotGuard& slot) {
   *icid = tw::JsonGetInt("icID", body, 0);
@@ -27,7 +28,7 @@ inline bool OpenClientRead(CHttpServerContext* pCtxt, std::string_view body, int
     WriteCode(pCtxt, badClientCode);
     return false;
   }
-  if (!slot.Acquire()) {
+  if (!slot.ok() && !slot.Acquire()) {
     WriteCode(pCtxt, kRcNoConnection);
     return false;
   }
@@ -56,7 +57,7 @@ inline bool OpenRecordRead(CHttpServerContext* pCtxt, std::string_view body, con
     WriteCode(pCtxt, kRcRecordNotFound);
     return false;
   }
-  if (!slot.Acquire()) {
+  if (!slot.ok() && !slot.Acquire()) {
     WriteCode(pCtxt, kRcNoConnection);
     return false;
   }

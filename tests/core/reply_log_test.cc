@@ -112,6 +112,37 @@ TEST_F(LogTest, TheByteOrderMarkStartsOnlyANewFile) {
   EXPECT_EQ(bytes.find("\xEF\xBB\xBF", 3), std::string::npos);
 }
 
+// The request's opening entries go out in one append; the file holds what two WriteLog calls store.
+TEST_F(LogTest, APairIsStoredAsTwoEntries) {
+  const std::string over(30001, 'x');
+  struct Case {
+    const char* first;
+    const char* second;
+  } cases[] = {
+      {"*DoApp_1_PreInputData,5", "{\"a\":1,\n\"b\":2}"},
+      {"*DoApp_3_PreInputData,5", over.c_str()},  // the body over the limit is left out
+      {over.c_str(), "body"},
+  };
+  // The time stamps are masked: the two ways may write in different seconds.
+  auto masked = [](std::string bytes) {
+    for (size_t at = bytes.find("\r\r\n["); at != std::string::npos; at = bytes.find("\r\r\n[", at + 1)) {
+      bytes.replace(at + 4, 17, 17, 'T');
+    }
+    return bytes;
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    // A category of its own for each case (the log keeps its files open).
+    const std::string single = "SINGLE" + std::to_string(n), pair = "PAIR" + std::to_string(n++);
+    WriteLog(c.first, single.c_str());
+    WriteLog(c.second, single.c_str());
+    WriteLogPair(c.first, c.second, pair.c_str());
+    const std::string one = Read(FileOf(single.c_str()));
+    ASSERT_FALSE(one.empty());
+    EXPECT_EQ(masked(Read(FileOf(pair.c_str()))), masked(one)) << c.first;
+  }
+}
+
 TEST_F(LogTest, AMissingFolderLeavesTheLogUnchanged) {
   ExtensionSettings.logFolder = dir_ + "/absent/";
   WriteLog("lost", "TARNWICK");
