@@ -8,8 +8,12 @@
 // records from 910101, fee rows from 910201, kinds RDK0-RDK2.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
 #include <cstdio>
 #include <map>
 #include <regex>
@@ -267,6 +271,56 @@ TEST_F(ClientReadTest, PreInputDataWithItsGoodsLines) {
   std::string signedBody = "{\"RequestName\":\"PreInputData\",\"icID\":910002,\"TimeStamp\":" + std::to_string(ts) +
                            ",\"MD5\":\"" + twtest::RequestSignature(kMemberClient, ts, kMemberKey) + "\",\"iID\":910001}";
   EXPECT_EQ(http.Post("/cgi-bin/Tarnwick.dll?DoApp", signedBody).body, Code(-2));  // not its shipment
+  EXPECT_EQ(host.Stop(), 0);
+}
+
+// The signed reading requests run on the slot their door took for the key check: 36 of them waiting
+// on tables another session holds locked keep 36 slots, not 72 (more than the pool has), and every
+// one answers once the lock goes.
+TEST_F(ClientReadTest, SignedReadsWaitingOnTheDatabaseHoldOneSlotEach) {
+  TestHost host;
+  ASSERT_TRUE(host.Start()) << host.error();
+  TestDb locker, watcher;
+  ASSERT_TRUE(Exec(locker, "BEGIN"));
+  ASSERT_TRUE(Exec(locker, "LOCK TABLE dbo.rec_pre_input, dbo.client_rec IN ACCESS EXCLUSIVE MODE"));
+  const long long ts = static_cast<long long>(std::time(nullptr)) * 1000;
+  const std::string sign = ",\"icID\":910001,\"TimeStamp\":" + std::to_string(ts) + ",\"MD5\":\"" +
+                           twtest::RequestSignature(kListClient, ts, "RdKey910001") + "\"";
+  struct Read {
+    const char* body;
+    const char* answer;  // how the reply starts
+  } reads[] = {
+      {"\"iID\":910001", "{\"ReturnValue\":1,\"icID\":910001,\"iID\":910001,"},
+      {"\"nPageSize\":2", "{\"ReturnValue\":1,"},
+      {"\"nPageSize\":2", "{\"ReturnValue\":1,"},
+  };
+  const char* names[] = {"PreInputData", "PreInputList", "RecList"};
+  constexpr int kEach = 12;
+  std::vector<std::string> replies(3 * kEach);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 3 * kEach; ++i) {
+    threads.emplace_back([&, i] {
+      HttpClient http(host.port());
+      replies[i] = http.Post("/cgi-bin/Tarnwick.dll?DoApp", std::string("{\"RequestName\":\"") + names[i % 3] +
+                                                                 "\"" + sign + "," + reads[i % 3].body + "}")
+                       .body;
+    });
+  }
+  // Every request is inside the database, waiting for the lock, before it is let go.
+  int waiting = 0;
+  for (int tries = 0; tries < 200 && waiting < 3 * kEach; ++tries) {
+    usleep(50000);
+    waiting = std::atoi(watcher
+                            .Scalar("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' AND "
+                                    "datname = current_database()")
+                            .c_str());
+  }
+  EXPECT_EQ(waiting, 3 * kEach);
+  ASSERT_TRUE(Exec(locker, "COMMIT"));
+  for (std::thread& t : threads) t.join();
+  for (int i = 0; i < 3 * kEach; ++i) {
+    EXPECT_TRUE(StartsWith(replies[i], reads[i % 3].answer)) << names[i % 3] << ": " << replies[i];
+  }
   EXPECT_EQ(host.Stop(), 0);
 }
 
