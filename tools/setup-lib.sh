@@ -102,6 +102,13 @@ unix_socket_directories = '$data'
 CONF
   fi
   tw_cluster_settings "$data" "$mode" || return 1
+  # The server's pool connects through the Unix socket (tw_write_runtime); it logs in with its
+  # password there as it does over TCP. Only the administrator's local login stays trusted.
+  if ! grep -q '^local dorvane tarnwick scram-sha-256$' "$data/pg_hba.conf"; then
+    { echo 'local dorvane tarnwick scram-sha-256'; cat "$data/pg_hba.conf"; } >"$data/pg_hba.conf.new"
+    cat "$data/pg_hba.conf.new" >"$data/pg_hba.conf"
+    rm -f "$data/pg_hba.conf.new"
+  fi
   su "$owner" -s /bin/sh -c "'$TW_PG_BIN/pg_ctl' -D '$data' -o '-p $port' -l '$data/server.log' -w -t 60 start" >/dev/null \
     || { cat "$data/server.log" >&2; return 1; }
   TW_PG_SOCKET=$data
@@ -167,14 +174,16 @@ SQL
 
 # tw_write_runtime DIR PORT PASSWORD: the files the library reads, in DIR: pg_service.conf (the libpq
 # service "dorvane", named by PGSERVICEFILE), registry (the scrambled login) and module/tarnwick.ini
-# (the demo settings, GBK).
+# (the demo settings, GBK). The service reaches the cluster tw_start_cluster started through its Unix
+# socket (a request's round trip costs the server and the database less than over TCP), else
+# 127.0.0.1.
 tw_write_runtime() {
   local dir=$1 port=$2 password=$3 build=${4:-$TW_ROOT/build}
   mkdir -p "$dir/module" "$dir/log"
   cat >"$dir/pg_service.conf" <<INI
 # The business database of Tarnwick (the registry's data-source name names this section).
 [dorvane]
-host=127.0.0.1
+host=${TW_PG_SOCKET:-127.0.0.1}
 port=$port
 dbname=dorvane
 INI

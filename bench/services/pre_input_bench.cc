@@ -9,12 +9,16 @@
 // values as parameters, in one pipelined round trip, client_encoding GBK) at the rate the host
 // reached, so the database server's cost per request can be compared at the same rate.
 //
+// After the host's run, its about page (the pool's counts at the end of the load).
+//
 // Needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE), wrk and pgbench.
 //
-//   pre_input_bench [seconds] [host threads]
+//   pre_input_bench [seconds] [host threads] [unix|tcp]
 //
 // With host threads > 0 the host serves from a pool of that many threads (--threads) instead of a
-// thread per connection.
+// thread per connection. The pool and pgbench reach the database through its Unix socket, as
+// run.sh's pool does (the folder TARNWICK_PGDATA names, which tools/bench-db.sh exports), or with
+// "tcp" through PGHOST over TCP.
 
 #include <unistd.h>
 
@@ -126,11 +130,49 @@ void PrintCpu(const char* load, const twbench::CpuUse& use, long long requests) 
   std::printf("database server %.1f us, %s %.1f us\n", use.database * perRequest, load, use.load * perRequest);
 }
 
+// The about page as text: its tags dropped, one line per table row.
+std::string AboutText(const std::string& html) {
+  std::string out, line;
+  bool inTag = false;
+  for (size_t i = 0; i < html.size(); ++i) {
+    const char c = html[i];
+    if (c == '<') {
+      inTag = true;
+      if (html.compare(i, 4, "</tr") == 0 || html.compare(i, 4, "</TR") == 0) {
+        if (line.find_first_not_of(" ") != std::string::npos) out += "    " + line + "\n";
+        line.clear();
+      } else if (html.compare(i, 4, "</td") == 0 && !line.empty()) {
+        line += ' ';
+      }
+    } else if (c == '>') {
+      inTag = false;
+    } else if (!inTag && c != '\r' && c != '\n') {
+      line += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
   const int hostThreads = argc > 2 ? std::atoi(argv[2]) : 0;
+  const std::string socketKind = argc > 3 ? argv[3] : "unix";
+  if (socketKind != "unix" && socketKind != "tcp") {
+    std::fprintf(stderr, "usage: pre_input_bench [seconds] [host threads] [unix|tcp]\n");
+    return 2;
+  }
+  if (socketKind == "unix") {
+    // Before the service file of the host is written and pgbench starts: both read PGHOST.
+    const char* folder = std::getenv("TARNWICK_PGDATA");
+    if (folder == nullptr || *folder == '\0') {
+      std::fprintf(stderr, "pre_input_bench: the Unix socket needs TARNWICK_PGDATA (tools/bench-db.sh sets it); "
+                           "or run it with \"tcp\"\n");
+      return 1;
+    }
+    setenv("PGHOST", folder, 1);
+  }
   if (!twtest::DatabaseConfigured()) {
     std::fprintf(stderr, "pre_input_bench needs the test database (PGHOST, PGPORT, PGUSER, PGPASSWORD)\n");
     return 1;
@@ -189,8 +231,11 @@ int main(int argc, char** argv) {
                                 parameterised(kRecordSql, "=990101", "=:id") + "\n" +
                                 parameterised(kGoodsSql, "=990101", "=:id") + "\n\\endpipeline\n");
 
-  std::printf("PreInputData, %d connections, %d s each, reply %zu bytes, host %s\n", kConnections, seconds,
-              reply.size(), hostThreads > 0 ? ("--threads " + std::to_string(hostThreads)).c_str() : "thread per connection");
+  std::printf("PreInputData, %d connections, %d s each, reply %zu bytes, host %s, database over %s\n", kConnections,
+              seconds, reply.size(),
+              hostThreads > 0 ? ("--threads " + std::to_string(hostThreads)).c_str() : "thread per connection",
+              socketKind == "unix" ? ("the Unix socket in " + std::string(std::getenv("PGHOST"))).c_str()
+                                   : ("TCP to " + std::string(std::getenv("PGHOST") ? std::getenv("PGHOST") : "")).c_str());
   twbench::CpuSampler cpu;
   cpu.Start();
   const twbench::WrkFigures pg = RunPgBench(pgScript, seconds);
@@ -205,6 +250,7 @@ int main(int argc, char** argv) {
               kConnections, tw.rps, tw.p50.c_str(), tw.p90.c_str(), tw.p99.c_str());
   PrintCpu("wrk", twCpu, tw.requests);
   std::printf("  ratio %.2f (target 0.7), p99 target under 10 ms\n", pg.rps > 0 ? tw.rps / pg.rps : 0.0);
+  std::printf("  about page after the run:\n%s", AboutText(check.Get("/cgi-bin/Tarnwick.dll").body).c_str());
   if (tw.rps > 0) {
     cpu.Start();
     const twbench::WrkFigures same =
