@@ -136,6 +136,16 @@ std::string AboutText(const std::string& html) {
   bool inTag = false;
   for (size_t i = 0; i < html.size(); ++i) {
     const char c = html[i];
+    if (html.compare(i, 6, "<style") == 0) {
+      const size_t end = html.find("</style>", i);
+      if (end == std::string::npos) break;
+      i = end + 7;
+      continue;
+    }
+    if (html.compare(i, 6, "&nbsp;") == 0) {
+      i += 5;
+      continue;
+    }
     if (c == '<') {
       inTag = true;
       if (html.compare(i, 4, "</tr") == 0 || html.compare(i, 4, "</TR") == 0) {
