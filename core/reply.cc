@@ -149,11 +149,9 @@ void AppendLogEntry(std::string& entry, const char* text, size_t textLength, con
   entry.append("\r\r\n", 3);
 }
 
-// Appends the bytes to a log file opened O_APPEND. pwrite, not write: on Linux it appends all the
-// same (the offset is ignored for such a file), and it skips the lock of the shared file position
-// that every request thread writing the same file would otherwise queue on.
+// Appends the bytes to a log file opened O_APPEND.
 void AppendToLog(int fd, const std::string& bytes) {
-  ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), 0);
+  ssize_t written = ::write(fd, bytes.data(), bytes.size());
   (void)written;
 }
 
