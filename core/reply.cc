@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -149,12 +150,6 @@ void AppendLogEntry(std::string& entry, const char* text, size_t textLength, con
   entry.append("\r\r\n", 3);
 }
 
-// Appends the bytes to a log file opened O_APPEND.
-void AppendToLog(int fd, const std::string& bytes) {
-  ssize_t written = ::write(fd, bytes.data(), bytes.size());
-  (void)written;
-}
-
 // The day's log file of the category, or -1 when it cannot be opened.
 int LogFileOf(const char* category, const LogClock& clock) {
   std::string path = ExtensionSettings.logFolder;
@@ -166,44 +161,37 @@ int LogFileOf(const char* category, const LogClock& clock) {
   return OpenLogFiles().Get(category, path);
 }
 
-}  // namespace
-
-void WriteLog(const char* text, const char* category, int bBom) {
-  if (text == nullptr || category == nullptr) return;
-  const size_t textLength = std::strlen(text);
-  if (textLength > kLogTextMaxBytes) return;
-
+// Appends the entries of the texts to the day's log file of the category in one write, so
+// concurrent writers never interleave inside them; a text over the limit is left out. bBom: a new
+// file starts with the UTF-8 byte order mark.
+void AppendEntries(std::initializer_list<const char*> texts, const char* category, int bBom) {
+  if (category == nullptr) return;
   const LogClock& clock = Now();
-  std::string entry;
-  entry.reserve(textLength + 64);
-  AppendLogEntry(entry, text, textLength, clock.stamp);
+  std::string entries;
+  for (const char* text : texts) {
+    if (text == nullptr) continue;
+    const size_t textLength = std::strlen(text);
+    if (textLength > kLogTextMaxBytes) continue;
+    entries.reserve(entries.size() + textLength + 64);
+    AppendLogEntry(entries, text, textLength, clock.stamp);
+  }
+  if (entries.empty()) return;
   int fd = LogFileOf(category, clock);
   if (fd < 0) return;
   if (bBom != 0) {
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size == 0) {
-      entry.insert(0, reinterpret_cast<const char*>(kUtf8Bom), sizeof kUtf8Bom);
+      entries.insert(0, reinterpret_cast<const char*>(kUtf8Bom), sizeof kUtf8Bom);
     }
   }
-  // One append per entry: concurrent writers never interleave inside an entry.
-  AppendToLog(fd, entry);
+  ssize_t written = ::write(fd, entries.data(), entries.size());
+  (void)written;
 }
 
-void WriteLogPair(const char* first, const char* second, const char* category) {
-  if (category == nullptr) return;
-  const size_t firstLength = first != nullptr ? std::strlen(first) : 0;
-  const size_t secondLength = second != nullptr ? std::strlen(second) : 0;
-  const bool writeFirst = first != nullptr && firstLength <= kLogTextMaxBytes;
-  const bool writeSecond = second != nullptr && secondLength <= kLogTextMaxBytes;
-  if (!writeFirst && !writeSecond) return;
+}  // namespace
 
-  const LogClock& clock = Now();
-  std::string entries;
-  entries.reserve(firstLength + secondLength + 128);
-  if (writeFirst) AppendLogEntry(entries, first, firstLength, clock.stamp);
-  if (writeSecond) AppendLogEntry(entries, second, secondLength, clock.stamp);
-  int fd = LogFileOf(category, clock);
-  if (fd < 0) return;
-  // One append for both: they land side by side.
-  AppendToLog(fd, entries);
+void WriteLog(const char* text, const char* category, int bBom) { AppendEntries({text}, category, bBom); }
+
+void WriteLogPair(const char* first, const char* second, const char* category) {
+  AppendEntries({first, second}, category, 0);
 }

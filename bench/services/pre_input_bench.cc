@@ -241,11 +241,12 @@ int main(int argc, char** argv) {
                                 parameterised(kRecordSql, "=990101", "=:id") + "\n" +
                                 parameterised(kGoodsSql, "=990101", "=:id") + "\n\\endpipeline\n");
 
+  const char* pgHost = std::getenv("PGHOST");
+  const std::string threading = hostThreads > 0 ? "--threads " + std::to_string(hostThreads) : "thread per connection";
+  const std::string database = (socketKind == "unix" ? "the Unix socket in " : "TCP to ") +
+                               std::string(pgHost != nullptr ? pgHost : "");
   std::printf("PreInputData, %d connections, %d s each, reply %zu bytes, host %s, database over %s\n", kConnections,
-              seconds, reply.size(),
-              hostThreads > 0 ? ("--threads " + std::to_string(hostThreads)).c_str() : "thread per connection",
-              socketKind == "unix" ? ("the Unix socket in " + std::string(std::getenv("PGHOST"))).c_str()
-                                   : ("TCP to " + std::string(std::getenv("PGHOST") ? std::getenv("PGHOST") : "")).c_str());
+              seconds, reply.size(), threading.c_str(), database.c_str());
   twbench::CpuSampler cpu;
   cpu.Start();
   const twbench::WrkFigures pg = RunPgBench(pgScript, seconds);

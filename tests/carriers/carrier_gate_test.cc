@@ -18,11 +18,7 @@ namespace {
 
 using twtest::FakeCarrierServer;
 using twtest::FakeReply;
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+using twtest::NowMs;
 
 struct Call {
   std::vector<char> work = std::vector<char>(16384);

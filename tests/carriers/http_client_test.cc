@@ -17,11 +17,7 @@ namespace {
 
 using twtest::FakeCarrierServer;
 using twtest::FakeReply;
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+using twtest::NowMs;
 
 // A work buffer with the header area 30000 bytes in, as the carrier clients lay it out.
 struct Call {

@@ -29,6 +29,7 @@ namespace {
 
 using twtest::FakeCarrierServer;
 using twtest::FakeReply;
+using twtest::NowMs;
 using twtest::HostConfig;
 using twtest::HttpClient;
 using twtest::ReplyInts;
@@ -40,11 +41,6 @@ constexpr char kPda[] = "CSPDA1";
 constexpr char kEubOrderPath[] = "/partner/api/public/p/order/";
 
 std::string Utf8(const std::string& gbk) { return twtest::GbkToUtf8Text(gbk); }
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // The EUB refusal of a failed call with the given iRet, as the reply carries it.
 std::string Down(int iRet) { return Utf8("邮政服务器断线!iRet:" + std::to_string(iRet) + ",sState:400"); }

@@ -13,12 +13,12 @@
 
 namespace twtest {
 
-namespace {
-
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
+
+namespace {
 
 std::string Lower(std::string s) {
   for (char& c : s) {

@@ -99,6 +99,9 @@ class FakeCarrierServer {
 
 // Decoding aids: URL-decoding of a form field ("order=..."), the text of the first element `name`
 // of an XML text (XML entities decoded once), and of an attribute of the first element that has it.
+// The steady clock in milliseconds, for the tests' time bounds.
+int64_t NowMs();
+
 std::string FormField(const std::string& body, const std::string& name);
 std::string XmlText(const std::string& xml, const std::string& name);
 std::string XmlAttribute(const std::string& xml, const std::string& element, const std::string& attribute);
