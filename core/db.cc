@@ -331,6 +331,8 @@ bool DbConnectionLost(SQLHDBC dbc) {
 
 bool DbLastFailureWroteNothing(SQLHDBC dbc) { return dbc != nullptr && dbc->wroteNothing; }
 
+bool DbInTransaction(SQLHDBC dbc) { return dbc != nullptr && dbc->inTransaction; }
+
 int DbBackendPid(SQLHDBC dbc) {
   return dbc != nullptr && dbc->conn != nullptr && PQstatus(dbc->conn) == CONNECTION_OK ? PQbackendPID(dbc->conn)
                                                                                          : 0;

@@ -44,6 +44,8 @@ void DbDisconnect(SQLHDBC dbc);
 // True when the last statement on the connection wrote nothing the server kept: a failure to reach
 // the server before or while the statement was sent, outside a transaction.
 [[nodiscard]] bool DbLastFailureWroteNothing(SQLHDBC dbc);
+// True while a transaction is open on the connection (BEGIN sent, COMMIT or ROLLBACK not yet).
+[[nodiscard]] bool DbInTransaction(SQLHDBC dbc);
 // The server process id of the connection (0 when not connected), for logs and tests.
 [[nodiscard]] int DbBackendPid(SQLHDBC dbc);
 // Where the database layer writes what happened to connections (lost, reopened); standard error

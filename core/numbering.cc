@@ -1,9 +1,13 @@
 #include "core/numbering.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "core/config.h"
 #include "core/db.h"
@@ -167,26 +171,56 @@ int IsValidTwelveDigitNumber(const char* text) {
 
 // ---------------------------------------------------------------------------------------------------
 // Drawing numbers
+//
+// A drawing waits in a queue for the number lock. The thread that takes the lock draws, in the same
+// round trip on its own slot, every sequence drawing waiting behind it, so the lock is held once for
+// many numbers when many requests draw at once; each number is still drawn by one call of
+// cp_x_genno_exx. A drawing that waits out the lock's time-out before a holder takes it fails.
 
-int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
-                   int64_t* value) {
-  // The lock is taken with the caller's slot already held: a holder of the lock never waits for the
-  // pool, so requests waiting for the lock cannot starve it of a slot.
-  if (!g_NumberLock.Lock(kNumberLockWaitMs)) return 0;
-  struct Unlock {
-    CEvent& lock;
-    ~Unlock() { lock.SetEvent(); }
-  } unlock{g_NumberLock};
+namespace {
 
-  std::memset(text, 0, kNumberTextBytes);
+struct Drawing {
+  int32_t clientId = 0;
+  const char* ruleText = nullptr;
+  int ruleId = 0;  // above 0 for a sequence rule ("8831*"), which a holder may draw with others
+  char* text = nullptr;
+  int64_t* value = nullptr;
+  int result = 0;
+  bool queued = true;   // waiting for a holder of the lock to take it
+  bool done = false;    // drawn (or failed); result holds the outcome
+  bool nudged = false;  // a holder has gone: this drawing, the oldest, tries the lock
+  std::condition_variable cv;
+};
+
+// Guards the queue and the flags of every drawing in it or taken from it.
+std::mutex g_DrawingMutex;
+std::deque<Drawing*> g_DrawingQueue;  // oldest first
+// The most sequence drawings one statement draws.
+constexpr size_t kDrawingsPerRound = 64;
+
+// Fills the caller's text and value from one row of cp_x_genno_exx. Returns the drawing's outcome.
+int FinishSequenceDrawing(bool bRan, int32_t ret, int64_t number, const char* prefix, const char* suffix,
+                          int32_t width, int32_t checkType, Drawing& d) {
+  if (bRan && ret > 0 && number >= 0) {
+    // A width the text cannot hold fails the drawing rather than cut the number.
+    if (!FormatDrawnNumber(number, prefix, suffix, width, checkType, d.text)) return 0;
+    *d.value = number;
+  }
+  if (!bRan || ret <= 0) return 0;
+  d.text[kNumberTextBytes - 1] = '\0';
+  tw::TrimTrailingBlanks(d.text);
+  return 1;
+}
+
+// One drawing, by its own call.
+int DrawOne(PoolSlot& slot, Drawing& d) {
+  std::memset(d.text, 0, kNumberTextBytes);
   DbStatement st(slot.hDbc);
   if (!st.ok()) return 0;
-  *value = -1;
+  *d.value = -1;
 
   int32_t ret = -1;
-  SQLRETURN rc;
-  const int ruleId = std::atoi(ruleText);
-  if (std::strchr(ruleText, '*') != nullptr && ruleId > 0) {
+  if (d.ruleId > 0) {
     int64_t number = -1;
     char prefix[8] = {0}, suffix[8] = {0};
     int32_t width = 0, checkType = 0;
@@ -197,24 +231,151 @@ int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char 
     st.BindOutInt(5, &width);
     st.BindOutInt(6, &checkType);
     char sql[96];
-    std::snprintf(sql, sizeof sql, "{?=CALL dorvane.dbo.cp_x_genno_exx(%d,?,?,?,?,?)}", ruleId);
-    rc = st.ExecDirect(sql);
-    if (DbOk(rc) && ret > 0 && number >= 0) {
-      // A width the text cannot hold fails the drawing rather than cut the number.
-      if (!FormatDrawnNumber(number, prefix, suffix, width, checkType, text)) return 0;
-      *value = number;
-    }
-  } else {
-    st.BindOutInt(1, &ret);
-    st.BindOutText(2, text, 30, kNumberTextBytes);
-    std::string sql = StringPrintf("{?=CALL dorvane.dbo.cp_get_sys_num(?,%d,'%s')}", clientId,
-                                   tw::SqlEscape(ruleText).c_str());
-    rc = st.ExecDirect(sql.c_str());
+    std::snprintf(sql, sizeof sql, "{?=CALL dorvane.dbo.cp_x_genno_exx(%d,?,?,?,?,?)}", d.ruleId);
+    const bool bRan = DbOk(st.ExecDirect(sql));
+    return FinishSequenceDrawing(bRan, ret, number, prefix, suffix, width, checkType, d);
   }
-  if (!DbOk(rc) || ret <= 0) return 0;
-  text[kNumberTextBytes - 1] = '\0';
-  tw::TrimTrailingBlanks(text);
+  st.BindOutInt(1, &ret);
+  st.BindOutText(2, d.text, 30, kNumberTextBytes);
+  std::string sql = StringPrintf("{?=CALL dorvane.dbo.cp_get_sys_num(?,%d,'%s')}", d.clientId,
+                                 tw::SqlEscape(d.ruleText).c_str());
+  if (!DbOk(st.ExecDirect(sql.c_str())) || ret <= 0) return 0;
+  d.text[kNumberTextBytes - 1] = '\0';
+  tw::TrimTrailingBlanks(d.text);
   return 1;
+}
+
+// Sequence drawings, one call of cp_x_genno_exx each, all in one statement (one transaction: all are
+// drawn or none). False when the statement failed and none was drawn.
+bool DrawSequences(PoolSlot& slot, const std::vector<Drawing*>& round) {
+  DbStatement st(slot.hDbc);
+  if (!st.ok()) return false;
+  std::string sql = "SELECT g.ret, g.num, g.prefix, g.suffix, g.width, g.checktype FROM unnest('{";
+  for (size_t i = 0; i < round.size(); ++i) {
+    if (i > 0) sql += ',';
+    sql += std::to_string(round[i]->ruleId);
+  }
+  sql += "}'::integer[]) WITH ORDINALITY AS a(rule, ord) "
+         "CROSS JOIN LATERAL dorvane.dbo.cp_x_genno_exx(a.rule) AS g ORDER BY a.ord";
+  int32_t ret = -1, width = 0, checkType = 0;
+  int64_t number = -1;
+  char prefix[8] = {0}, suffix[8] = {0};
+  st.BindInt(1, &ret);
+  st.BindInt64(2, &number);
+  st.BindText(3, prefix, sizeof prefix);
+  st.BindText(4, suffix, sizeof suffix);
+  st.BindInt(5, &width);
+  st.BindInt(6, &checkType);
+  if (!DbOk(st.ExecDirect(sql.c_str()))) return false;
+  for (Drawing* d : round) {
+    std::memset(d->text, 0, kNumberTextBytes);
+    *d->value = -1;
+    ret = -1;
+    number = -1;
+    prefix[0] = suffix[0] = '\0';
+    width = checkType = 0;
+    const bool bRan = DbOk(st.Fetch());
+    d->result = FinishSequenceDrawing(bRan, ret, number, prefix, suffix, width, checkType, *d);
+  }
+  return true;
+}
+
+void RemoveFromQueue(Drawing& d) {
+  for (auto it = g_DrawingQueue.begin(); it != g_DrawingQueue.end(); ++it) {
+    if (*it == &d) {
+      g_DrawingQueue.erase(it);
+      break;
+    }
+  }
+  d.queued = false;
+}
+
+// Lets the oldest waiting drawing try the lock. Called with g_DrawingMutex held.
+void NudgeOldest() {
+  if (g_DrawingQueue.empty()) return;
+  Drawing* oldest = g_DrawingQueue.front();
+  oldest->nudged = true;
+  oldest->cv.notify_one();
+}
+
+// With the number lock and g_DrawingMutex held: draws `me` and, when it is a sequence drawing on a
+// connection outside a transaction, the sequence drawings waiting with it; then gives the lock back.
+int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock) {
+  std::vector<Drawing*> round{&me};
+  RemoveFromQueue(me);
+  // Numbers drawn for others must not depend on the holder's own transaction.
+  if (me.ruleId > 0 && !DbInTransaction(slot.hDbc)) {
+    for (auto it = g_DrawingQueue.begin(); it != g_DrawingQueue.end() && round.size() < kDrawingsPerRound;) {
+      if ((*it)->ruleId > 0) {
+        (*it)->queued = false;
+        round.push_back(*it);
+        it = g_DrawingQueue.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  lock.unlock();
+  bool bDrawn = true;
+  if (round.size() == 1) {
+    me.result = DrawOne(slot, me);
+  } else {
+    bDrawn = DrawSequences(slot, round);
+  }
+  lock.lock();
+  if (!bDrawn) {
+    // The holder's connection failed: its own drawing fails, the others wait for the next holder.
+    me.result = 0;
+    for (size_t i = round.size(); i-- > 1;) {
+      round[i]->queued = true;
+      g_DrawingQueue.push_front(round[i]);
+    }
+    round.resize(1);
+  }
+  for (Drawing* d : round) {
+    d->done = true;
+    if (d != &me) d->cv.notify_one();
+  }
+  g_NumberLock.SetEvent();
+  NudgeOldest();
+  return me.result;
+}
+
+}  // namespace
+
+int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
+                   int64_t* value) {
+  // The caller's slot is already held: a holder of the lock never waits for the pool, so requests
+  // waiting for the lock cannot starve it of a slot.
+  Drawing me;
+  me.clientId = clientId;
+  me.ruleText = ruleText;
+  const int ruleId = std::atoi(ruleText);
+  if (std::strchr(ruleText, '*') != nullptr && ruleId > 0) me.ruleId = ruleId;
+  me.text = text;
+  me.value = value;
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNumberLockWaitMs);
+  std::unique_lock<std::mutex> lock(g_DrawingMutex);
+  g_DrawingQueue.push_back(&me);
+  for (;;) {
+    if (me.done) return me.result;
+    if (me.queued && g_NumberLock.Lock(0)) return HoldTheLock(slot, me, lock);
+    me.nudged = false;
+    if (me.cv.wait_until(lock, deadline, [&me] { return me.done || me.nudged; })) continue;
+    // The lock's time-out: a drawing no holder has taken fails; one being drawn waits for its round.
+    me.cv.wait(lock, [&me] { return me.done || me.queued; });
+    if (me.done) return me.result;
+    RemoveFromQueue(me);
+    NudgeOldest();
+    return 0;
+  }
+}
+
+void OpenNumberLock() {
+  std::lock_guard<std::mutex> lock(g_DrawingMutex);
+  g_NumberLock.SetEvent();
+  NudgeOldest();
 }
 
 int FindTransferNumberRuleId(const char* kind) {

@@ -26,8 +26,11 @@ struct NumberRule {
 
 extern std::vector<NumberRule> g_TransferNumberRules;
 extern std::vector<NumberRule> g_InternalNumberRules;
-// The lock of number generation (auto-reset, created closed; opened at the end of start-up).
+// The lock of number generation (auto-reset, created closed; opened at the end of start-up by
+// OpenNumberLock). Only GenerateNumber takes it.
 extern CEvent g_NumberLock;
+// Opens the number lock and lets a drawing already waiting take it.
+void OpenNumberLock();
 
 // The block markers of the two rule lists.
 inline constexpr char kTransferRulesStart[] = "<转单号生成定义开始>";
@@ -74,12 +77,14 @@ char CheckCharMod3736(const char* text);
 [[nodiscard]] int IsValidTwelveDigitNumber(const char* text);
 
 // GenerateNumber: draws a number for the rule text ("8831*": sequence 8831 through cp_x_genno_exx;
-// any other text through cp_get_sys_num) into text (32 bytes) and *value (-1 for the text path), on
-// the connection of `slot`, the pool slot the caller holds. Returns 1, or 0 on a lock time-out
-// (10 s), a failed statement, or a refusal.
-// The caller takes its slot before the number lock, so no drawing holds the lock while it waits for
-// a slot and no request holds two. REQUIRES: no transaction is open on the slot's connection (a drawn
-// number stays used whatever the caller does next).
+// any other text through cp_get_sys_num) into text (32 bytes) and *value (-1 for the text path).
+// Returns 1, or 0 on a lock time-out (10 s), a failed statement, or a refusal.
+// The drawing runs under the number lock on the connection of `slot`, the pool slot the caller holds,
+// or on the slot of the thread holding the lock when it draws this sequence number together with its
+// own (one statement, each number still one call of cp_x_genno_exx). The caller takes its slot before
+// the number lock, so no drawing holds the lock while it waits for a slot and no request holds two.
+// REQUIRES: no transaction is open on the slot's connection (a drawn number stays used whatever the
+// caller does next); a holder inside one draws only its own number.
 int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
                    int64_t* value);
 // GenerateTransferNumber: by the first transfer-number rule named `kind`. *ruleId -1 when none.

@@ -153,7 +153,7 @@ BOOL CTarnwickExtension::GetExtensionVersion(HSE_VERSION_INFO* pVer) {
     PoolSlotGuard slot;
     if (slot.ok()) LoadEmsKindAliases(slot.slot());
   }
-  g_NumberLock.SetEvent();
+  OpenNumberLock();
   g_PayWsjLock.SetEvent();
   g_TransBagLock.SetEvent();
   g_bLogEnabled.store(1);
