@@ -1,16 +1,21 @@
 // Drawing numbers from the database's sequences on the caller's pool slot: both procedures, the rule
 // lists, the DPD form, the fallback to the default internal rule, the lock time-out, no number twice
-// under concurrent drawing, and drawing while every slot of the pool is held.
+// under concurrent drawing, drawing while every slot of the pool is held, and the drawings a holder of
+// the lock draws with its own.
 
-#include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "core/config.h"
+#include "core/db.h"
 #include "core/numbering.h"
 #include "core/pool.h"
 #include "tests/support/e2e.h"
@@ -177,6 +182,90 @@ TEST_F(NumberingTest, EveryHolderOfTheWholePoolDraws) {
   const std::vector<std::string> drawn = DrawOnEach(slots, 10);
   EXPECT_EQ(drawn.size(), 10u * kPoolSlotCount);
   EXPECT_EQ(std::set<std::string>(drawn.begin(), drawn.end()).size(), 10u * kPoolSlotCount);
+}
+
+// Drawings that queue while the lock is held: the first to take it draws them all in one round, each
+// with its own rule's prefix, suffix, width and check character.
+TEST_F(NumberingTest, DrawingsQueuedBehindTheLockAreDrawnTogether) {
+  struct Rule {
+    const char* text;
+    const char* prefix;
+    const char* suffix;
+    int width, checkType;
+  };
+  static constexpr Rule kRules[] = {{"88301*", "AB", "", 8, 3}, {"88302*", "RR", "CN", 8, 2}, {"88303*", "", "", 6, 0}};
+  constexpr int kEach = 4;
+  const auto slots = TakeSlots(3 * kEach);
+  ASSERT_EQ(slots.size(), 3u * kEach);
+  struct Drawn {
+    int result = -1;
+    char text[kNumberTextBytes] = "";
+    int64_t value = 0;
+  };
+  std::vector<Drawn> drawn(slots.size());
+  ASSERT_TRUE(g_NumberLock.Lock(0));
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < slots.size(); ++i) {
+    threads.emplace_back([i, &slots, &drawn] {
+      Drawn& d = drawn[i];
+      d.result = GenerateNumber(slots[i]->slot(), 1, kRules[i % 3].text, d.text, &d.value);
+    });
+  }
+  usleep(300 * 1000);
+  OpenNumberLock();
+  for (std::thread& t : threads) t.join();
+  for (int r = 0; r < 3; ++r) {
+    std::set<int64_t> values;
+    for (size_t i = r; i < drawn.size(); i += 3) {
+      ASSERT_EQ(drawn[i].result, 1) << kRules[r].text;
+      char expected[kNumberTextBytes];
+      ASSERT_TRUE(FormatDrawnNumber(drawn[i].value, kRules[r].prefix, kRules[r].suffix, kRules[r].width,
+                                    kRules[r].checkType, expected));
+      EXPECT_STREQ(drawn[i].text, expected);
+      values.insert(drawn[i].value);
+    }
+    ASSERT_EQ(values.size(), static_cast<size_t>(kEach)) << kRules[r].text;
+    EXPECT_EQ(*values.rbegin() - *values.begin(), kEach - 1) << kRules[r].text;
+  }
+}
+
+// A holder of the lock inside a transaction draws only its own number: the numbers of the others must
+// not go back when its transaction does.
+TEST_F(NumberingTest, AHolderInsideATransactionDrawsOnlyItsOwn) {
+  TestDb db;
+  const char* kNext = "SELECT inext FROM dbo.sys_genno WHERE iid = 88303";
+  const int64_t before = std::atoll(db.Scalar(kNext).c_str());
+  const auto slots = TakeSlots(3);
+  ASSERT_EQ(slots.size(), 3u);
+  ASSERT_TRUE(g_NumberLock.Lock(0));
+  char texts[3][kNumberTextBytes] = {};
+  int results[3] = {-1, -1, -1};
+  std::atomic<bool> rollBack{false};
+  std::vector<std::thread> threads;
+  threads.emplace_back([&] {
+    DbTransaction transaction(slots[0]->slot().hDbc);
+    ASSERT_TRUE(transaction.ok());
+    int64_t value = 0;
+    results[0] = GenerateNumber(slots[0]->slot(), 1, "88303*", texts[0], &value);
+    while (!rollBack.load()) usleep(10 * 1000);
+  });  // rolled back here
+  usleep(200 * 1000);  // the holder-to-be queues first
+  for (int i = 1; i < 3; ++i) {
+    threads.emplace_back([i, &slots, &texts, &results] {
+      int64_t value = 0;
+      results[i] = GenerateNumber(slots[i]->slot(), 1, "88303*", texts[i], &value);
+    });
+  }
+  usleep(200 * 1000);
+  OpenNumberLock();
+  usleep(300 * 1000);
+  rollBack = true;
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(results[0], 1);
+  EXPECT_EQ(results[1], 1);
+  EXPECT_EQ(results[2], 1);
+  EXPECT_STRNE(texts[1], texts[2]);
+  EXPECT_EQ(std::atoll(db.Scalar(kNext).c_str()), before + 2);
 }
 
 TEST_F(NumberingTest, TheProceduresAreSafeOnConcurrentConnections) {
