@@ -1,6 +1,11 @@
 #include "core/numbering.h"
 
-#include <condition_variable>
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -186,13 +191,31 @@ struct Drawing {
   char* text = nullptr;
   int64_t* value = nullptr;
   int result = 0;
-  bool queued = true;   // waiting for a holder of the lock to take it
-  bool done = false;    // drawn (or failed); result holds the outcome
-  bool nudged = false;  // a holder has gone: this drawing, the oldest, tries the lock
-  std::condition_variable cv;
+  bool queued = true;  // waiting for a holder of the lock to take it (guarded by g_DrawingMutex)
+  // What its caller sleeps on. kDone: drawn (or failed), result holds the outcome; a holder sets it
+  // without g_DrawingMutex, so the caller returns without taking the mutex again. kNudged: a holder
+  // has gone and this drawing, the oldest, tries the lock (set under g_DrawingMutex).
+  std::atomic<uint32_t> state{0};
 };
 
-// Guards the queue and the flags of every drawing in it or taken from it.
+constexpr uint32_t kDone = 1;
+constexpr uint32_t kNudged = 2;
+
+// The caller of a drawing sleeps on its state word until the word is no longer `seen` (or until
+// `deadline`, when given). A wake can come after the caller has gone: it then costs one system call
+// and nothing else, so a holder wakes the drawings it finished after it has let go of every lock.
+void SleepOnState(Drawing& d, uint32_t seen, const timespec* deadline) {
+  static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t));
+  syscall(SYS_futex, reinterpret_cast<uint32_t*>(&d.state), FUTEX_WAIT_BITSET_PRIVATE, seen, deadline, nullptr,
+          FUTEX_BITSET_MATCH_ANY);
+}
+
+void WakeState(std::atomic<uint32_t>* state) {
+  syscall(SYS_futex, reinterpret_cast<uint32_t*>(state), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+// Guards the queue and the `queued` flags of the drawings. Its holders keep it for a few
+// instructions: no system call is made under it.
 std::mutex g_DrawingMutex;
 std::deque<Drawing*> g_DrawingQueue;  // oldest first
 // The most sequence drawings one statement draws.
@@ -245,18 +268,17 @@ int DrawOne(PoolSlot& slot, Drawing& d) {
   return 1;
 }
 
-// Sequence drawings, one call of cp_x_genno_exx each, all in one statement (one transaction: all are
-// drawn or none). False when the statement failed and none was drawn.
+// Sequence drawings, all in one statement (one transaction: all are drawn or none), each given what
+// its own call of cp_x_genno_exx would give. False when the statement failed and none was drawn.
 bool DrawSequences(PoolSlot& slot, const std::vector<Drawing*>& round) {
   DbStatement st(slot.hDbc);
   if (!st.ok()) return false;
-  std::string sql = "SELECT g.ret, g.num, g.prefix, g.suffix, g.width, g.checktype FROM unnest('{";
+  std::string sql = "SELECT ret, num, prefix, suffix, width, checktype FROM dorvane.dbo.genno_draw_many('{";
   for (size_t i = 0; i < round.size(); ++i) {
     if (i > 0) sql += ',';
     sql += std::to_string(round[i]->ruleId);
   }
-  sql += "}'::integer[]) WITH ORDINALITY AS a(rule, ord) "
-         "CROSS JOIN LATERAL dorvane.dbo.cp_x_genno_exx(a.rule) AS g ORDER BY a.ord";
+  sql += "}'::integer[])";
   int32_t ret = -1, width = 0, checkType = 0;
   int64_t number = -1;
   char prefix[8] = {0}, suffix[8] = {0};
@@ -290,16 +312,19 @@ void RemoveFromQueue(Drawing& d) {
   d.queued = false;
 }
 
-// Lets the oldest waiting drawing try the lock. Called with g_DrawingMutex held.
-void NudgeOldest() {
-  if (g_DrawingQueue.empty()) return;
+// Lets the oldest waiting drawing try the lock: marks it and returns its state word, which the
+// caller wakes once it has let go of g_DrawingMutex (null when nothing waits). Called with
+// g_DrawingMutex held.
+std::atomic<uint32_t>* NudgeOldest() {
+  if (g_DrawingQueue.empty()) return nullptr;
   Drawing* oldest = g_DrawingQueue.front();
-  oldest->nudged = true;
-  oldest->cv.notify_one();
+  oldest->state.fetch_or(kNudged, std::memory_order_relaxed);
+  return &oldest->state;
 }
 
 // With the number lock and g_DrawingMutex held: draws `me` and, when it is a sequence drawing on a
 // connection outside a transaction, the sequence drawings waiting with it; then gives the lock back.
+// Returns with g_DrawingMutex released.
 int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock) {
   std::vector<Drawing*> round{&me};
   RemoveFromQueue(me);
@@ -322,6 +347,14 @@ int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock)
   } else {
     bDrawn = DrawSequences(slot, round);
   }
+  if (bDrawn) {
+    // The drawings taken are the holder's alone until they are done: no mutex is needed to finish
+    // them, and their callers wake without waiting for it.
+    for (size_t i = 1; i < round.size(); ++i) {
+      round[i]->state.fetch_or(kDone, std::memory_order_release);
+      WakeState(&round[i]->state);
+    }
+  }
   lock.lock();
   if (!bDrawn) {
     // The holder's connection failed: its own drawing fails, the others wait for the next holder.
@@ -330,15 +363,30 @@ int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock)
       round[i]->queued = true;
       g_DrawingQueue.push_front(round[i]);
     }
-    round.resize(1);
-  }
-  for (Drawing* d : round) {
-    d->done = true;
-    if (d != &me) d->cv.notify_one();
   }
   g_NumberLock.SetEvent();
-  NudgeOldest();
+  std::atomic<uint32_t>* next = NudgeOldest();
+  lock.unlock();
+  if (next != nullptr) WakeState(next);
   return me.result;
+}
+
+timespec DeadlineAfter(uint32_t ms) {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  t.tv_sec += ms / 1000;
+  t.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+  if (t.tv_nsec >= 1000000000L) {
+    t.tv_nsec -= 1000000000L;
+    ++t.tv_sec;
+  }
+  return t;
+}
+
+bool Passed(const timespec& deadline) {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec > deadline.tv_sec || (now.tv_sec == deadline.tv_sec && now.tv_nsec >= deadline.tv_nsec);
 }
 
 }  // namespace
@@ -355,27 +403,43 @@ int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char 
   me.text = text;
   me.value = value;
 
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNumberLockWaitMs);
+  const timespec deadline = DeadlineAfter(kNumberLockWaitMs);
+  // Past the lock's time-out a drawing no holder has taken fails; one being drawn waits for its round.
+  bool bLate = false;
   std::unique_lock<std::mutex> lock(g_DrawingMutex);
   g_DrawingQueue.push_back(&me);
   for (;;) {
-    if (me.done) return me.result;
-    if (me.queued && g_NumberLock.Lock(0)) return HoldTheLock(slot, me, lock);
-    me.nudged = false;
-    if (me.cv.wait_until(lock, deadline, [&me] { return me.done || me.nudged; })) continue;
-    // The lock's time-out: a drawing no holder has taken fails; one being drawn waits for its round.
-    me.cv.wait(lock, [&me] { return me.done || me.queued; });
-    if (me.done) return me.result;
-    RemoveFromQueue(me);
-    NudgeOldest();
-    return 0;
+    if ((me.state.load(std::memory_order_acquire) & kDone) != 0) return me.result;
+    if (me.queued) {
+      if (!bLate && g_NumberLock.Lock(0)) return HoldTheLock(slot, me, lock);
+      if (bLate) {
+        RemoveFromQueue(me);
+        std::atomic<uint32_t>* next = NudgeOldest();
+        lock.unlock();
+        if (next != nullptr) WakeState(next);
+        return 0;
+      }
+    }
+    const uint32_t seen = me.state.fetch_and(~kNudged, std::memory_order_acquire) & ~kNudged;
+    lock.unlock();
+    while (me.state.load(std::memory_order_acquire) == seen) {
+      if (!bLate && Passed(deadline)) {
+        bLate = true;
+        break;
+      }
+      SleepOnState(me, seen, bLate ? nullptr : &deadline);
+    }
+    if ((me.state.load(std::memory_order_acquire) & kDone) != 0) return me.result;
+    lock.lock();
   }
 }
 
 void OpenNumberLock() {
-  std::lock_guard<std::mutex> lock(g_DrawingMutex);
+  std::unique_lock<std::mutex> lock(g_DrawingMutex);
   g_NumberLock.SetEvent();
-  NudgeOldest();
+  std::atomic<uint32_t>* next = NudgeOldest();
+  lock.unlock();
+  if (next != nullptr) WakeState(next);
 }
 
 int FindTransferNumberRuleId(const char* kind) {

@@ -268,6 +268,24 @@ TEST_F(NumberingTest, AHolderInsideATransactionDrawsOnlyItsOwn) {
   EXPECT_EQ(std::atoll(db.Scalar(kNext).c_str()), before + 2);
 }
 
+// Many drawings in one statement give what one call each would give, in the order of the list: a
+// range with fewer numbers left than asked gives what it has and fails the rest.
+TEST_F(NumberingTest, ManyDrawingsAtOnceAreTheCallsOneAfterTheOther) {
+  TestDb db;
+  ASSERT_TRUE(db.Exec("INSERT INTO dbo.sys_genno (iid, cprefix, csuffix, iwidth, nchecktype, inext, ilast) VALUES "
+                      "(88311, 'P', 'S', 7, 1, 40, 42), (88312, 'Q', '', 5, 0, 900, NULL), "
+                      "(88313, '', '', 4, 0, 10, 9)"));
+  const std::string drawn = db.Scalar(
+      "SELECT string_agg(ret || ':' || num || ':' || prefix || ':' || suffix || ':' || width || ':' || checktype, ' ') "
+      "FROM dorvane.dbo.genno_draw_many('{88311,88312,88311,88399,88311,88313,88312,88311}')");
+  EXPECT_EQ(drawn,
+            "1:40:P:S:7:1 1:900:Q::5:0 1:41:P:S:7:1 0:-1:::0:0 1:42:P:S:7:1 0:-1:::0:0 1:901:Q::5:0 "
+            "0:-1:::0:0");
+  EXPECT_EQ(db.Scalar("SELECT string_agg(inext::text, ' ' ORDER BY iid) FROM dbo.sys_genno "
+                      "WHERE iid BETWEEN 88311 AND 88313"),
+            "43 902 10");
+}
+
 TEST_F(NumberingTest, TheProceduresAreSafeOnConcurrentConnections) {
   // Eight connections of their own draw at once, without the library's lock.
   std::vector<std::vector<std::string>> drawn(8);
