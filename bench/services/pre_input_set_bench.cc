@@ -7,9 +7,10 @@
 //   drawn  the same, but the records carry none: each draws one from the default internal rule (the
 //          number lock serialises the drawing)
 //   scale  drawn numbers in batches of 5 at 16, 48, 64 and 128 connections, more than the pool's
-//          50 slots: the records stored per second (the rows stored while wrk ran), the batch
-//          latency, the batches answered "-9999" (no slot free in time), the records refused and
-//          the CPU per record
+//          50 slots, each count twice (up, then down again): the records stored per second (the rows
+//          stored while wrk ran), the batch latency, the batches answered "-9999" (no slot free in
+//          time), the records refused and the CPU per record; then each count's mean rate and the
+//          rates at 64 and 128 against that at 48
 //
 // First it prints the database's durability (fsync, synchronous_commit, full_page_writes).
 //
@@ -203,10 +204,18 @@ bool RunAndPrint(twtest::TestDb& db, const char* label, const std::string& iniTe
 }
 
 // The drawn-number runs at each connection count: past 50 connections requests wait for a slot,
-// and the rate must hold.
+// and the rate must hold. The counts run up and then down again (16 48 64 128 128 64 48 16), so
+// that a machine growing faster or slower during the run favours no count; each count's rate is the
+// mean of its two runs.
 bool RunScale(twtest::TestDb& db, const std::string& iniText, int seconds) {
-  std::printf("PreInputSet scale: drawn numbers, %d records per batch, %d s at each count\n", kScaleRecords, seconds);
-  for (int connections : kScaleConnections) {
+  std::printf("PreInputSet scale: drawn numbers, %d records per batch, %d s at each count, the counts up and "
+              "down again\n",
+              kScaleRecords, seconds);
+  constexpr size_t kCounts = sizeof kScaleConnections / sizeof kScaleConnections[0];
+  double rates[kCounts] = {};
+  for (size_t step = 0; step < 2 * kCounts; ++step) {
+    const size_t which = step < kCounts ? step : 2 * kCounts - 1 - step;
+    const int connections = kScaleConnections[which];
     RunFigures r;
     if (!Run(db, iniText, false, seconds, connections, kScaleRecords, true, r)) return false;
     const twbench::WrkFigures& f = r.wrk;
@@ -214,12 +223,18 @@ bool RunScale(twtest::TestDb& db, const std::string& iniText, int seconds) {
     // first second on; the replies (all five records of a batch at once) would miss the time the
     // first batches take, which is longer the more connections wait.
     const double rows = r.storedInRun > 0 ? static_cast<double>(r.storedInRun) : 1;
+    rates[which] += static_cast<double>(r.storedInRun) / seconds / 2;
     std::printf("  %4d connections %6.0f records/s, batch latency p50 %s p99 %s; %lld batches answered: %lld "
                 "records stored, %lld without a batch reply, %lld records refused; CPU per record: host %.2f ms, "
                 "database %.2f ms\n",
                 connections, static_cast<double>(r.storedInRun) / seconds, f.p50.c_str(), f.p99.c_str(), f.requests,
                 r.okRecords, r.bareReplies, r.refusedRecords, r.cpu.host * 1000 / rows, r.cpu.database * 1000 / rows);
   }
+  std::printf("  records/s, the mean of both runs:");
+  for (size_t i = 0; i < kCounts; ++i) std::printf(" %d connections %.0f%s", kScaleConnections[i], rates[i],
+                                                   i + 1 < kCounts ? "," : "\n");
+  std::printf("  against 48 connections: 64 connections %.2f, 128 connections %.2f (target: at least 1)\n",
+              rates[2] / rates[1], rates[3] / rates[1]);
   return true;
 }
 
