@@ -347,14 +347,6 @@ int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock)
   } else {
     bDrawn = DrawSequences(slot, round);
   }
-  if (bDrawn) {
-    // The drawings taken are the holder's alone until they are done: no mutex is needed to finish
-    // them, and their callers wake without waiting for it.
-    for (size_t i = 1; i < round.size(); ++i) {
-      round[i]->state.fetch_or(kDone, std::memory_order_release);
-      WakeState(&round[i]->state);
-    }
-  }
   lock.lock();
   if (!bDrawn) {
     // The holder's connection failed: its own drawing fails, the others wait for the next holder.
@@ -363,11 +355,19 @@ int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock)
       round[i]->queued = true;
       g_DrawingQueue.push_front(round[i]);
     }
+    round.resize(1);
   }
+  // The lock goes on to the next drawing first; only then are the drawings of this round woken.
   g_NumberLock.SetEvent();
   std::atomic<uint32_t>* next = NudgeOldest();
   lock.unlock();
   if (next != nullptr) WakeState(next);
+  // The drawings taken are the holder's alone until they are done: no mutex is needed to finish
+  // them, and their callers wake without waiting for it.
+  for (size_t i = 1; i < round.size(); ++i) {
+    round[i]->state.fetch_or(kDone, std::memory_order_release);
+    WakeState(&round[i]->state);
+  }
   return me.result;
 }
 
