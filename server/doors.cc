@@ -276,7 +276,7 @@ bool RunChecked(const RequestRow* row, CHttpServerContext* pCtxt, char* body, co
   return true;
 }
 
-// The door's key-check slot, kept for a row that reads on it (kRowDoorSlot) and else given back
+// The door's key-check slot, kept for a row that works on it (kRowDoorSlot) and else given back
 // before the request is logged and run. Null when it was given back.
 PoolSlotGuard* KeepSlotFor(const RequestRow* row, PoolSlotGuard& slot) {
   if (row != nullptr && (row->flags & kRowDoorSlot) != 0 && slot.ok()) return &slot;

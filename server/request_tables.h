@@ -20,7 +20,7 @@ enum RequestRowFlags : uint8_t {
   // Runs under the transfer-bag lock: two such requests never run at once, and one that cannot get
   // its turn within 5 s is answered "-9999" without running.
   kRowTransBagLock = 1 << 2,
-  // The handler reads on the pool slot the door took for the caller's key (CRequest::slot), so the
+  // The handler works on the pool slot the door took for the caller's key (CRequest::slot), so the
   // request takes one slot, not two in turn.
   kRowDoorSlot = 1 << 3,
 };

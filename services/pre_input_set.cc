@@ -40,8 +40,10 @@ void OnPreInputSet(const CRequest& rq) {
     WriteCode(rq.pCtxt, kRcNoBatchList);
     return;
   }
-  PoolSlotGuard slot;
-  if (!slot.ok()) {
+  // The door's key-check slot when it handed it on, else one of its own.
+  PoolSlotGuard own(-1);
+  PoolSlotGuard& slot = HandlerSlot(rq, own);
+  if (!slot.ok() && !slot.Acquire()) {
     WriteCode(rq.pCtxt, kRcNoConnection);
     return;
   }
