@@ -214,8 +214,8 @@ void WakeState(std::atomic<uint32_t>* state) {
   syscall(SYS_futex, reinterpret_cast<uint32_t*>(state), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
 }
 
-// Guards the queue and the `queued` flags of the drawings. Its holders keep it for a few
-// instructions: no system call is made under it.
+// Guards the queue and the `queued` flags of the drawings. It is held for a few instructions at a
+// time: the wakes are made after it is let go.
 std::mutex g_DrawingMutex;
 std::deque<Drawing*> g_DrawingQueue;  // oldest first
 // The most sequence drawings one statement draws.
