@@ -179,8 +179,8 @@ int IsValidTwelveDigitNumber(const char* text) {
 //
 // A drawing waits in a queue for the number lock. The thread that takes the lock draws, in the same
 // round trip on its own slot, every sequence drawing waiting behind it, so the lock is held once for
-// many numbers when many requests draw at once; each number is still drawn by one call of
-// cp_x_genno_exx. A drawing that waits out the lock's time-out before a holder takes it fails.
+// many numbers when many requests draw at once; each number is what its own call of cp_x_genno_exx
+// would give. A drawing that waits out the lock's time-out before a holder takes it fails.
 
 namespace {
 
@@ -221,7 +221,8 @@ std::deque<Drawing*> g_DrawingQueue;  // oldest first
 // The most sequence drawings one statement draws.
 constexpr size_t kDrawingsPerRound = 64;
 
-// Fills the caller's text and value from one row of cp_x_genno_exx. Returns the drawing's outcome.
+// Fills the caller's text and value from one row of cp_x_genno_exx or genno_draw_many. Returns the
+// drawing's outcome.
 int FinishSequenceDrawing(bool bRan, int32_t ret, int64_t number, const char* prefix, const char* suffix,
                           int32_t width, int32_t checkType, Drawing& d) {
   if (bRan && ret > 0 && number >= 0) {
@@ -312,14 +313,16 @@ void RemoveFromQueue(Drawing& d) {
   d.queued = false;
 }
 
-// Lets the oldest waiting drawing try the lock: marks it and returns its state word, which the
-// caller wakes once it has let go of g_DrawingMutex (null when nothing waits). Called with
-// g_DrawingMutex held.
-std::atomic<uint32_t>* NudgeOldest() {
-  if (g_DrawingQueue.empty()) return nullptr;
-  Drawing* oldest = g_DrawingQueue.front();
-  oldest->state.fetch_or(kNudged, std::memory_order_relaxed);
-  return &oldest->state;
+// Lets the oldest waiting drawing try the lock: marks it while `lock` (on g_DrawingMutex) is held,
+// then lets go of the mutex and wakes it.
+void NudgeOldestAndUnlock(std::unique_lock<std::mutex>& lock) {
+  std::atomic<uint32_t>* next = nullptr;
+  if (!g_DrawingQueue.empty()) {
+    next = &g_DrawingQueue.front()->state;
+    next->fetch_or(kNudged, std::memory_order_relaxed);
+  }
+  lock.unlock();
+  if (next != nullptr) WakeState(next);
 }
 
 // With the number lock and g_DrawingMutex held: draws `me` and, when it is a sequence drawing on a
@@ -359,9 +362,7 @@ int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock)
   }
   // The lock goes on to the next drawing first; only then are the drawings of this round woken.
   g_NumberLock.SetEvent();
-  std::atomic<uint32_t>* next = NudgeOldest();
-  lock.unlock();
-  if (next != nullptr) WakeState(next);
+  NudgeOldestAndUnlock(lock);
   // The drawings taken are the holder's alone until they are done: no mutex is needed to finish
   // them, and their callers wake without waiting for it.
   for (size_t i = 1; i < round.size(); ++i) {
@@ -371,22 +372,10 @@ int HoldTheLock(PoolSlot& slot, Drawing& me, std::unique_lock<std::mutex>& lock)
   return me.result;
 }
 
-timespec DeadlineAfter(uint32_t ms) {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  t.tv_sec += ms / 1000;
-  t.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
-  if (t.tv_nsec >= 1000000000L) {
-    t.tv_nsec -= 1000000000L;
-    ++t.tv_sec;
-  }
-  return t;
-}
-
-bool Passed(const timespec& deadline) {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec > deadline.tv_sec || (now.tv_sec == deadline.tv_sec && now.tv_nsec >= deadline.tv_nsec);
+// The futex's absolute time-out: steady_clock is CLOCK_MONOTONIC, the clock FUTEX_WAIT_BITSET uses.
+timespec ToTimespec(std::chrono::steady_clock::time_point t) {
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+  return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
 }
 
 }  // namespace
@@ -403,7 +392,8 @@ int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char 
   me.text = text;
   me.value = value;
 
-  const timespec deadline = DeadlineAfter(kNumberLockWaitMs);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNumberLockWaitMs);
+  const timespec deadlineSpec = ToTimespec(deadline);
   // Past the lock's time-out a drawing no holder has taken fails; one being drawn waits for its round.
   bool bLate = false;
   std::unique_lock<std::mutex> lock(g_DrawingMutex);
@@ -414,20 +404,18 @@ int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char 
       if (!bLate && g_NumberLock.Lock(0)) return HoldTheLock(slot, me, lock);
       if (bLate) {
         RemoveFromQueue(me);
-        std::atomic<uint32_t>* next = NudgeOldest();
-        lock.unlock();
-        if (next != nullptr) WakeState(next);
+        NudgeOldestAndUnlock(lock);
         return 0;
       }
     }
     const uint32_t seen = me.state.fetch_and(~kNudged, std::memory_order_acquire) & ~kNudged;
     lock.unlock();
     while (me.state.load(std::memory_order_acquire) == seen) {
-      if (!bLate && Passed(deadline)) {
+      if (!bLate && std::chrono::steady_clock::now() >= deadline) {
         bLate = true;
         break;
       }
-      SleepOnState(me, seen, bLate ? nullptr : &deadline);
+      SleepOnState(me, seen, bLate ? nullptr : &deadlineSpec);
     }
     if ((me.state.load(std::memory_order_acquire) & kDone) != 0) return me.result;
     lock.lock();
@@ -437,9 +425,7 @@ int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char 
 void OpenNumberLock() {
   std::unique_lock<std::mutex> lock(g_DrawingMutex);
   g_NumberLock.SetEvent();
-  std::atomic<uint32_t>* next = NudgeOldest();
-  lock.unlock();
-  if (next != nullptr) WakeState(next);
+  NudgeOldestAndUnlock(lock);
 }
 
 int FindTransferNumberRuleId(const char* kind) {

@@ -81,8 +81,9 @@ char CheckCharMod3736(const char* text);
 // Returns 1, or 0 on a lock time-out (10 s), a failed statement, or a refusal.
 // The drawing runs under the number lock on the connection of `slot`, the pool slot the caller holds,
 // or on the slot of the thread holding the lock when it draws this sequence number together with its
-// own (one statement, each number still one call of cp_x_genno_exx). The caller takes its slot before
-// the number lock, so no drawing holds the lock while it waits for a slot and no request holds two.
+// own (one statement; each number what its own call of cp_x_genno_exx would give). The caller takes
+// its slot before the number lock, so no drawing holds the lock while it waits for a slot and no
+// request holds two.
 // REQUIRES: no transaction is open on the slot's connection (a drawn number stays used whatever the
 // caller does next); a holder inside one draws only its own number.
 int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char text[kNumberTextBytes],
