@@ -399,7 +399,10 @@ int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char 
   std::unique_lock<std::mutex> lock(g_DrawingMutex);
   g_DrawingQueue.push_back(&me);
   for (;;) {
-    if ((me.state.load(std::memory_order_acquire) & kDone) != 0) return me.result;
+    // One read both tells whether the drawing is done and gives the word to sleep on: a holder that
+    // finishes it between two reads would leave its caller asleep on a word that no wake follows.
+    const uint32_t seen = me.state.fetch_and(~kNudged, std::memory_order_acquire) & ~kNudged;
+    if ((seen & kDone) != 0) return me.result;
     if (me.queued) {
       if (!bLate && g_NumberLock.Lock(0)) return HoldTheLock(slot, me, lock);
       if (bLate) {
@@ -408,7 +411,6 @@ int GenerateNumber(PoolSlot& slot, int32_t clientId, const char* ruleText, char 
         return 0;
       }
     }
-    const uint32_t seen = me.state.fetch_and(~kNudged, std::memory_order_acquire) & ~kNudged;
     lock.unlock();
     while (me.state.load(std::memory_order_acquire) == seen) {
       if (!bLate && std::chrono::steady_clock::now() >= deadline) {
