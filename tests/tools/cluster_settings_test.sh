@@ -2,7 +2,8 @@
 # tw_start_cluster's durability, on clusters of this test's own: a cluster that an earlier run.sh made
 # with fsync, synchronous_commit and full_page_writes off starts on the durable defaults with its rows
 # and says so once; a throw-away cluster asked for "fast" keeps them off across restarts; a cluster
-# started without a mode is durable; an unknown mode starts nothing.
+# started without a mode is durable; an unknown mode starts nothing. Every start, whatever its mode,
+# runs the server with the C library keeping freed memory at the top of its heap.
 set -euo pipefail
 source "$(cd "$(dirname "$0")/../.." && pwd)/tools/setup-lib.sh"
 if [ "$(id -u)" != 0 ]; then
@@ -46,6 +47,17 @@ expect_settings() {
 pg_start() {
   su postgres -s /bin/sh -c "'$TW_PG_BIN/pg_ctl' -D '$1' -o '-p $2' -l '$1/server.log' -w -t 60 start" >/dev/null
 }
+# malloc_setting DATADIR: the C library's tunables the running cluster's server was started with.
+malloc_setting() {
+  local pid
+  pid=$(head -1 "$1/postmaster.pid")
+  tr '\0' '\n' <"/proc/$pid/environ" | sed -n 's/^GLIBC_TUNABLES=//p'
+}
+expect_malloc() {
+  local got
+  got=$(malloc_setting "$2")
+  [ "$got" = glibc.malloc.trim_threshold=1048576 ] || fail "$1: the server runs with GLIBC_TUNABLES \"$got\""
+}
 fast_lines() { grep -cE '^(fsync|synchronous_commit|full_page_writes) = off$' "$1/postgresql.conf" || true; }
 
 # A var/pgdata of an earlier run.sh: its postgresql.conf ends with the lines that run.sh appended, and
@@ -85,6 +97,7 @@ scratch_port=$(tw_free_port)
 clusters+=("$scratch")
 tw_start_cluster "$scratch" "$scratch_port" fast 2>"$work/fast.err"
 expect_settings "a fast cluster" "$scratch" "$scratch_port" "off off off"
+expect_malloc "a fast cluster" "$scratch"
 [ ! -s "$work/fast.err" ] || fail "a fast start says something: $(cat "$work/fast.err")"
 su postgres -s /bin/sh -c "'$TW_PG_BIN/pg_ctl' -D '$scratch' -m fast -w -t 60 restart" >/dev/null
 expect_settings "a fast cluster after pg_ctl restart" "$scratch" "$scratch_port" "off off off"
@@ -103,6 +116,7 @@ plain_port=$(tw_free_port)
 clusters+=("$plain")
 tw_start_cluster "$plain" "$plain_port"
 expect_settings "a cluster started without a mode" "$plain" "$plain_port" "on on on"
+expect_malloc "a cluster started without a mode" "$plain"
 tw_stop_cluster "$plain"
 
 # A mode it does not know starts nothing.
