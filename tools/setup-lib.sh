@@ -54,7 +54,8 @@ TW_FAST_MARK='# throw-away cluster: fast, not crash-safe (tools/setup-lib.sh wri
 # The C library's memory setting of the cluster's server processes: each keeps up to 1 MB of freed
 # memory at the top of its heap rather than handing it back to the system after every statement and
 # taking it again for the next. Each hand-back flushed the address translations of every CPU the
-# process had run on; at 48 connections entering shipments that was half the database's CPU time.
+# process had run on; entering shipments whose numbers the server draws, at 48 connections, that was
+# half the database's CPU time.
 TW_PG_MALLOC_TUNABLES='glibc.malloc.trim_threshold=1048576'
 
 # tw_cluster_settings DATADIR MODE: the durability of a stopped cluster's postgresql.conf. "durable"
